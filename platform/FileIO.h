@@ -1,0 +1,25 @@
+// File access by path. Codecs that use libjpeg, libpng or stdio get a FILE*; the BMP
+// routines use the handle calls, whose counts are 64-bit.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/Types.h"
+
+// Open for reading, or create/truncate for writing; null on failure.
+FILE* OpenFileForRead(const CString& path);
+FILE* CreateFileForWrite(const CString& path);
+
+using HFILE = int32_t;
+constexpr HFILE HFILE_ERROR = -1;
+
+HFILE FileOpenRead(const CString& path);
+HFILE FileCreate(const CString& path);
+// Bytes transferred (short at end of file), or -1 on error.
+int64_t FileRead(HFILE file, void* buffer, int64_t count);
+int64_t FileWrite(HFILE file, const void* buffer, int64_t count);
+// origin: SEEK_SET, SEEK_CUR or SEEK_END; the new position, or -1 on error.
+int64_t FileSeek(HFILE file, int64_t offset, int origin);
+// Size of the open file in bytes, or -1.
+int64_t FileSize(HFILE file);
+void FileClose(HFILE file);

@@ -1,0 +1,16 @@
+// The user-message sink: an OK-only message box. The container installs where the text goes
+// (a dialog, a list in tests); by default it goes to standard error.
+#pragma once
+
+#include <functional>
+
+#include "platform/Types.h"
+
+constexpr int32_t IDOK = 1;
+
+using MessageSink = std::function<void(const CString& text)>;
+
+// Shows the text and returns IDOK once it has been acknowledged. Safe from any thread.
+int32_t AfxMessageBox(const CString& text);
+// Installs a sink (an empty one restores standard error) and returns the previous one.
+MessageSink SetMessageSink(MessageSink sink);

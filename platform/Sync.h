@@ -1,0 +1,61 @@
+// Lock and auto-reset event, with the contract the playback code relies on.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/Types.h"
+
+class CSyncObject {
+public:
+    virtual ~CSyncObject() = default;
+    virtual BOOL Lock(uint32_t timeoutMs = INFINITE) = 0;
+    virtual BOOL Unlock() = 0;
+};
+
+// Non-recursive: locking it twice on one thread deadlocks, as a misuse should.
+class CCriticalSection : public CSyncObject {
+public:
+    BOOL Lock(uint32_t timeoutMs = INFINITE) override;
+    BOOL Unlock() override;
+
+private:
+    std::mutex m_mutex;
+};
+
+// Holds a lock for one scope: for code that takes a CSyncObject's lock and must release it
+// on every path.
+class CSingleLock {
+public:
+    explicit CSingleLock(CSyncObject& obj) : m_obj(obj) { m_obj.Lock(); }
+    ~CSingleLock() { m_obj.Unlock(); }
+    CSingleLock(const CSingleLock&) = delete;
+    CSingleLock& operator=(const CSingleLock&) = delete;
+
+private:
+    CSyncObject& m_obj;
+};
+
+constexpr uint32_t WAIT_OBJECT_0 = 0;
+constexpr uint32_t WAIT_TIMEOUT = 258;
+
+// Auto-reset, unnamed, created not signalled. Several sets before a wait leave one pending
+// signal; a successful wait consumes it.
+class CEvent : public CSyncObject {
+public:
+    BOOL SetEvent();
+    BOOL ResetEvent();
+    // WAIT_OBJECT_0 when signalled (consumed), WAIT_TIMEOUT otherwise. 0 polls.
+    uint32_t Wait(uint32_t timeoutMs = INFINITE);
+    BOOL Lock(uint32_t timeoutMs = INFINITE) override { return Wait(timeoutMs) == WAIT_OBJECT_0; }
+    BOOL Unlock() override { return TRUE; }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_signalled = false;
+};
+
+inline uint32_t WaitForSingleObject(CEvent& event, uint32_t timeoutMs) {
+    return event.Wait(timeoutMs);
+}

@@ -1,0 +1,21 @@
+// Worker threads and sleep.
+#pragma once
+
+#include "platform/Types.h"
+
+using AFX_THREADPROC = uint32_t (*)(void* param);
+
+// A started thread. It runs detached and deletes this object when its entry returns, so the
+// starter may keep the pointer only as a marker that a thread was started.
+class CWinThread {
+public:
+    AFX_THREADPROC m_pfnThreadProc = nullptr;
+    void* m_pParam = nullptr;
+};
+
+// Runs entry(param) on a new thread; null when the thread cannot be started.
+CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param);
+
+// Blocks the calling thread; nothing wakes it early. INFINITE is refused (returns at once)
+// because a thread that never wakes can never be stopped.
+void Sleep(uint32_t ms);

@@ -1,0 +1,60 @@
+#include "playback/Settings.h"
+
+#include <utility>
+
+void CSourceSettings::SetSource(CString dir, CString baseFile, int32_t sort) {
+    m_lock.Lock();
+    // Swap in, so the old strings are destroyed with the arguments, after the unlock.
+    std::swap(m_strDir, dir);
+    std::swap(m_strBaseFile, baseFile);
+    m_nSort = sort;
+    m_lock.Unlock();
+}
+
+CString CSourceSettings::GetDir() {
+    CSingleLock lock(m_lock);
+    return m_strDir;
+}
+
+CString CSourceSettings::GetBaseFile() {
+    CSingleLock lock(m_lock);
+    return m_strBaseFile;
+}
+
+int32_t CSourceSettings::GetSort() {
+    CSingleLock lock(m_lock);
+    return m_nSort;
+}
+
+void CPlaybackSettings::SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay) {
+    CSingleLock lock(m_lock);
+    m_nCommand = command;
+    m_bLoop = loop;
+    m_nPauseState = pauseState;
+    m_nDelay = delay;
+}
+
+void CPlaybackSettings::SetDelay(int32_t delay) {
+    CSingleLock lock(m_lock);
+    m_nDelay = delay;
+}
+
+int32_t CPlaybackSettings::GetCommand() {
+    CSingleLock lock(m_lock);
+    return m_nCommand;
+}
+
+BOOL CPlaybackSettings::GetLoop() {
+    CSingleLock lock(m_lock);
+    return m_bLoop;
+}
+
+int32_t CPlaybackSettings::GetPauseState() {
+    CSingleLock lock(m_lock);
+    return m_nPauseState;
+}
+
+int32_t CPlaybackSettings::GetDelay() {
+    CSingleLock lock(m_lock);
+    return m_nDelay;
+}

@@ -1,0 +1,39 @@
+// The two locked blocks through which the control hands settings to the playback worker.
+// Every accessor is one locked copy: no lock is held across anything else.
+#pragma once
+
+#include "platform/Sync.h"
+#include "platform/Types.h"
+
+// Which files make up the frame list.
+class CSourceSettings {
+public:
+    CCriticalSection m_lock;
+    CString m_strDir;
+    CString m_strBaseFile;
+    int32_t m_nSort = 0;
+
+    // All three under one acquisition, so a reader never sees a new Dir with an old BaseFile
+    // within one call.
+    void SetSource(CString dir, CString baseFile, int32_t sort);
+    CString GetDir();
+    CString GetBaseFile();
+    int32_t GetSort();
+};
+
+// How the worker moves through the list.
+class CPlaybackSettings {
+public:
+    CCriticalSection m_lock;
+    int32_t m_nCommand = 0;
+    BOOL m_bLoop = FALSE;
+    int32_t m_nPauseState = 0;
+    int32_t m_nDelay = 0;  // effective delay in ms (a tenth of Delay for commands 3 and 4)
+
+    void SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay);
+    void SetDelay(int32_t delay);
+    int32_t GetCommand();
+    BOOL GetLoop();
+    int32_t GetPauseState();
+    int32_t GetDelay();
+};
