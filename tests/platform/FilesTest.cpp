@@ -1,0 +1,143 @@
+// Directory search, file I/O by path, the message sink and the case-insensitive compare.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "platform/FileFind.h"
+#include "platform/FileIO.h"
+#include "platform/MessageSink.h"
+#include "platform/StringUtil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        path_ = fs::path(MOVITREL_TEST_TMP) /
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string str() const { return path_.string(); }
+    void Touch(const std::string& name) const { std::ofstream(path_ / name) << "x"; }
+
+private:
+    fs::path path_;
+};
+
+// Every name a search returns, in order, following the find-next contract.
+std::vector<std::string> Names(CFileFind& finder) {
+    std::vector<std::string> names;
+    BOOL more = TRUE;
+    while (more) {
+        more = finder.FindNextFile();
+        names.push_back(finder.GetFileName());
+    }
+    return names;
+}
+
+TEST(WildcardTest, MatchesWithoutRegardToCase) {
+    EXPECT_TRUE(MatchesWildcard("img*.*", "IMG0001.JPG"));
+    EXPECT_TRUE(MatchesWildcard("a?c", "AbC"));
+    EXPECT_FALSE(MatchesWildcard("a?c", "ac"));
+    EXPECT_FALSE(MatchesWildcard("img*.*", "photo.jpg"));
+}
+
+TEST(WildcardTest, StarDotStarMatchesNamesWithAndWithoutDots) {
+    EXPECT_TRUE(MatchesWildcard("*.*", "README"));
+    EXPECT_TRUE(MatchesWildcard("*.*", "a.b.c"));
+    EXPECT_TRUE(MatchesWildcard("img*.*", "img"));
+    EXPECT_TRUE(MatchesWildcard("*.*", "."));
+    EXPECT_TRUE(MatchesWildcard("*.*", ".."));
+}
+
+TEST(FileFindTest, ReturnsDotsDirectoriesAndFilesWithFullPaths) {
+    TempDir dir;
+    dir.Touch("img1.jpg");
+    fs::create_directory(dir.str() + "/sub.jpg");
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile(dir.str() + "\\*.*"));
+    const auto names = Names(finder);
+    const std::set<std::string> got(names.begin(), names.end());
+    EXPECT_EQ(got, (std::set<std::string>{".", "..", "img1.jpg", "sub.jpg"}));
+    EXPECT_EQ(names.size(), 4u);
+}
+
+TEST(FileFindTest, PathTitleAndCreationTimeOfTheCurrentName) {
+    TempDir dir;
+    dir.Touch("img.0007.jpg");
+    const int64_t before = std::time(nullptr);
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile(dir.str() + "\\img*.*"));
+    EXPECT_FALSE(finder.FindNextFile());  // the only name is also the last
+    EXPECT_EQ(finder.GetFilePath(), dir.str() + "/img.0007.jpg");
+    EXPECT_EQ(finder.GetFileTitle(), "img.0007");
+    EXPECT_NEAR(double(finder.GetCreationTime()), double(before), 5.0);
+    FILE* f = OpenFileForRead(finder.GetFilePath());
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+}
+
+TEST(FileFindTest, TwoSeparatorsInARowStillFind) {
+    TempDir dir;
+    dir.Touch("img1.jpg");
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile(dir.str() + "\\\\img*.*"));
+    Names(finder);
+    FILE* f = OpenFileForRead(finder.GetFilePath());
+    EXPECT_NE(f, nullptr);
+    if (f) std::fclose(f);
+}
+
+TEST(FileFindTest, FailsForAMissingDirectoryOrNoMatch) {
+    TempDir dir;
+    dir.Touch("notes.txt");
+    CFileFind finder;
+    EXPECT_FALSE(finder.FindFile(dir.str() + "/missing\\*.*"));
+    EXPECT_FALSE(finder.FindFile(dir.str() + "\\img*.*"));
+}
+
+TEST(FileIOTest, HandleCallsWriteReadSeekAndReportSize) {
+    TempDir dir;
+    const std::string path = dir.str() + "/data.bin";
+    HFILE out = FileCreate(path);
+    ASSERT_NE(out, HFILE_ERROR);
+    EXPECT_EQ(FileWrite(out, "hello world", 11), 11);
+    FileClose(out);
+    HFILE in = FileOpenRead(path);
+    ASSERT_NE(in, HFILE_ERROR);
+    EXPECT_EQ(FileSize(in), 11);
+    EXPECT_EQ(FileSeek(in, 6, SEEK_SET), 6);
+    char buf[16] = {};
+    EXPECT_EQ(FileRead(in, buf, sizeof buf), 5);  // short at end of file
+    EXPECT_STREQ(buf, "world");
+    FileClose(in);
+    EXPECT_EQ(FileOpenRead(dir.str() + "/missing"), HFILE_ERROR);
+    EXPECT_EQ(OpenFileForRead(dir.str() + "/missing"), nullptr);
+}
+
+TEST(MessageSinkTest, TextGoesToTheInstalledSink) {
+    std::vector<std::string> seen;
+    MessageSink previous = SetMessageSink([&](const CString& text) { seen.push_back(text); });
+    EXPECT_EQ(AfxMessageBox("first"), IDOK);
+    AfxMessageBox("second");
+    SetMessageSink(previous);
+    EXPECT_EQ(seen, (std::vector<std::string>{"first", "second"}));
+}
+
+TEST(StringUtilTest, ComparesIgnoringAsciiCaseOnly) {
+    EXPECT_EQ(StrICmp(".JPG", ".jpg"), 0);
+    EXPECT_LT(StrICmp("abc", "abd"), 0);
+    EXPECT_GT(StrICmp("abc", "ab"), 0);
+    EXPECT_NE(StrICmp("\xC9", "\xE9"), 0);  // not ASCII: no folding
+}
+
+}  // namespace
