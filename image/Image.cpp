@@ -1,0 +1,149 @@
+#include "image/Image.h"
+
+#include <iterator>
+
+#include "platform/StringUtil.h"
+
+namespace {
+
+struct ExtensionRow {
+    const char* extension;
+    int32_t type;
+};
+
+// Sorted by extension: searched by halving.
+constexpr ExtensionRow kExtensions[] = {
+    {"BMP", kImageTypeBmp}, {"GIF", kImageTypeGif}, {"JPG", kImageTypeJpeg},
+    {"PNG", kImageTypePng}, {"XPM", kImageTypeXpm},
+};
+
+}  // namespace
+
+int32_t ImageTypeFromPath(const CString& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == CString::npos || dot + 1 == path.size()) return -1;
+    const CString extension = path.substr(dot + 1);
+    size_t low = 0;
+    size_t high = std::size(kExtensions);
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        const int32_t order = StrICmp(kExtensions[middle].extension, extension.c_str());
+        if (order == 0) return kExtensions[middle].type;
+        if (order < 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return -1;
+}
+
+CImage::~CImage() = default;
+
+int32_t CImage::GetBytesPerLine() { return imageImpl ? imageImpl->bytesPerLine : 0; }
+
+int32_t CImage::GetWidth() { return imageImpl ? imageImpl->imageWidth : 0; }
+
+int32_t CImage::GetHeight() { return imageImpl ? imageImpl->imageHeight : 0; }
+
+int32_t CImage::GetBitsPerPixel() { return imageImpl ? imageImpl->bitsPerPixel : 0; }
+
+int32_t CImage::GetColorType() { return imageImpl ? imageImpl->colorType : 0; }
+
+BOOL CImage::IsInside(int32_t x, int32_t y) { return imageImpl && imageImpl->IsInside(x, y); }
+
+int32_t CImage::Create(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t colorType) {
+    if (!imageImpl) {
+        CreateImpl(CString(), kImageTypeBmp);
+        imageType = kImageTypeBmp;
+        imagePath.clear();
+    }
+    return imageImpl->Create(width, height, bitsPerPixel, colorType);
+}
+
+BOOL CImage::CreateImpl(const CString& path, const int32_t& type) {
+    imageImpl.reset();
+    switch (type) {
+        case kImageTypeBmp:
+            imageImpl = std::make_unique<CBmpImpl>(path);
+            break;
+        case kImageTypeJpeg:
+            imageImpl = std::make_unique<CJpegImpl>(path);
+            break;
+        case kImageTypeGif:
+            imageImpl = std::make_unique<CGifImpl>(path);
+            break;
+        case kImageTypePng:
+            imageImpl = std::make_unique<CPngImpl>(path);
+            break;
+        default:
+            return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CImage::Draw(CDC* dc, int32_t xDest, int32_t yDest, int32_t width, int32_t height,
+                  int32_t xSrc, int32_t ySrc) {
+    return imageImpl ? imageImpl->Draw(dc, xDest, yDest, width, height, xSrc, ySrc) : FALSE;
+}
+
+BOOL CImage::StretchDraw(CDC* dc, int32_t xDest, int32_t yDest, int32_t destWidth,
+                         int32_t destHeight, int32_t xSrc, int32_t ySrc, int32_t srcWidth,
+                         int32_t srcHeight) {
+    if (!imageImpl) return FALSE;
+    return imageImpl->StretchDraw(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth,
+                                  srcHeight);
+}
+
+int32_t CImage::GetPixelIndex(int32_t x, int32_t y) {
+    return imageImpl ? imageImpl->GetPixelIndex(x, y) : -1;
+}
+
+BOOL CImage::GetPixelRGB(int32_t x, int32_t y, BYTE* red, BYTE* green, BYTE* blue) {
+    return imageImpl ? imageImpl->GetPixelRGB(x, y, red, green, blue) : FALSE;
+}
+
+BOOL CImage::SetPixelIndex(int32_t x, int32_t y, int32_t index) {
+    return imageImpl ? imageImpl->SetPixelIndex(x, y, index) : FALSE;
+}
+
+BOOL CImage::SetPixelRGB(int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue) {
+    return imageImpl ? imageImpl->SetPixelRGB(x, y, red, green, blue) : FALSE;
+}
+
+BOOL CImage::CreatePalette(int32_t count, const BYTE* red, const BYTE* green, const BYTE* blue) {
+    return imageImpl ? imageImpl->CreatePalette(count, red, green, blue) : FALSE;
+}
+
+BOOL CImage::CreatePaletteFromRGB(int32_t count, const BYTE* rgb) {
+    return imageImpl ? imageImpl->CreatePaletteFromRGB(count, rgb) : FALSE;
+}
+
+BOOL CImage::SetPalette(CImagePalette* palette) {
+    if (!imageImpl) {
+        delete palette;  // ownership was handed over; nothing can hold it
+        return FALSE;
+    }
+    return imageImpl->SetPalette(palette);
+}
+
+CImagePalette* CImage::GetPalette() {
+    return imageImpl ? imageImpl->imagePalette.get() : nullptr;
+}
+
+BOOL CImage::IsValid() { return imageImpl && imageImpl->imageDIB; }
+
+CImageImpl* CImage::GetImpl() { return imageImpl.get(); }
+
+BYTE* CImage::GetBits() { return imageImpl ? imageImpl->imageBits : nullptr; }
+
+BOOL CImage::Load(const CString& path, int32_t type) {
+    const int32_t previousType = imageType;
+    imagePath = path;
+    if (type == -1) type = ImageTypeFromPath(imagePath);
+    imageType = type;
+    if (!imageImpl || type != previousType) {
+        if (!CreateImpl(imagePath, type)) return FALSE;
+    }
+    return imageImpl->Read(imagePath);
+}

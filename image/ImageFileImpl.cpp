@@ -1,0 +1,3 @@
+#include "image/ImageFormats.h"
+
+CImageFileImpl::~CImageFileImpl() = default;
