@@ -5,7 +5,10 @@
 // operation is clipped to the surface. DIBs are the Windows structures, byte for byte.
 //
 // A true-colour device: realising the selected palette makes DIB_PAL_COLORS indices map to
-// that palette's colours; nothing else about the surface changes.
+// that palette's colours; nothing else about the surface changes. A new device has the stock
+// palette selected and realised, as a fresh Windows device context has.
+//
+// Palette handles may be used from any thread; one CDC belongs to one thread at a time.
 #pragma once
 
 #include <memory>
@@ -93,21 +96,48 @@ constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr DWORD SRCAND = 0x008800C6;
 constexpr DWORD SRCPAINT = 0x00EE0086;
 
+// Stretch modes. Every mode draws as COLORONCOLOR: a true-colour device has nothing to blend
+// monochrome rows into, and the control asks for COLORONCOLOR anyway.
+constexpr int32_t BLACKONWHITE = 1;
+constexpr int32_t WHITEONBLACK = 2;
 constexpr int32_t COLORONCOLOR = 3;
+constexpr int32_t HALFTONE = 4;
+
 constexpr UINT CLR_INVALID = 0xFFFFFFFFu;
 constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
 
-// Logical palettes, by handle. Handles stay valid until DeleteObject.
+// Largest DIB width or height the blits accept; anything wider or taller is taken for a
+// corrupt header rather than a picture.
+constexpr int32_t kMaxDibDimension = 65535;
+// Largest surface a CDC allocates for itself (1 GiB of pixels).
+constexpr int64_t kMaxSurfacePixels = int64_t(1) << 28;
+
+// 0x00BBGGRR to the surface's 0x00RRGGBB; the flag byte is dropped.
+constexpr uint32_t RGB32FromColorRef(COLORREF c) {
+    return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+constexpr COLORREF ColorRefFromRGB32(uint32_t p) {
+    return ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+}
+// A COLORREF naming entry i of the selected palette instead of a colour.
+constexpr COLORREF PALETTEINDEX(uint16_t i) {
+    return 0x01000000u | i;
+}
+
+// Logical palettes, by handle. Handles stay valid until DeleteObject and are never reused,
+// so a stale handle is reported as bad instead of reaching another palette.
 struct HPALETTE__;
 using HPALETTE = HPALETTE__*;
 
-HPALETTE CreatePalette(const LOGPALETTE* logPalette);  // null for null or 0 entries
+// Null for a null pointer, 0 entries or a palVersion other than 0x300.
+HPALETTE CreatePalette(const LOGPALETTE* logPalette);
 // Copies up to count entries from start; the number copied (0 for a bad handle or range).
 // With a null entries pointer, the number of entries the palette has.
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 // Index of the nearest entry (squared RGB distance, first wins); CLR_INVALID for a bad handle.
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
-BOOL DeleteObject(HPALETTE palette);  // the stock palette is never deleted
+// FALSE for a bad handle. The stock palette is never deleted (TRUE, as GDI answers).
+BOOL DeleteObject(HPALETTE palette);
 // The stock DEFAULT_PALETTE: the 20 static colours of a Windows display.
 HPALETTE GetStockPalette();
 
@@ -116,9 +146,11 @@ using HDC = CDC*;
 
 class CDC {
 public:
-    // A device over a surface of its own, filled with black.
+    // A device over a surface of its own, filled with black. Non-positive sizes, or more
+    // than kMaxSurfacePixels, give a device without a surface.
     CDC(int32_t width, int32_t height);
-    // A device over someone else's surface (a window's backing store); stride in bytes.
+    // A device over someone else's surface (a window's backing store); stride in bytes, a
+    // multiple of 4 and at least 4 * width, else the device has no surface.
     CDC(uint32_t* pixels, int32_t width, int32_t height, int32_t strideBytes);
     // A device with no surface: GetSafeHdc() is null, and drawing does nothing.
     CDC();
@@ -130,29 +162,49 @@ public:
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
     uint32_t* Bits() { return m_pixels; }
+    const uint32_t* Bits() const { return m_pixels; }
     int32_t StrideBytes() const { return m_stride; }
+    // Start of row y (0 = top); the caller keeps y inside the surface.
+    uint32_t* Row(int32_t y) {
+        return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(m_pixels) +
+                                           int64_t(y) * m_stride);
+    }
+    const uint32_t* Row(int32_t y) const {
+        return reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(m_pixels) +
+                                                 int64_t(y) * m_stride);
+    }
 
     // 0x00RRGGBB of one pixel; 0 outside the surface.
     uint32_t GetPixelRGB32(int32_t x, int32_t y) const;
+    // CLR_INVALID outside the surface.
     COLORREF GetPixel(int32_t x, int32_t y) const;
     void SetPixel(int32_t x, int32_t y, COLORREF color);
 
-    HPALETTE SelectPalette(HPALETTE palette, BOOL forceBackground);  // returns the previous
+    // Returns the previous palette; null (and nothing changes) for a bad handle. The
+    // background flag means nothing on a true-colour device.
+    HPALETTE SelectPalette(HPALETTE palette, BOOL forceBackground);
     HPALETTE GetCurrentPalette() const { return m_palette; }
     // Maps the selected palette's entries for DIB_PAL_COLORS; the number of entries mapped.
+    // A selected palette deleted since is replaced by the stock palette.
     UINT RealizePalette();
-    int32_t SetStretchBltMode(int32_t mode);  // returns the previous mode
+    // Returns the previous mode; 0 (and nothing changes) for an unknown mode.
+    int32_t SetStretchBltMode(int32_t mode);
     int32_t GetStretchBltMode() const { return m_stretchMode; }
 
+    // Right and bottom exclusive; an inverted rectangle fills nothing. A PALETTEINDEX colour
+    // takes the selected palette's entry.
     void FillSolidRect(const RECT& rect, COLORREF color);
     void FillSolidRect(int32_t x, int32_t y, int32_t cx, int32_t cy, COLORREF color);
 
-    // Writes the surface as a PNG file; FALSE on failure.
+    // Writes the surface as an 8-bit RGB PNG file; FALSE on failure (no surface, or the file
+    // cannot be written).
     BOOL SavePng(const CString& path) const;
 
     // Colours realised from the selected palette, 0x00RRGGBB by index (internal to the
     // blits).
     const std::vector<uint32_t>& RealizedColors() const { return m_realized; }
+    // The surface colour a COLORREF stands for on this device.
+    uint32_t ResolveColor(COLORREF color) const;
 
 private:
     std::unique_ptr<uint32_t[]> m_own;
@@ -165,18 +217,28 @@ private:
     int32_t m_stretchMode = COLORONCOLOR;
 };
 
-// Bottom-up (or top-down, negative height) DIBs of 1, 4, 8 and 24 bits. xSrc, ySrc are DIB
-// coordinates with the origin at the lower-left corner, as GDI defines them for a bottom-up
-// DIB. Return the number of scan lines drawn (0 when nothing was drawn).
+// Bottom-up (or top-down, negative height) BI_RGB DIBs of 1, 4, 8 and 24 bits, the colour
+// table at biSize bytes after the header: RGBQUADs for DIB_RGB_COLORS, 16-bit indices into
+// the realised palette for DIB_PAL_COLORS. Pixel values past the colour table, and indices
+// past the realised palette, draw black.
+//
+// xSrc, ySrc are DIB coordinates with the origin at the lower-left corner, as GDI defines
+// them for a bottom-up DIB (upper-left for a top-down one). The bits hold scanLines rows
+// starting at DIB row startScan (counted from the bottom for a bottom-up DIB); only those
+// rows are ever read. Returns the number of scan lines supplied, clamped to the DIB; 0 for a
+// null or surfaceless device, a bad header or an unknown colour use.
 int32_t SetDIBitsToDevice(HDC dc, int32_t xDest, int32_t yDest, DWORD width, DWORD height,
                           int32_t xSrc, int32_t ySrc, UINT startScan, UINT scanLines,
                           const void* bits, const BITMAPINFO* info, UINT colorUse);
-// COLORONCOLOR: nearest sample, rows and columns dropped or repeated. A negative destination
-// size mirrors. rop is SRCCOPY, SRCAND or SRCPAINT.
-int32_t StretchDIBits(HDC dc, int32_t xDest, int32_t yDest, int32_t destWidth,
-                      int32_t destHeight, int32_t xSrc, int32_t ySrc, int32_t srcWidth,
-                      int32_t srcHeight, const void* bits, const BITMAPINFO* info, UINT colorUse,
-                      DWORD rop);
+// COLORONCOLOR: nearest sample, rows and columns dropped or repeated. Destination pixel i of
+// n takes source pixel floor((i + 0.5) * srcWidth / n), so both ends of a shrunk row are
+// sampled symmetrically. Extents of opposite signs mirror; a negative extent covers x + w + 1
+// to x, as in GDI. Source pixels outside the DIB draw nothing. rop is SRCCOPY, SRCAND or
+// SRCPAINT. Returns the DIB's height; 0 for bad arguments (as SetDIBitsToDevice, plus zero
+// extents or another rop). The bits must hold the whole DIB.
+int32_t StretchDIBits(HDC dc, int32_t xDest, int32_t yDest, int32_t destWidth, int32_t destHeight,
+                      int32_t xSrc, int32_t ySrc, int32_t srcWidth, int32_t srcHeight,
+                      const void* bits, const BITMAPINFO* info, UINT colorUse, DWORD rop);
 
 // Images of equal width cut from one bitmap; mask-coloured pixels show the background colour
 // (or the destination, when the background is CLR_NONE).
@@ -185,12 +247,16 @@ constexpr UINT ILD_NORMAL = 0;
 
 class CImageList {
 public:
-    // Cuts images of width cx from a DIB (any depth SetDIBitsToDevice takes, DIB_RGB_COLORS).
-    BOOL Create(const BITMAPINFO* info, const void* bits, int32_t cx, int32_t grow,
-                COLORREF mask);
+    // Cuts width / cx images of width cx from a DIB (any depth SetDIBitsToDevice takes,
+    // DIB_RGB_COLORS); columns left over at the right are dropped. Pixels of exactly the mask
+    // colour become transparent. FALSE (and an empty list) when the DIB is unusable or no
+    // whole image fits. grow is accepted for the framework's signature; the list never grows.
+    BOOL Create(const BITMAPINFO* info, const void* bits, int32_t cx, int32_t grow, COLORREF mask);
     int32_t GetImageCount() const { return m_count; }
     COLORREF SetBkColor(COLORREF color);  // returns the previous colour
     COLORREF GetBkColor() const { return m_bkColor; }
+    // Draws image number `image` with its top-left corner at pt, clipped to the device.
+    // FALSE for an image out of range or a device without a surface.
     BOOL Draw(CDC* dc, int32_t image, POINT pt, UINT style);
 
 private:
