@@ -1,0 +1,108 @@
+// Type codes from extensions, the format factory and Load's reuse of implementation objects.
+#include <gtest/gtest.h>
+
+#include "image/Image.h"
+
+namespace {
+
+CString MissingFile(const char* name) { return CString(MOVITREL_TEST_TMP) + "/no-such-dir/" + name; }
+
+}  // namespace
+
+TEST(ImageTypeLookup, ThreeLetterExtensionsIgnoringCase) {
+    EXPECT_EQ(ImageTypeFromPath("frame001.JPG"), 1);
+    EXPECT_EQ(ImageTypeFromPath("frame001.jpg"), 1);
+    EXPECT_EQ(ImageTypeFromPath("a.Gif"), 2);
+    EXPECT_EQ(ImageTypeFromPath("c:\\x\\a.bmp"), 0);
+    EXPECT_EQ(ImageTypeFromPath("b.xpm"), 3);
+    EXPECT_EQ(ImageTypeFromPath("a.b.png"), 4);
+}
+
+TEST(ImageTypeLookup, EverythingElseHasNoType) {
+    EXPECT_EQ(ImageTypeFromPath("picture.jpeg"), -1);
+    EXPECT_EQ(ImageTypeFromPath("frame."), -1);
+    EXPECT_EQ(ImageTypeFromPath("frame"), -1);
+    EXPECT_EQ(ImageTypeFromPath(""), -1);
+    EXPECT_EQ(ImageTypeFromPath("dir.jpg/frame"), -1);
+    EXPECT_EQ(ImageTypeFromPath("a.jp"), -1);
+    EXPECT_EQ(ImageTypeFromPath("a.aaa"), -1);  // sorts before every row
+    EXPECT_EQ(ImageTypeFromPath("a.zzz"), -1);  // and after
+}
+
+TEST(ImageFactory, MakesTheClassOfEachType) {
+    CImage image;
+    ASSERT_TRUE(image.CreateImpl("x.bmp", 0));
+    EXPECT_NE(dynamic_cast<CBmpImpl*>(image.GetImpl()), nullptr);
+    ASSERT_TRUE(image.CreateImpl("x.jpg", 1));
+    auto* jpeg = dynamic_cast<CJpegImpl*>(image.GetImpl());
+    ASSERT_NE(jpeg, nullptr);
+    EXPECT_EQ(jpeg->jpegQuality, 30);
+    EXPECT_EQ(jpeg->fileName, "x.jpg");
+    EXPECT_EQ(jpeg->transparentIndex, -1);
+    EXPECT_EQ(jpeg->imageDIB, nullptr);
+    ASSERT_TRUE(image.CreateImpl("x.gif", 2));
+    EXPECT_NE(dynamic_cast<CGifImpl*>(image.GetImpl()), nullptr);
+    ASSERT_TRUE(image.CreateImpl("x.png", 4));
+    EXPECT_NE(dynamic_cast<CPngImpl*>(image.GetImpl()), nullptr);
+    EXPECT_EQ(image.GetImageType(), -1);  // the factory leaves the type alone
+}
+
+TEST(ImageFactory, RefusedTypeLeavesTheImageEmpty) {
+    CImage image;
+    image.CreateImpl("", 1);
+    image.GetImpl()->Create(2, 2, 8, -1);
+    ASSERT_TRUE(image.IsValid());
+    EXPECT_FALSE(image.CreateImpl("b.xpm", 3));
+    EXPECT_EQ(image.GetImpl(), nullptr);
+    EXPECT_FALSE(image.IsValid());
+    EXPECT_FALSE(image.CreateImpl("b", -1));
+    EXPECT_FALSE(image.CreateImpl("b", 5));
+}
+
+TEST(ImageLoad, SameTypeKeepsTheObjectAndItsPicture) {
+    CImage image;
+    EXPECT_FALSE(image.Load(MissingFile("a.jpg"), 1));
+    CImageImpl* first = image.GetImpl();
+    ASSERT_NE(dynamic_cast<CJpegImpl*>(first), nullptr);
+    EXPECT_EQ(image.GetImageType(), 1);
+    EXPECT_EQ(image.GetImagePath(), MissingFile("a.jpg"));
+
+    // A picture made meanwhile survives a failed read on the same object.
+    first->Create(6, 5, 8, -1);
+    EXPECT_FALSE(image.Load(MissingFile("b.jpg"), 1));
+    EXPECT_EQ(image.GetImpl(), first);
+    EXPECT_TRUE(image.IsValid());
+    EXPECT_EQ(image.GetWidth(), 6);
+}
+
+TEST(ImageLoad, AnotherTypeReplacesTheObject) {
+    CImage image;
+    image.Load(MissingFile("a.jpg"), 1);
+    image.GetImpl()->Create(2, 2, 8, -1);
+    EXPECT_FALSE(image.Load(MissingFile("a.Gif"), -1));
+    EXPECT_NE(dynamic_cast<CGifImpl*>(image.GetImpl()), nullptr);
+    EXPECT_EQ(image.GetImageType(), 2);
+    EXPECT_FALSE(image.IsValid());  // a fresh object has no pixels
+}
+
+TEST(ImageLoad, UnknownExtensionLeavesTheImageEmpty) {
+    CImage image;
+    image.Load(MissingFile("a.png"), -1);
+    ASSERT_NE(image.GetImpl(), nullptr);
+    EXPECT_FALSE(image.Load(MissingFile("a.tiff"), -1));
+    EXPECT_EQ(image.GetImpl(), nullptr);
+    EXPECT_EQ(image.GetImageType(), -1);
+    EXPECT_FALSE(image.IsValid());
+    // Loading again with the same unknown type still makes nothing.
+    EXPECT_FALSE(image.Load(MissingFile("b.tiff"), -1));
+    EXPECT_EQ(image.GetImpl(), nullptr);
+}
+
+TEST(ImageLoad, CreateKeepsAnExistingObject) {
+    CImage image;
+    image.Load(MissingFile("a.gif"), -1);
+    CImageImpl* gif = image.GetImpl();
+    image.Create(3, 3, 8, -1);
+    EXPECT_EQ(image.GetImpl(), gif);
+    EXPECT_EQ(image.GetImageType(), 2);
+}
