@@ -30,8 +30,8 @@ BOOL CImageImpl::CreatePalette(int32_t count, const BYTE* red, const BYTE* green
 }
 
 BOOL CImageImpl::CreatePaletteFromRGB(int32_t count, const BYTE* rgb) {
-    if (imagePalette) AfxMessageBox("CImageImpl::imagePalette already exists!");
     if (count < 0 || count > kMaxPaletteEntries || (count > 0 && !rgb)) return FALSE;
+    if (imagePalette) AfxMessageBox("CImageImpl::imagePalette already exists!");
     std::array<BYTE, kMaxPaletteEntries> red{}, green{}, blue{};
     for (int32_t i = 0; i < count; ++i) {
         red[size_t(i)] = rgb[3 * i];
