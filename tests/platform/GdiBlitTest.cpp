@@ -16,7 +16,6 @@ class Dib {
 public:
     Dib(int32_t width, int32_t height, uint16_t bitCount, uint32_t clrUsed = 0)
         : m_header(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)),
-          m_width(width),
           m_height(height < 0 ? -height : height),
           m_topDown(height < 0),
           m_bitCount(bitCount),
@@ -69,7 +68,7 @@ public:
 
 private:
     std::vector<uint8_t> m_header;
-    int32_t m_width, m_height;
+    int32_t m_height;
     bool m_topDown;
     int32_t m_bitCount, m_stride;
     std::vector<uint8_t> m_bits;
