@@ -1,68 +1,160 @@
 #include "playback/FramePlayer.h"
 
-#include <algorithm>
-#include <vector>
+#include "image/Image.h"
+#include "platform/Thread.h"
 
-#include "platform/StringUtil.h"
+namespace {
 
-int32_t FrameNumberKey(const CString& title, size_t prefixLength) {
-    uint32_t value = 0;  // unsigned: wraps modulo 2^32 without undefined behaviour
-    for (size_t i = prefixLength; i < title.size(); ++i) {
-        const char c = title[i];
-        if (c >= '0' && c <= '9') value = value * 10u + uint32_t(c - '0');
-    }
-    return static_cast<int32_t>(value);
+constexpr int32_t kTypeJpeg = 1;
+
+bool IsForward(int32_t command) { return command == 1 || command == 3 || command == 5; }
+bool IsBackward(int32_t command) { return command == 2 || command == 4 || command == 6; }
+
+}  // namespace
+
+uint32_t PlayerThreadProc(void* param) {
+    auto* client = static_cast<CPlayerClient*>(param);
+    client->Player().Run(*client);
+    client->ExitEvent().SetEvent();
+    return 0;
 }
 
-bool HasJpgExtension(const CString& path) {
-    const size_t n = path.size();
-    const char* last4 = path.c_str() + (n > 4 ? n - 4 : 0);
-    return StrICmp(last4, ".jpg") == 0;
+CFramePlayer::CFramePlayer() : m_pImage(new CImage) {}
+
+CFramePlayer::~CFramePlayer() {
+    // Once handed over, the image belongs to the control, which destroys it.
+    if (!m_bImageHandedOver) delete m_pImage;
 }
 
-void CFramePlayer::ScanDirectory() {
-    CFileFind finder;
-    ScanDirectory(finder);
+void CFramePlayer::Run(CPlayerClient& client) {
+    m_pSource = client.SourceSettings();
+    m_pPlayback = client.PlaybackSettings();
+    bool waitFirst = false;
+    while (!client.StopRequested()) {
+        if (waitFirst) {
+            waitFirst = false;
+            client.WakeEvent().Wait(INFINITE);
+        }
+        if (client.RescanEvent().Wait(0) == WAIT_OBJECT_0) {
+            ScanDirectory();
+            waitFirst = true;
+        }
+        if (client.StopRequested()) break;
+
+        const int32_t command = m_pPlayback->GetCommand();
+        const BOOL loop = m_pPlayback->GetLoop();
+        const int32_t pauseState = m_pPlayback->GetPauseState();
+        if (pauseState == 1) {
+            waitFirst = true;
+            continue;
+        }
+        if (Step(command, loop, client) || pauseState == 2 || pauseState == 3) {
+            waitFirst = true;
+            continue;
+        }
+        // A negative delay would sleep forever and the stop request would never be served.
+        const int32_t delay = m_pPlayback->GetDelay();
+        Sleep(delay > 0 ? uint32_t(delay) : 0u);
+    }
 }
 
-void CFramePlayer::ScanDirectory(CFileFind& finder) {
-    const CString dir = m_pSource->GetDir();
-    const CString baseFile = m_pSource->GetBaseFile();
-    const int32_t sort = m_pSource->GetSort();
+bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
+    if (m_nCurrent <= -2) return true;
 
-    m_nCount = 0;
-    m_nCurrent = -1;
-    m_frames.RemoveAll();
-    m_posCurrent = nullptr;
-    if (dir.empty() || sort < 0 || sort > 2) return;
+    m_lock.Lock();
+    const int32_t count = m_nCount;
+    int32_t current = m_nCurrent;
 
-    // A trailing separator in Dir is kept: the search accepts two in a row.
-    if (!finder.FindFile(dir + "\\" + baseFile + "*.*")) {
-        m_nCurrent = -2;
-        return;
+    // Bring the cursor to the index a Seek may have moved away from the one shown.
+    bool atLast = false;
+    if (current != -1) {
+        // After a scan the cursor is at no entry; walk from the head rather than from nowhere.
+        if (m_posCurrent == nullptr && count > 0) {
+            m_posCurrent = m_frames.GetHeadPosition();
+            m_nShown = 0;
+        }
+        while (m_nShown > current) {
+            m_posCurrent = CFrameList::Prev(m_posCurrent);
+            --m_nShown;
+        }
+        if (m_nShown < current) {
+            while (m_nShown < count - 1) {
+                m_posCurrent = CFrameList::Next(m_posCurrent);
+                ++m_nShown;
+                if (m_nShown == current) break;
+            }
+            atLast = (m_nShown == count - 1);
+        }
     }
 
-    // Sort modes 1 and 2 want a stable ascending sort by key of the enumeration order; a
-    // stable sort gives the same list as inserting one by one, without the quadratic walk.
-    std::vector<CFrameEntry> found;
-    BOOL more = TRUE;
-    while (more) {
-        more = finder.FindNextFile();
-        CString path = finder.GetFilePath();
-        if (!HasJpgExtension(path)) continue;
-        CFrameEntry entry{std::move(path), 0};
-        if (sort == 1) entry.nKey = FrameNumberKey(finder.GetFileTitle(), baseFile.size());
-        if (sort == 2) entry.nKey = static_cast<int32_t>(finder.GetCreationTime());
-        found.push_back(std::move(entry));
+    enum class Outcome { Finish, End };
+    Outcome outcome = Outcome::Finish;
+    auto toFirst = [&] {
+        current = 0;
+        m_posCurrent = m_frames.GetHeadPosition();
+    };
+    auto toLast = [&] {
+        current = count - 1;
+        m_posCurrent = m_frames.GetTailPosition();
+    };
+    if (command == 0 || command == 7) {
+        toFirst();
+    } else if (IsForward(command)) {
+        if (current == -1) {
+            toFirst();
+        } else if (loop && current == count - 1) {
+            toFirst();
+        } else if (current >= 0 && current < count - 1) {
+            ++current;
+            m_posCurrent = CFrameList::Next(m_posCurrent);
+        } else {
+            outcome = Outcome::End;
+        }
+    } else if (IsBackward(command)) {
+        if (current == -1) {
+            toLast();
+        } else if (loop && current == 0) {
+            toLast();
+        } else if (current > 0 && current <= count - 1) {
+            --current;
+            m_posCurrent = CFrameList::Prev(m_posCurrent);
+        } else if (atLast) {
+            --current;
+        } else {
+            m_posCurrent = m_frames.GetHeadPosition();
+            outcome = Outcome::End;
+        }
     }
-    if (sort != 0) {
-        std::stable_sort(found.begin(), found.end(), [](const CFrameEntry& a, const CFrameEntry& b) {
-            return a.nKey < b.nKey;
-        });
+    m_nCurrent = current;
+
+    if (outcome == Outcome::End) {
+        client.EndEvent().SetEvent();
+        m_lock.Unlock();
+        PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
+        return true;
     }
-    for (CFrameEntry& entry : found) {
-        m_frames.AddTail(std::move(entry));
-        ++m_nCount;
+
+    m_nShown = current;
+    if (m_posCurrent != nullptr) {
+        m_pImage->Load(CFrameList::GetAt(m_posCurrent).strPath, kTypeJpeg);  // outcome ignored
     }
-    m_posCurrent = nullptr;
+    m_lock.Unlock();
+    PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
+    return command == 0 || command == 7;
+}
+
+void CFramePlayer::GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown) {
+    CSingleLock lock(m_lock);
+    if (*ppImage != m_pImage) {
+        delete *ppImage;
+        *ppImage = m_pImage;
+        m_bImageHandedOver = true;
+    }
+    *pCount = m_nCount;
+    *pShown = m_nShown;
+}
+
+void CFramePlayer::Seek(int32_t index) {
+    CSingleLock lock(m_lock);
+    m_nCurrent = index;
 }

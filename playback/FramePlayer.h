@@ -1,12 +1,39 @@
-// The playback worker object: the frame list, the cursor and the scan that builds the list.
+// The playback worker object: the frame list, the cursor, the image frames are loaded into,
+// and the loop the worker thread runs.
 #pragma once
 
 #include <atomic>
 
 #include "platform/FileFind.h"
 #include "platform/Sync.h"
+#include "platform/Window.h"
 #include "playback/FrameList.h"
 #include "playback/Settings.h"
+
+class CImage;
+class CFramePlayer;
+
+// The worker repaint request, posted with wParam 0 and lParam 0 after every step.
+constexpr uint32_t WM_PLAYER_REFRESH = WM_USER + 100;
+
+// What the worker needs of the control that owns it; the control implements it, so this
+// layer never sees the control itself.
+class CPlayerClient {
+public:
+    virtual ~CPlayerClient() = default;
+    virtual CFramePlayer& Player() = 0;
+    virtual bool StopRequested() const = 0;  // the stop flag, read between blocking calls
+    virtual CEvent& RescanEvent() = 0;
+    virtual CEvent& WakeEvent() = 0;
+    virtual CEvent& EndEvent() = 0;
+    virtual CEvent& ExitEvent() = 0;
+    virtual HWND PlayerWindow() const = 0;
+    virtual CSourceSettings* SourceSettings() = 0;
+    virtual CPlaybackSettings* PlaybackSettings() = 0;
+};
+
+// Thread entry: runs the client's player, then signals the client's exit event.
+uint32_t PlayerThreadProc(void* client);
 
 // The number in a frame's file title after the prefix: every digit counts, other characters
 // are skipped, and the arithmetic wraps at 32 bits.
@@ -17,18 +44,40 @@ bool HasJpgExtension(const CString& path);
 
 class CFramePlayer {
 public:
+    CFramePlayer();
+    ~CFramePlayer();
+    CFramePlayer(const CFramePlayer&) = delete;
+    CFramePlayer& operator=(const CFramePlayer&) = delete;
+
     CSourceSettings* m_pSource = nullptr;
     CPlaybackSettings* m_pPlayback = nullptr;
-    // Written by the scan on the worker thread and read by the control: atomic.
+    // The scan writes these without m_lock while the control reads them under it: atomic.
     std::atomic<int32_t> m_nCount{0};
     // -2: nothing found (or no scan yet); -1: list built, nothing shown yet.
     std::atomic<int32_t> m_nCurrent{-2};
     int32_t m_nShown = -1;
+    CImage* m_pImage = nullptr;
     POSITION m_posCurrent = nullptr;
+    // Held for a whole step, decode included. The control also holds it while it draws
+    // m_pImage, so a draw never sees a half-loaded frame.
     CCriticalSection m_lock;
     CFrameList m_frames;
+
+    // The worker loop; returns once the client asks to stop.
+    void Run(CPlayerClient& client);
+    // One move of the cursor, the load of the frame and the repaint request; true asks the
+    // loop to wait for the wake event before the next step.
+    bool Step(int32_t command, BOOL loop, CPlayerClient& client);
 
     // Rebuilds the list from m_pSource. The overload takes the directory search to use.
     void ScanDirectory();
     void ScanDirectory(CFileFind& finder);
+
+    // Control side. GetFrame hands over the worker's image: from the first call on the
+    // control owns it and draws it; the image *ppImage held before is destroyed.
+    void GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown);
+    void Seek(int32_t index);
+
+private:
+    bool m_bImageHandedOver = false;
 };
