@@ -46,14 +46,17 @@ COLORREF GetSysColor(int32_t index) {
 
 COLORREF TranslateOleColor(OLE_COLOR color, HPALETTE palette) {
     switch (color >> 24) {
-        case 0x00: return color;
-        case 0x80: return GetSysColor(int32_t(color & 0xFF));
+        case 0x00:
+            return color;
+        case 0x80:
+            return GetSysColor(int32_t(color & 0xFF));
         case 0x01: {
             PALETTEENTRY e{};
             HPALETTE pal = palette ? palette : GetStockPalette();
             if (GetPaletteEntries(pal, color & 0xFFFF, 1, &e) != 1) return 0;
             return RGB(e.peRed, e.peGreen, e.peBlue);
         }
-        default: return color & 0x00FFFFFF;
+        default:
+            return color & 0x00FFFFFF;
     }
 }

@@ -16,9 +16,8 @@ int HexDigit(char c) {
 CString StringFromGUID(const GUID& g) {
     char text[40];
     std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  unsigned(g.Data1), unsigned(g.Data2), unsigned(g.Data3), g.Data4[0],
-                  g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
-                  g.Data4[7]);
+                  unsigned(g.Data1), unsigned(g.Data2), unsigned(g.Data3), g.Data4[0], g.Data4[1],
+                  g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     return text;
 }
 
@@ -42,8 +41,8 @@ std::optional<GUID> GUIDFromString(const CString& text) {
         i += 2;
     }
     GUID g;
-    g.Data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 |
-              bytes[3];
+    g.Data1 =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
     g.Data2 = uint16_t(bytes[4] << 8 | bytes[5]);
     g.Data3 = uint16_t(bytes[6] << 8 | bytes[7]);
     for (int i = 0; i < 8; ++i) g.Data4[i] = bytes[8 + i];

@@ -24,8 +24,12 @@ constexpr HRESULT DISP_E_OVERFLOW = HRESULT(0x8002000Au);
 constexpr HRESULT DISP_E_BADPARAMCOUNT = HRESULT(0x8002000Eu);
 constexpr HRESULT CONNECT_E_NOCONNECTION = HRESULT(0x80040200u);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 // Stock members.
 constexpr DISPID DISPID_UNKNOWN = -1;

@@ -11,9 +11,9 @@ constexpr int32_t IDC_STATIC = -1;
 constexpr int32_t IDCANCEL = 2;
 
 enum class DialogItemKind {
-    Label,          // static text
-    Icon,           // static icon; text holds the icon resource id in decimal
-    Edit,           // single-line edit box
+    Label,  // static text
+    Icon,   // static icon; text holds the icon resource id in decimal
+    Edit,   // single-line edit box
     PushButton,
     DefPushButton,  // the button Enter presses
     RadioButton,
@@ -26,7 +26,7 @@ struct CDialogItem {
     DialogItemKind kind = DialogItemKind::Label;
     CString text;
     int16_t x = 0, y = 0, cx = 0, cy = 0;
-    bool group = false;     // starts a group (the first radio button of a radio group)
+    bool group = false;  // starts a group (the first radio button of a radio group)
     bool tabStop = false;
 };
 

@@ -32,7 +32,9 @@ std::vector<const CDispEntry*> PersistedEntries(const CDispatchMap& map) {
     }
     // Entries without an order keep their place after the ordered ones, in table order.
     std::stable_sort(entries.begin(), entries.end(), [](const CDispEntry* a, const CDispEntry* b) {
-        auto key = [](const CDispEntry* e) { return e->persistOrder > 0 ? e->persistOrder : INT32_MAX; };
+        auto key = [](const CDispEntry* e) {
+            return e->persistOrder > 0 ? e->persistOrder : INT32_MAX;
+        };
         return key(a) < key(b);
     });
     return entries;

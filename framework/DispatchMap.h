@@ -39,7 +39,7 @@ struct CDispEntry {
     // Empty get: write-only; empty set: read-only.
     std::function<CVariant(COleControl&)> get;
     std::function<void(COleControl&, const CVariant&)> set;  // value already of type vt
-    std::function<void(COleControl&)> invoke;                 // methods
+    std::function<void(COleControl&)> invoke;                // methods
     // Persistence; exchange is empty for a member that is not saved.
     CString persistName;
     int32_t persistOrder = 0;
@@ -155,8 +155,7 @@ public:
         CString persistName = name;
         M defValue = M(def);
         e.exchange = [vt, persistName, member, defValue](COleControl& c, CPropExchange& px) {
-            dispatch_detail::Exchange(px, vt, persistName, static_cast<T&>(c).*member,
-                                      defValue);
+            dispatch_detail::Exchange(px, vt, persistName, static_cast<T&>(c).*member, defValue);
         };
         return *this;
     }

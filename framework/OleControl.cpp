@@ -156,7 +156,9 @@ uint32_t COleControl::AdviseEvents(IControlEventSink* sink) {
     return m_nextCookie++;
 }
 
-HRESULT COleControl::UnadviseEvents(uint32_t cookie) { return Unadvise(m_eventSinks, cookie); }
+HRESULT COleControl::UnadviseEvents(uint32_t cookie) {
+    return Unadvise(m_eventSinks, cookie);
+}
 
 uint32_t COleControl::AdvisePropertyNotify(IPropertyNotifySink* sink) {
     m_notifySinks.push_back({m_nextCookie, sink});
@@ -274,15 +276,22 @@ HRESULT COleControl::DoVerb(int32_t verb) {
         case kVerbEdit:
         case OLEIVERB_SHOW:
         case OLEIVERB_UIACTIVATE:
-        case OLEIVERB_INPLACEACTIVATE: ok = OnEdit(); break;
+        case OLEIVERB_INPLACEACTIVATE:
+            ok = OnEdit();
+            break;
         case kVerbProperties:
-        case OLEIVERB_PROPERTIES: ok = OnProperties(); break;
-        default: return OLEOBJ_S_INVALIDVERB;
+        case OLEIVERB_PROPERTIES:
+            ok = OnProperties();
+            break;
+        default:
+            return OLEOBJ_S_INVALIDVERB;
     }
     return ok ? S_OK : E_FAIL;
 }
 
-BOOL COleControl::OnEdit() { return m_pSite ? m_pSite->ActivateInPlace() : FALSE; }
+BOOL COleControl::OnEdit() {
+    return m_pSite ? m_pSite->ActivateInPlace() : FALSE;
+}
 
 BOOL COleControl::OnProperties() {
     return m_pSite ? m_pSite->ShowPropertyPages(GetPropPageIDs()) : FALSE;
@@ -334,8 +343,8 @@ BOOL COleControl::AmbientUIDead() const {
 }
 
 CString COleControl::AmbientDisplayName() const {
-    return AmbientAs<CString>(GetAmbientProperty(DISPID_AMBIENT_DISPLAYNAME), VT_BSTR,
-                              CString(), [](const CVariant& v) { return v.bstrVal(); });
+    return AmbientAs<CString>(GetAmbientProperty(DISPID_AMBIENT_DISPLAYNAME), VT_BSTR, CString(),
+                              [](const CVariant& v) { return v.bstrVal(); });
 }
 
 // ---- Window messages --------------------------------------------------------------------
@@ -344,16 +353,34 @@ LRESULT COleControl::WindowProc(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     CPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     uint32_t flags = uint32_t(wParam);
     switch (msg) {
-        case WM_CREATE: return OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
-        case WM_DESTROY: OnDestroy(); return 0;
-        case WM_SIZE: OnSize(flags, point.x, point.y); return 0;
-        case WM_PAINT: Refresh(); return 0;
-        case WM_LBUTTONDOWN: OnLButtonDown(flags, point); return 0;
-        case WM_LBUTTONUP: OnLButtonUp(flags, point); return 0;
-        case WM_MOUSEMOVE: OnMouseMove(flags, point); return 0;
-        case WM_RBUTTONDOWN: OnRButtonDown(flags, point); return 0;
-        case WM_NCLBUTTONDOWN: OnNcLButtonDown(flags, point); return 0;
-        default: break;
+        case WM_CREATE:
+            return OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_SIZE:
+            OnSize(flags, point.x, point.y);
+            return 0;
+        case WM_PAINT:
+            Refresh();
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnLButtonDown(flags, point);
+            return 0;
+        case WM_LBUTTONUP:
+            OnLButtonUp(flags, point);
+            return 0;
+        case WM_MOUSEMOVE:
+            OnMouseMove(flags, point);
+            return 0;
+        case WM_RBUTTONDOWN:
+            OnRButtonDown(flags, point);
+            return 0;
+        case WM_NCLBUTTONDOWN:
+            OnNcLButtonDown(flags, point);
+            return 0;
+        default:
+            break;
     }
     auto it = m_messageHandlers.find(msg);
     if (it != m_messageHandlers.end()) return it->second(wParam, lParam);

@@ -28,9 +28,14 @@ template <class T, class Parse, class Format>
 BOOL ExchangeValue(CPropExchange* px, const char* name, T& value, const T& def, Parse parse,
                    Format format) {
     switch (px->GetMode()) {
-        case CPropExchange::Mode::Reset: value = def; return TRUE;
-        case CPropExchange::Mode::Save: px->WriteText(name, format(value)); return TRUE;
-        case CPropExchange::Mode::Load: break;
+        case CPropExchange::Mode::Reset:
+            value = def;
+            return TRUE;
+        case CPropExchange::Mode::Save:
+            px->WriteText(name, format(value));
+            return TRUE;
+        case CPropExchange::Mode::Load:
+            break;
     }
     std::optional<T> loaded = parse();
     value = loaded ? *loaded : def;
@@ -56,7 +61,8 @@ BOOL CPropExchange::ExchangeVersion(DWORD& version, DWORD defaultVersion, BOOL c
         case Mode::Reset:
             version = m_version = defaultVersion;
             return TRUE;
-        case Mode::Load: break;
+        case Mode::Load:
+            break;
     }
     auto n = ReadInteger(*this, kVersionName, 0, UINT32_MAX);
     DWORD loaded = n ? DWORD(*n) : defaultVersion;
@@ -95,8 +101,7 @@ BOOL PX_Short(CPropExchange* px, const char* name, int16_t& value, int16_t def) 
         if (!n) return std::nullopt;
         return int16_t(*n);
     };
-    return ExchangeValue(px, name, value, def, parse,
-                         [](int16_t v) { return std::to_string(v); });
+    return ExchangeValue(px, name, value, def, parse, [](int16_t v) { return std::to_string(v); });
 }
 
 BOOL PX_Long(CPropExchange* px, const char* name, int32_t& value, int32_t def) {
@@ -105,8 +110,7 @@ BOOL PX_Long(CPropExchange* px, const char* name, int32_t& value, int32_t def) {
         if (!n) return std::nullopt;
         return int32_t(*n);
     };
-    return ExchangeValue(px, name, value, def, parse,
-                         [](int32_t v) { return std::to_string(v); });
+    return ExchangeValue(px, name, value, def, parse, [](int32_t v) { return std::to_string(v); });
 }
 
 BOOL PX_Color(CPropExchange* px, const char* name, OLE_COLOR& value, OLE_COLOR def) {

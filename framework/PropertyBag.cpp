@@ -16,10 +16,18 @@ CString Escape(const CString& s, bool isName) {
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             case '=':
                 if (isName) {
                     out += "\\=";
@@ -27,7 +35,8 @@ CString Escape(const CString& s, bool isName) {
                     out += c;
                 }
                 break;
-            default: out += c;
+            default:
+                out += c;
         }
     }
     return out;
@@ -43,12 +52,23 @@ std::optional<CString> Unescape(const CString& s, size_t from, size_t to) {
         }
         if (++i == to) return std::nullopt;
         switch (s[i]) {
-            case '\\': out += '\\'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case '=': out += '='; break;
-            default: return std::nullopt;
+            case '\\':
+                out += '\\';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '=':
+                out += '=';
+                break;
+            default:
+                return std::nullopt;
         }
     }
     return out;

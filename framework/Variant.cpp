@@ -11,11 +11,16 @@ namespace {
 // The numeric value of an integer or boolean variant, widened.
 std::optional<int64_t> NumberOf(const CVariant& v) {
     switch (v.vt()) {
-        case VT_I2: return v.iVal();
-        case VT_I4: return v.lVal();
-        case VT_UI4: return v.ulVal();
-        case VT_BOOL: return v.boolVal();
-        default: return std::nullopt;
+        case VT_I2:
+            return v.iVal();
+        case VT_I4:
+            return v.lVal();
+        case VT_UI4:
+            return v.ulVal();
+        case VT_BOOL:
+            return v.boolVal();
+        default:
+            return std::nullopt;
     }
 }
 
@@ -103,7 +108,9 @@ HRESULT CVariant::ChangeType(VARTYPE to, CVariant* out) const {
     int64_t v = *n;
 
     switch (to) {
-        case VT_BOOL: *out = Bool(v != 0); return S_OK;
+        case VT_BOOL:
+            *out = Bool(v != 0);
+            return S_OK;
         case VT_I2:
             if (v < INT16_MIN || v > INT16_MAX) return DISP_E_OVERFLOW;
             *out = I2(int16_t(v));
@@ -125,6 +132,7 @@ HRESULT CVariant::ChangeType(VARTYPE to, CVariant* out) const {
             if (v < INT32_MIN || v > int64_t(UINT32_MAX)) return DISP_E_OVERFLOW;
             *out = UI4(uint32_t(v));
             return S_OK;
-        default: return DISP_E_TYPEMISMATCH;
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
 }

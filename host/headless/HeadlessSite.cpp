@@ -139,7 +139,9 @@ void CHeadlessSite::OnPosRectChange(const RECT& rect) {
     }
 }
 
-BOOL CHeadlessSite::ActivateInPlace() { return CreateControlWindow(); }
+BOOL CHeadlessSite::ActivateInPlace() {
+    return CreateControlWindow();
+}
 
 BOOL CHeadlessSite::ShowPropertyPages(const std::vector<CLSID>& pages) {
     m_pageRequests.push_back(pages);
@@ -151,7 +153,6 @@ int32_t CHeadlessSite::DoModalDialog(const CDialogTemplate& dialog) {
     return m_dialogResult;
 }
 
-void CHeadlessSite::OnEvent(DISPID dispid, const CString& name,
-                            const std::vector<CVariant>& args) {
+void CHeadlessSite::OnEvent(DISPID dispid, const CString& name, const std::vector<CVariant>& args) {
     m_events.push_back(FiredEvent{dispid, name, args});
 }

@@ -13,9 +13,7 @@
 
 #include "framework/OleControl.h"
 
-class CHeadlessSite : public IControlSite,
-                      private IControlEventSink,
-                      private IPropertyNotifySink {
+class CHeadlessSite : public IControlSite, private IControlEventSink, private IPropertyNotifySink {
 public:
     struct FiredEvent {
         DISPID dispid;
@@ -78,7 +76,10 @@ public:
     // The last modified state the control reported, and how many reports there were.
     BOOL Modified() const { return m_modified; }
     int32_t ModifiedReports() const { return m_modifiedReports; }
-    void ClearModified() { m_modified = FALSE; m_modifiedReports = 0; }
+    void ClearModified() {
+        m_modified = FALSE;
+        m_modifiedReports = 0;
+    }
     const std::vector<RECT>& PosRectChanges() const { return m_posRects; }
     const std::vector<CDialogTemplate>& Dialogs() const { return m_dialogs; }
     const std::vector<std::vector<CLSID>>& PropertyPageRequests() const { return m_pageRequests; }

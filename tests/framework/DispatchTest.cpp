@@ -141,7 +141,8 @@ TEST(Dispatch, StockBackColorNotifiesOnlyOnChange) {
 TEST(Dispatch, PersistedEntriesFollowTheExchangeOrder) {
     CSampleCtrl c;
     std::vector<CString> names;
-    for (const CDispEntry* e : PersistedEntries(c.GetDispatchMap())) names.push_back(e->persistName);
+    for (const CDispEntry* e : PersistedEntries(c.GetDispatchMap()))
+        names.push_back(e->persistName);
     EXPECT_EQ(names, (std::vector<CString>{"Name", "Tint", "Flag", "Count", "Delay", "State"}));
 }
 

@@ -38,10 +38,8 @@ public:
                 .Persist("Delay", &CSampleCtrl::m_lDelay, 500, 5)
                 .Property<VT_COLOR>("Tint", kTint, &CSampleCtrl::GetTint, &CSampleCtrl::SetTint)
                 .Persist("Tint", &CSampleCtrl::m_clrTint, 0x000000FFu, 2)
-                .Property<VT_BSTR>("Label", kLabel, &CSampleCtrl::GetLabel,
-                                   &CSampleCtrl::SetLabel)
-                .Property<VT_BOOL>("State", kState, &CSampleCtrl::GetState,
-                                   &CSampleCtrl::SetState)
+                .Property<VT_BSTR>("Label", kLabel, &CSampleCtrl::GetLabel, &CSampleCtrl::SetLabel)
+                .Property<VT_BOOL>("State", kState, &CSampleCtrl::GetState, &CSampleCtrl::SetState)
                 .Persist("State", &CSampleCtrl::m_nState, FALSE)
                 .Property<VT_I4>("ReadOnly", kReadOnly, &CSampleCtrl::GetReadOnly, nullptr)
                 .Method("Ping", kPing, &CSampleCtrl::Ping)
