@@ -1,14 +1,34 @@
 #!/usr/bin/env bash
 # The test job: installs what is missing, builds, runs every test.
+#   1. g++ build with the Qt container: every test.
+#   2. clang 14 with AddressSanitizer and UndefinedBehaviorSanitizer, everything outside the
+#      Qt container: every test again.
+#   3. clang 14 with ThreadSanitizer: the playback and control tests.
+#   4. Each fuzz target for FUZZ_SECONDS (default 60).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 
-# Main build (g++) and its tests.
+clang=(-DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 -DMOVITREL_WITH_QT=OFF
+       -DMOVITREL_WITH_BENCH=OFF)
+
+echo "== g++ build and tests"
 bash scripts/build.sh build
 ctest --test-dir build --output-on-failure -j2
 
-# Everything outside the Qt container must also compile with clang 14 (the fuzz targets need it).
-bash scripts/build.sh build-clang -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 \
-  -DMOVITREL_WITH_QT=OFF -DMOVITREL_WITH_BENCH=OFF
+echo "== clang 14, address and undefined-behaviour sanitizers"
+bash scripts/build.sh build-asan "${clang[@]}" -DMOVITREL_SANITIZE=address,undefined
+ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== clang 14, thread sanitizer: playback and control"
+[ -f build-tsan/build.ninja ] ||
+  cmake -S . -B build-tsan -G Ninja "${clang[@]}" -DMOVITREL_SANITIZE=thread
+for t in test_playback test_control; do
+  if cmake --build build-tsan --target "$t"; then
+    TSAN_OPTIONS=halt_on_error=1 "build-tsan/tests/$t"
+  fi
+done
+
+echo "== fuzzing"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

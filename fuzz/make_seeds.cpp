@@ -1,0 +1,117 @@
+// fuzz_seeds OUTDIR: writes the seed corpora of the fuzz targets with the project's own
+// writers (OUTDIR/bmp, gif, png, jpeg, lzw, extension).
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "codecs/LzwEncoder.h"
+#include "image/Image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A small picture with edges and a gradient, at the given depth.
+void Paint(CImage& image, int32_t w, int32_t h, int32_t bits) {
+    image.Create(w, h, bits, -1);
+    if (bits <= 8) {
+        const int32_t n = 1 << bits;
+        const size_t entries = static_cast<size_t>(n);
+        std::vector<BYTE> r(entries), g(entries), b(entries);
+        for (int32_t i = 0; i < n; ++i) {
+            r[size_t(i)] = BYTE(i * 255 / (n - 1));
+            g[size_t(i)] = BYTE(255 - i * 255 / (n - 1));
+            b[size_t(i)] = BYTE((i * 97) & 255);
+        }
+        image.CreatePalette(n, r.data(), g.data(), b.data());
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x = 0; x < w; ++x) image.SetPixelIndex(x, y, (x / 3 + y) % n);
+        }
+    } else {
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x = 0; x < w; ++x) image.SetPixelRGB(x, y, x * 9, y * 13, (x ^ y) * 5);
+        }
+    }
+}
+
+void WriteWith(int32_t type, const std::string& path, int32_t w, int32_t h, int32_t bits) {
+    CImage image;
+    if (!image.CreateImpl(path, type)) return;
+    Paint(image, w, h, bits);
+    if (!image.GetImpl()->Write(path)) std::remove(path.c_str());
+}
+
+class Pixels : public CLzwPixelSource {
+public:
+    Pixels(int32_t count, int32_t colors) : count_(count), colors_(colors) {}
+    int32_t NextPixel() override { return i_ < count_ ? (i_++ / 5) % colors_ : -1; }
+
+private:
+    int32_t count_, colors_, i_ = 0;
+};
+
+class Collect : public CLzwByteSink {
+public:
+    void WriteBytes(const uint8_t* bytes, size_t count) override {
+        out.insert(out.end(), bytes, bytes + count);
+    }
+    bool Flush() override { return true; }
+    std::vector<uint8_t> out;
+};
+
+void WriteLzwSeed(const std::string& path, int32_t width, int32_t minCodeSize, int32_t pixels) {
+    auto encoder = std::make_unique<CLzwEncoder>();
+    Pixels source(pixels, 1 << minCodeSize);
+    Collect sink;
+    encoder->Compress(minCodeSize + 1, source, sink);
+    std::ofstream out(path, std::ios::binary);
+    out.put(char(width - 1));
+    out.put(char(minCodeSize));
+    out.write(reinterpret_cast<const char*>(sink.out.data()), std::streamsize(sink.out.size()));
+    out.put(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds OUTDIR\n");
+        return 2;
+    }
+    const std::string root = argv[1];
+    for (const char* sub : {"bmp", "gif", "png", "jpeg", "lzw", "extension"}) {
+        fs::create_directories(root + "/" + sub);
+    }
+    const struct {
+        const char* dir;
+        const char* ext;
+        int32_t type;
+        std::vector<int32_t> depths;
+    } formats[] = {
+        {"bmp", "bmp", 0, {1, 4, 8, 24}},
+        {"gif", "gif", 2, {8}},
+        {"png", "png", 4, {8, 24}},
+        {"jpeg", "jpg", 1, {8, 24}},
+    };
+    for (const auto& f : formats) {
+        for (int32_t bits : f.depths) {
+            for (auto [w, h] : {std::pair{1, 1}, {7, 5}, {33, 17}}) {
+                const std::string path = root + "/" + f.dir + "/seed_" + std::to_string(bits) +
+                                         "_" + std::to_string(w) + "x" + std::to_string(h) + "." +
+                                         f.ext;
+                WriteWith(f.type, path, w, h, bits);
+            }
+        }
+    }
+    WriteLzwSeed(root + "/lzw/small", 8, 2, 40);
+    WriteLzwSeed(root + "/lzw/wide", 64, 8, 5000);
+    WriteLzwSeed(root + "/lzw/table_full", 32, 4, 60000);
+    int n = 0;
+    for (const char* name : {"frame001.JPG", "a.Gif", "picture.jpeg", "b.xpm", "a.b.png", "x.",
+                             "noext", "C:\\dir.x\\f.bmp"}) {
+        std::ofstream(root + "/extension/" + std::to_string(n++)) << name;
+    }
+    return 0;
+}
