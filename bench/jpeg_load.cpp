@@ -85,6 +85,19 @@ void BM_ImageLoad(benchmark::State& state) {
     state.SetLabel(kSets[state.range(0)]);
 }
 
+// The command-line decoder with the same colour settings, process start included.
+void BM_Djpeg(benchmark::State& state) {
+    const auto frames = FramesOf(kSets[state.range(0)]);
+    if (frames.empty()) return state.SkipWithError("no frames: run make-frames.sh");
+    size_t i = 0;
+    for (auto _ : state) {
+        const std::string command = "djpeg -colors 128 -dither fs -outfile /dev/null '" +
+                                    frames[i++ % frames.size()] + "'";
+        if (std::system(command.c_str()) != 0) state.SkipWithError("djpeg failed");
+    }
+    state.SetLabel(kSets[state.range(0)]);
+}
+
 class BenchClient : public CPlayerClient, public IWindowHandler {
 public:
     BenchClient() : hwnd_(CreatePlatformWindow(this)) {}
@@ -146,6 +159,7 @@ void BM_WorkerFramesPerSecond(benchmark::State& state) {
 
 BENCHMARK(BM_PlainLibjpeg)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImageLoad)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Djpeg)->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorkerFramesPerSecond)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

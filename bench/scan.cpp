@@ -1,5 +1,6 @@
 // Directory scan of 10,000 and 100,000 matching files in each sort mode.
 #include <benchmark/benchmark.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,8 +45,21 @@ void BM_Scan(benchmark::State& state) {
     state.counters["files"] = files;
 }
 
+// The floor: listing the same directory with nothing else done.
+void BM_Readdir(benchmark::State& state) {
+    const std::string dir = MakeDirectory(int(state.range(0)));
+    for (auto _ : state) {
+        DIR* d = opendir(dir.c_str());
+        int n = 0;
+        while (readdir(d)) ++n;
+        closedir(d);
+        benchmark::DoNotOptimize(n);
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_Readdir)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scan)
     ->ArgsProduct({{10000, 100000}, {0, 1, 2}})
     ->ArgNames({"files", "sort"})

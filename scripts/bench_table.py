@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""bench_table.py DIR: one table from the benchmark JSON files in DIR, each figure beside its peer."""
+import json
+import os
+import platform
+import sys
+
+out = sys.argv[1]
+runs = {}
+context = {}
+for name in os.listdir(out):
+    if name.endswith(".json"):
+        with open(os.path.join(out, name)) as f:
+            data = json.load(f)
+        context = data.get("context", context)
+        for b in data.get("benchmarks", []):
+            runs[b["name"]] = b
+
+
+def ms(name, kind="cpu_time"):
+    b = runs.get(name)
+    if b is None or b.get("error_occurred"):
+        return None
+    unit = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b.get("time_unit", "ns")]
+    return b[kind] * unit
+
+
+rows = []
+
+
+def row(what, value, peer_name, peer, unit="ms"):
+    ratio = f"{value / peer:.2f}" if value and peer else "-"
+    fmt = (lambda v: f"{v:.2f} {unit}" if v is not None else "n/a")
+    rows.append((what, fmt(value), peer_name, fmt(peer), ratio))
+
+
+sets = {0: "640x480", 1: "1280x720", 2: "1920x1080", 3: "1280x720 grey"}
+for i, label in sets.items():
+    load = ms(f"BM_ImageLoad/{i}")
+    row(f"frame load {label}", load, "plain libjpeg, same settings", ms(f"BM_PlainLibjpeg/{i}"))
+    row(f"frame load {label}", load, "djpeg -colors 128 (process)", ms(f"BM_Djpeg/{i}/real_time", "real_time"))
+row("stretched draw 1920x1080 -> 1600x900", ms("BM_StretchDraw1080To900"),
+    "bare nearest-neighbour loop", ms("BM_BareStretchLoop1080To900"))
+row("unscaled draw 1280x720", ms("BM_Draw720"), "-", None)
+worker = runs.get("BM_WorkerFramesPerSecond/iterations:3/manual_time")
+decode = ms("BM_ImageLoad/1", "real_time")
+if worker and decode:
+    fps = worker.get("fps")
+    rows.append(("worker, delay 0, 1280x720", f"{fps:.1f} fps", "1 / decode time (wall)",
+                 f"{1000.0 / decode:.1f} fps", f"{fps * decode / 1000.0:.2f}"))
+for files in (10000, 100000):
+    peer = ms(f"BM_Readdir/{files}")
+    for sort in (0, 1, 2):
+        row(f"scan {files} files, sort {sort}", ms(f"BM_Scan/files:{files}/sort:{sort}"),
+            "bare readdir", peer)
+row("GIF decode 640x480", ms("BM_OurGifRead"), "giflib", ms("BM_GiflibRead"))
+row("GIF encode 640x480", ms("BM_OurGifWrite"), "giflib", ms("BM_GiflibWrite"))
+
+print(f"Machine: {platform.node()}, {context.get('num_cpus', '?')} CPUs at "
+      f"{context.get('mhz_per_cpu', '?')} MHz, {platform.platform()}; CPU time unless marked.")
+print()
+print("| measure | Movitrel | peer | peer figure | ratio |")
+print("|---|---|---|---|---|")
+for r in rows:
+    print("| " + " | ".join(r) + " |")
