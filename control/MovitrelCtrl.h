@@ -1,0 +1,238 @@
+// CMovitrelCtrl: the animation control. It plays the ".jpg" files of one directory whose names
+// begin with a prefix, one file per frame, with a slider and a button strip at the bottom.
+//
+// Everything here runs on the container's thread. The control shares with its worker thread
+// only the two settings blocks, the worker object (under its lock), the four events and the
+// stop flag; the worker reaches the window only by posting WM_PLAYER_REFRESH.
+//
+// Where the members are defined:
+//   MovitrelCtrl.cpp       ids, maps, construction, destruction, AboutBox, verbs, exchange
+//   MovitrelCtrlProps.cpp  getters, setters, ApplySettings
+//   MovitrelCtrlLife.cpp   OnCreate, OnDestroy, the thread entry, OnPlayerRefresh,
+//                          OnNcLButtonDown
+//   MovitrelCtrlDraw.cpp   OnDraw, DrawBar, OnBackColorChanged
+//   MovitrelCtrlMouse.cpp  OnLButtonDown, OnLButtonUp, OnMouseMove, OnRButtonDown,
+//                          HitTestButtons, HitTestSlider, SliderIndexFromX, CheckClickInPic
+//   (the strip's bitmaps)  CreateImageListFromBitmap
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "framework/OleControl.h"
+#include "platform/Gdi.h"
+#include "platform/Sync.h"
+#include "platform/Thread.h"
+#include "playback/FramePlayer.h"
+#include "playback/Settings.h"
+
+class CImage;
+
+// Fixed ids of the control's automation interfaces and of its property pages; the registry
+// rows and the type library use the same values.
+extern const IID IID_DMovitrel;
+extern const IID IID_DMovitrelEvents;
+extern const CLSID CLSID_MovitrelCtrl;
+extern const CLSID CLSID_MovitrelPropPage;
+extern const CLSID CLSID_ControlPropPage;
+
+// Bitmap resources of the strip: 18 button images of 20x20, 16 slider columns of 1x20.
+constexpr uint32_t kBitmapButtons = 214;
+constexpr uint32_t kBitmapSlider = 209;
+
+// Fills list with the images of width cx cut from bitmap resource bitmapId; pixels of the mask
+// colour are transparent. FALSE (and an empty list) for an unknown id.
+BOOL CreateImageListFromBitmap(CImageList& list, uint32_t bitmapId, int32_t cx, int32_t grow,
+                               COLORREF mask);
+
+// The border tracker of an in-place active control, as the container draws it. The container
+// lends it (IRectTrackerSite); the control lets it follow the mouse to resize itself.
+class CRectTracker {
+public:
+    enum StyleFlags : uint32_t {
+        solidLine = 1,
+        dottedLine = 2,
+        hatchedBorder = 4,
+        resizeInside = 8,
+        resizeOutside = 16,
+        hatchInside = 32,
+    };
+
+    virtual ~CRectTracker() = default;
+
+    // Follows the mouse from point (control client coordinates) until the button is released
+    // and leaves the final rectangle in m_rect; FALSE when the drag was cancelled. The base has
+    // no mouse to follow and always cancels.
+    virtual BOOL Track(COleControl* wnd, CPoint point, BOOL allowInvert = FALSE,
+                       COleControl* wndClipTo = nullptr) {
+        return FALSE;
+    }
+
+    CRect m_rect;  // control client coordinates, the hatched border included
+    uint32_t m_nStyle = 0;
+    int32_t m_nHandleSize = 8;
+};
+
+// What a container implements, beside IControlSite, when it draws a resize border around an
+// in-place active control.
+class IRectTrackerSite {
+public:
+    virtual ~IRectTrackerSite() = default;
+    // The tracker around the control, or null while there is none.
+    virtual CRectTracker* GetRectTracker() = 0;
+};
+
+class CMovitrelCtrl : public COleControl, public CPlayerClient {
+public:
+    // DISPIDs: positions in the dispatch map and in the event map.
+    enum {
+        dispidBaseFile = 1,
+        dispidButtons = 2,
+        dispidCommand = 3,
+        dispidDelay = 4,
+        dispidDir = 5,
+        dispidLoop = 6,
+        dispidMaximize = 7,
+        dispidPause = 8,
+        dispidPictureBackColor = 9,
+        dispidSlider = 10,
+        dispidSort = 11,
+    };
+    enum {
+        eventidClickInPic = 1,
+        eventidChangeCommand = 2,
+        eventidChangeLoop = 3,
+        eventidChangePause = 4,
+    };
+
+    CMovitrelCtrl();
+    ~CMovitrelCtrl() override;
+
+    const CDispatchMap& GetDispatchMap() const override;
+    const CEventMap& GetEventMap() const override;
+    std::vector<CLSID> GetPropPageIDs() const override;
+    void AboutBox() override;
+    void OnResetState() override;
+
+    // The About box as data: the container builds and shows it.
+    static CDialogTemplate AboutDialogTemplate();
+
+    // ---- CPlayerClient: what the worker sees of the control -------------------------------
+    CFramePlayer& Player() override { return *m_pPlayer; }
+    bool StopRequested() const override { return m_bStop.load() != FALSE; }
+    CEvent& RescanEvent() override { return m_eventRescan; }
+    CEvent& WakeEvent() override { return m_eventWake; }
+    CEvent& EndEvent() override { return m_eventEnd; }
+    CEvent& ExitEvent() override { return m_eventExit; }
+    HWND PlayerWindow() const override { return GetSafeHwnd(); }
+    CSourceSettings* SourceSettings() override { return m_pSource; }
+    CPlaybackSettings* PlaybackSettings() override { return m_pPlayback; }
+
+    // The worker thread's entry; param is the control.
+    static uint32_t PlayerThreadProc(void* param);
+
+protected:
+    void DoPropExchange(CPropExchange* px) override;
+
+    // ---- Drawing (MovitrelCtrlDraw.cpp) ---------------------------------------------------
+    void OnDraw(CDC* dc, const CRect& bounds, const CRect& invalid) override;
+    void DrawBar(CDC* dc, int32_t cx, int32_t y);
+    void OnBackColorChanged() override;
+
+    // ---- Mouse (MovitrelCtrlMouse.cpp) ----------------------------------------------------
+    void OnLButtonDown(uint32_t flags, CPoint point) override;
+    void OnLButtonUp(uint32_t flags, CPoint point) override;
+    void OnMouseMove(uint32_t flags, CPoint point) override;
+    void OnRButtonDown(uint32_t flags, CPoint point) override;
+    int32_t HitTestButtons(int32_t x, int32_t y);
+    BOOL HitTestSlider(int32_t x, int32_t y);
+    int32_t SliderIndexFromX(int32_t x);
+    void CheckClickInPic(int32_t x, int32_t y);
+
+    // ---- Lifecycle (MovitrelCtrlLife.cpp) -------------------------------------------------
+    int32_t OnCreate(LPCREATESTRUCT createStruct) override;
+    void OnDestroy() override;
+    void OnNcLButtonDown(uint32_t hitTest, CPoint point) override;
+    LRESULT OnPlayerRefresh(WPARAM wParam, LPARAM lParam);
+    // Starts the worker thread; null when it cannot be started.
+    virtual CWinThread* BeginPlayerThread();
+
+    // ---- Properties (MovitrelCtrlProps.cpp) -----------------------------------------------
+    CString GetBaseFile();
+    void SetBaseFile(const CString& value);
+    BOOL GetButtons();
+    void SetButtons(BOOL value);
+    int16_t GetCommand();
+    void SetCommand(int16_t value);
+    int32_t GetDelay();
+    void SetDelay(int32_t value);
+    CString GetDir();
+    void SetDir(const CString& value);
+    BOOL GetLoop();
+    void SetLoop(BOOL value);
+    BOOL GetMaximize();
+    void SetMaximize(BOOL value);
+    BOOL GetPause();
+    void SetPause(BOOL value);
+    OLE_COLOR GetPictureBackColor();
+    void SetPictureBackColor(OLE_COLOR value);
+    BOOL GetSlider();
+    void SetSlider(BOOL value);
+    int16_t GetSort();
+    void SetSort(int16_t value);
+
+    // Hands source and playback state to the worker and makes it start over (stopped).
+    void ApplySettings();
+    // SetAll of the playback block with the current command, loop, pause state and delay.
+    void WritePlaybackSettings();
+    // The delay the worker waits for command: a tenth of m_lDelay for the fast commands.
+    int32_t EffectiveDelayFor(int32_t command) const;
+
+    // Event firing, with the event map's parameter types.
+    void FireClickInPic(int16_t x, int16_t y);
+    void FireChangeCommand(int16_t newCommand);
+    void FireChangeLoop(BOOL newLoop);
+    void FireChangePause(BOOL newPause);
+
+    // ---- Property state -------------------------------------------------------------------
+    // Every initialisation runs the exchange, which sets these; the initialisers only keep a
+    // control that was never initialised from holding indeterminate values.
+    CString m_strBaseFile;
+    BOOL m_bShowButtons = TRUE;
+    int16_t m_nCommand = 0;
+    int32_t m_lDelay = 500;
+    CString m_strDir;
+    BOOL m_bLoop = FALSE;
+    BOOL m_bMaximize = TRUE;
+    int32_t m_nPauseState = 0;  // 0 running, 1 paused, 2 single-step, 3 slider drag
+    OLE_COLOR m_clrPictureBack = 0;
+    BOOL m_bShowSlider = TRUE;
+    int16_t m_nSort = 0;
+    int32_t m_nEffectiveDelay = 500;
+
+    // ---- Drawing state: the geometry of the last paint, which the mouse handling uses -----
+    CImage* m_pFrameImage = nullptr;  // owned; after the first paint the worker's image
+    int32_t m_nFrameCount = 0;
+    int32_t m_nFrameIndex = -1;
+    int32_t m_cxBounds = 0;
+    int32_t m_cyBounds = 0;
+    int32_t m_xBar = 0;
+    double m_dSliderScale = 1.0;
+    CImageList m_imageListButtons;
+    CImageList m_imageListSlider;
+
+    // ---- Mouse state ----------------------------------------------------------------------
+    BOOL m_bDragging = FALSE;  // a press on the slider seen, its release not yet
+
+    // ---- Lifecycle state ------------------------------------------------------------------
+    CEvent m_eventRescan;
+    CEvent m_eventWake;
+    CEvent m_eventExit;
+    CEvent m_eventEnd;
+    CWinThread* m_pThread = nullptr;  // not owned: a marker that a thread runs
+    std::atomic<BOOL> m_bStop{FALSE};  // written here, read by the worker without a lock
+    bool m_bThreadStarted = false;
+    CFramePlayer* m_pPlayer = nullptr;        // owned
+    CPlaybackSettings* m_pPlayback = nullptr;  // owned
+    CSourceSettings* m_pSource = nullptr;      // owned
+};

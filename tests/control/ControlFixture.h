@@ -1,0 +1,226 @@
+// Shared set-up for the control tests: a control initialised as a new one, hosted by the
+// headless container, frame directories with one solid colour per frame, property access by
+// name through dispatch, and the fired events as readable text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/MovitrelCtrl.h"
+#include "framework/PropertyBag.h"
+#include "host/headless/HeadlessSite.h"
+#include "image/Image.h"
+
+namespace control_test {
+
+// Deadline for anything that waits on the worker: generous, the check polls.
+constexpr uint32_t kGenerousMs = 20000;
+constexpr int32_t kWidth = 400;
+constexpr int32_t kHeight = 300;
+constexpr int32_t kStripHeight = 40;  // both rows shown
+constexpr int32_t kFrameWidth = 32;
+constexpr int32_t kFrameHeight = 24;
+
+// Colour of frame i: far apart for i < 16, so a decoded frame is told by its centre pixel.
+inline COLORREF FrameColour(int32_t i) {
+    static const COLORREF colours[] = {
+        RGB(255, 0, 0),     RGB(0, 255, 0),   RGB(0, 0, 255),     RGB(255, 255, 0),
+        RGB(255, 0, 255),   RGB(0, 255, 255), RGB(255, 255, 255), RGB(128, 0, 0),
+        RGB(0, 128, 0),     RGB(0, 0, 128),   RGB(128, 128, 0),   RGB(128, 0, 128),
+        RGB(0, 128, 128),   RGB(255, 128, 0), RGB(128, 255, 0),   RGB(0, 128, 255),
+    };
+    return colours[i % 16];
+}
+
+inline int32_t ColourDistance(COLORREF a, COLORREF b) {
+    return std::abs(int32_t(GetRValue(a)) - GetRValue(b)) +
+           std::abs(int32_t(GetGValue(a)) - GetGValue(b)) +
+           std::abs(int32_t(GetBValue(a)) - GetBValue(b));
+}
+
+// An empty directory of the test binary's scratch area, named after the running test.
+inline std::string FreshDir(const std::string& leaf = "frames") {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string dir = std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+                      info->name() + "/" + leaf;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Writes one solid-colour JPEG file; false when it could not be written.
+inline bool WriteSolidJpeg(const std::string& path, COLORREF colour, int32_t w = kFrameWidth,
+                           int32_t h = kFrameHeight) {
+    CImage image;
+    if (!image.CreateImpl(path, 1) || image.Create(w, h, 24, -1) <= 0) return false;
+    CImageImpl* impl = image.GetImpl();
+    for (int32_t y = 0; y < h; ++y) {
+        BYTE* row = impl->MemoryRow(y);
+        for (int32_t x = 0; x < w; ++x) {
+            row[3 * x] = GetBValue(colour);
+            row[3 * x + 1] = GetGValue(colour);
+            row[3 * x + 2] = GetRValue(colour);
+        }
+    }
+    return impl->Write("") != FALSE;
+}
+
+// n frames <dir>/<prefix><i>.jpg, frame i in FrameColour(i).
+inline void WriteFrames(const std::string& dir, const std::string& prefix, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        ASSERT_TRUE(WriteSolidJpeg(dir + "/" + prefix + std::to_string(i) + ".jpg", FrameColour(i)));
+    }
+}
+
+class ControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ctrl = std::make_unique<CMovitrelCtrl>();
+        ctrl->OnResetState();  // a new control: every property at its default
+        site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+    }
+    void TearDown() override {
+        site.reset();
+        ctrl.reset();
+    }
+
+    // ---- Properties through dispatch -----------------------------------------------------
+    void Set(const char* name, const CVariant& value) {
+        ASSERT_EQ(ctrl->SetProperty(CString(name), value), S_OK) << name;
+    }
+    void SetShort(const char* name, int16_t v) { Set(name, CVariant::I2(v)); }
+    void SetLong(const char* name, int32_t v) { Set(name, CVariant::I4(v)); }
+    void SetBool(const char* name, bool v) { Set(name, CVariant::Bool(v ? TRUE : FALSE)); }
+    void SetString(const char* name, const CString& v) { Set(name, CVariant::Str(v)); }
+    void SetColour(const char* name, OLE_COLOR v) { Set(name, CVariant::Color(v)); }
+
+    CVariant Get(const char* name) {
+        CVariant v;
+        EXPECT_EQ(ctrl->GetProperty(CString(name), &v), S_OK) << name;
+        return v;
+    }
+    int32_t GetLong(const char* name) {
+        CVariant v;
+        EXPECT_EQ(ctrl->GetProperty(CString(name), &v, VT_I4), S_OK) << name;
+        return v.vt() == VT_I4 ? v.lVal() : INT32_MIN;
+    }
+    VARIANT_BOOL GetBool(const char* name) {
+        CVariant v = Get(name);
+        EXPECT_EQ(v.vt(), VT_BOOL) << name;
+        return v.vt() == VT_BOOL ? v.boolVal() : VARIANT_BOOL(99);
+    }
+    CString GetString(const char* name) {
+        CVariant v = Get(name);
+        EXPECT_EQ(v.vt(), VT_BSTR) << name;
+        return v.vt() == VT_BSTR ? v.bstrVal() : CString("<not a string>");
+    }
+
+    // ---- What the container heard --------------------------------------------------------
+    // The fired events as "ChangeCommand(5)", "ChangePause(true)", "ClickInPic(1,1)".
+    std::vector<std::string> EventLog() const {
+        std::vector<std::string> log;
+        for (const auto& e : site->Events()) {
+            std::string text = e.name + "(";
+            for (size_t i = 0; i < e.args.size(); ++i) {
+                if (i) text += ",";
+                const CVariant& a = e.args[i];
+                if (a.vt() == VT_BOOL) {
+                    text += a.boolVal() ? "true" : "false";
+                } else if (a.vt() == VT_I2) {
+                    text += std::to_string(a.iVal());
+                } else {
+                    text += "?";
+                }
+            }
+            log.push_back(text + ")");
+        }
+        return log;
+    }
+    // Forgets events, bound-property changes and modified reports heard so far. The site keeps
+    // events and property changes apart; EventRecorder below keeps them in one sequence.
+    void ClearHeard() {
+        site->ClearEvents();
+        site->ClearPropertyChanges();
+        site->ClearModified();
+    }
+
+    // ---- Worker and frames ---------------------------------------------------------------
+    bool WaitFor(const std::function<bool()>& done, uint32_t ms = kGenerousMs) {
+        return site->PumpUntil(done, ms);
+    }
+    // The frame drawn at the centre of the picture area, by its colour; -1 for none.
+    int32_t ShownFrame(int32_t frames = 16) {
+        COLORREF c = site->GetPixel(kWidth / 2, (kHeight - StripHeight()) / 2);
+        for (int32_t i = 0; i < frames && i < 16; ++i) {
+            if (ColourDistance(c, FrameColour(i)) < 60) return i;
+        }
+        return -1;
+    }
+    int32_t StripHeight() {
+        return (GetBool("Buttons") ? 20 : 0) + (GetBool("Slider") ? 20 : 0);
+    }
+    // Writes n frames, points the control at them and creates the window; true once the
+    // first frame is on the surface.
+    bool StartWithFrames(int32_t n, const std::string& prefix = "f") {
+        frameDir = FreshDir();
+        WriteFrames(frameDir, prefix, n);
+        SetString("Dir", frameDir);
+        SetString("BaseFile", prefix);
+        if (!site->CreateControlWindow()) return false;
+        return WaitFor([&] { return ShownFrame(n) == 0; });
+    }
+    // Pumps for a short while with nothing expected to happen, so that a wrong extra step or
+    // event has its chance to show. Not a timing assertion: the check is about what happened.
+    void Settle(uint32_t ms = 300) {
+        site->PumpUntil([] { return false; }, ms);
+    }
+
+    std::unique_ptr<CMovitrelCtrl> ctrl;
+    std::unique_ptr<CHeadlessSite> site;
+    std::string frameDir;
+};
+
+// Records events and bound-property changes in one sequence, for orders across the two.
+class EventRecorder : private IControlEventSink, private IPropertyNotifySink {
+public:
+    explicit EventRecorder(COleControl& control) : m_control(control) {
+        m_eventCookie = control.AdviseEvents(this);
+        m_notifyCookie = control.AdvisePropertyNotify(this);
+    }
+    ~EventRecorder() override {
+        m_control.UnadviseEvents(m_eventCookie);
+        m_control.UnadvisePropertyNotify(m_notifyCookie);
+    }
+    EventRecorder(const EventRecorder&) = delete;
+    EventRecorder& operator=(const EventRecorder&) = delete;
+
+    std::vector<std::string> log;
+
+private:
+    void OnEvent(DISPID, const CString& name, const std::vector<CVariant>& args) override {
+        std::string text = name + "(";
+        for (size_t i = 0; i < args.size(); ++i) {
+            if (i) text += ",";
+            if (args[i].vt() == VT_BOOL) {
+                text += args[i].boolVal() ? "true" : "false";
+            } else if (args[i].vt() == VT_I2) {
+                text += std::to_string(args[i].iVal());
+            }
+        }
+        log.push_back(text + ")");
+    }
+    void OnChanged(DISPID dispid) override { log.push_back("Bound(" + std::to_string(dispid) + ")"); }
+
+    COleControl& m_control;
+    uint32_t m_eventCookie = 0;
+    uint32_t m_notifyCookie = 0;
+};
+
+}  // namespace control_test
