@@ -17,6 +17,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include "framework/OleControl.h"
@@ -114,9 +115,6 @@ public:
     void AboutBox() override;
     void OnResetState() override;
 
-    // The About box as data: the container builds and shows it.
-    static CDialogTemplate AboutDialogTemplate();
-
     // ---- CPlayerClient: what the worker sees of the control -------------------------------
     CFramePlayer& Player() override { return *m_pPlayer; }
     bool StopRequested() const override { return m_bStop.load() != FALSE; }
@@ -125,8 +123,8 @@ public:
     CEvent& EndEvent() override { return m_eventEnd; }
     CEvent& ExitEvent() override { return m_eventExit; }
     HWND PlayerWindow() const override { return GetSafeHwnd(); }
-    CSourceSettings* SourceSettings() override { return m_pSource; }
-    CPlaybackSettings* PlaybackSettings() override { return m_pPlayback; }
+    CSourceSettings* SourceSettings() override { return m_pSource.get(); }
+    CPlaybackSettings* PlaybackSettings() override { return m_pPlayback.get(); }
 
     // The worker thread's entry; param is the control.
     static uint32_t PlayerThreadProc(void* param);
@@ -232,7 +230,12 @@ protected:
     CWinThread* m_pThread = nullptr;  // not owned: a marker that a thread runs
     std::atomic<BOOL> m_bStop{FALSE};  // written here, read by the worker without a lock
     bool m_bThreadStarted = false;
-    CFramePlayer* m_pPlayer = nullptr;        // owned
-    CPlaybackSettings* m_pPlayback = nullptr;  // owned
-    CSourceSettings* m_pSource = nullptr;      // owned
+    // Destroyed explicitly by the destructor, in this order, after m_pFrameImage.
+    std::unique_ptr<CFramePlayer> m_pPlayer;
+    std::unique_ptr<CPlaybackSettings> m_pPlayback;
+    std::unique_ptr<CSourceSettings> m_pSource;
+
+private:
+    // Sets the stop flag, wakes the worker and waits for it to leave its loop.
+    void StopPlayerThread();
 };
