@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int32_t kDefaultWidth = 400;
-constexpr int32_t kDefaultHeight = 300;
-
 QString HresultText(HRESULT hr) {
     switch (hr) {
         case DISP_E_UNKNOWNNAME: return "unknown name";
@@ -81,8 +78,13 @@ MovitrelWidget::~MovitrelWidget() {
     m_control.SetClientSite(nullptr);
 }
 
+void MovitrelWidget::SetPreferredSize(QSize size) {
+    m_preferred = size;
+    updateGeometry();
+}
+
 QSize MovitrelWidget::sizeHint() const {
-    return QSize(kDefaultWidth + 2 * m_border, kDefaultHeight + 2 * m_border);
+    return m_preferred + QSize(2 * m_border, 2 * m_border);
 }
 
 // ---- Window -------------------------------------------------------------------------------
@@ -201,9 +203,14 @@ bool MovitrelWidget::DeliverMouse(uint32_t msg, const QMouseEvent* event) {
     if (event->buttons() & Qt::LeftButton) flags |= MK_LBUTTON;
     if (event->buttons() & Qt::RightButton) flags |= MK_RBUTTON;
     const QPoint c = p - m_controlRect.topLeft();
-    SendMessage(m_control.GetSafeHwnd(), msg, flags, MAKELPARAM(c.x(), c.y()));
-    PaintIfInvalid();
+    SendMouse(msg, c.x(), c.y(), flags);
     return true;
+}
+
+void MovitrelWidget::SendMouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) {
+    if (!IsWindowLive()) return;
+    SendMessage(m_control.GetSafeHwnd(), msg, flags, MAKELPARAM(x, y));
+    PaintIfInvalid();
 }
 
 void MovitrelWidget::mousePressEvent(QMouseEvent* event) {

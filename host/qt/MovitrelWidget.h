@@ -67,9 +67,16 @@ public:
     // Paints the control now, if its window is live.
     void PaintControl();
 
+    // ---- Input ----------------------------------------------------------------------------
+    // A mouse message at a point in the control's client coordinates, delivered at once, as
+    // the widget's own mouse handling does; the control is painted afterwards if it asked.
+    void SendMouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags);
+
     // ---- Ambient properties the container answers besides its palette --------------------
     void SetAmbient(DISPID dispid, const CVariant& value);
 
+    // The control's size the widget asks its layout for (400 by 300 unless set).
+    void SetPreferredSize(QSize size);
     QSize sizeHint() const override;
 
     // ---- IControlSite ---------------------------------------------------------------------
@@ -124,6 +131,7 @@ private:
     std::unique_ptr<CDC> m_dc;    // borrows m_backing's pixels
     QRect m_controlRect;
     int32_t m_border = 0;
+    QSize m_preferred{400, 300};
     bool m_createOnShow = true;
     bool m_invalid = true;
     int32_t m_paints = 0;

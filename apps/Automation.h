@@ -1,0 +1,57 @@
+// movitrel automate: one control driven over standard input and output with JSON lines.
+// The protocol is described in the README; the session below is container-neutral, and a
+// host adapts it to the headless or the Qt container.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apps/HostedControl.h"
+
+// What the session needs of a container.
+class IAutomationHost {
+public:
+    virtual ~IAutomationHost() = default;
+    // Makes the control (reset to its defaults) and its window; false with a message.
+    virtual bool Create(int32_t cx, int32_t cy, std::string* error) = 0;
+    // Destroys the window and the control.
+    virtual void Destroy() = 0;
+    virtual CHostedMovitrelCtrl* Control() = 0;
+    // A mouse message at a point in the control's client coordinates, as the container's
+    // window would deliver it; the control is painted afterwards when it asked to be.
+    virtual void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) = 0;
+    // Runs the container's loop until done() holds or the time is up; whether it held.
+    virtual bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) = 0;
+    virtual bool SavePng(const std::string& path) = 0;
+    virtual int32_t PaintCount() const = 0;
+    virtual int32_t Width() const = 0;
+    virtual int32_t Height() const = 0;
+    virtual void Resize(int32_t cx, int32_t cy) = 0;
+    // Destroys the window (when live), runs change, and creates it again when it was live.
+    virtual void WithWindowRecreated(const std::function<void()>& change) = 0;
+    // Dialogs the control showed since the last call (a headless container records them).
+    virtual std::vector<CDialogTemplate> TakeDialogs() { return {}; }
+};
+
+class CAutomationSession : private IControlEventSink {
+public:
+    using Writer = std::function<void(const std::string& line)>;
+    CAutomationSession(IAutomationHost& host, Writer write);
+    ~CAutomationSession() override;
+    CAutomationSession(const CAutomationSession&) = delete;
+    CAutomationSession& operator=(const CAutomationSession&) = delete;
+
+    // Handles one request line and writes its reply (after the events it caused). False once
+    // the session has ended ("quit").
+    bool HandleLine(const std::string& line);
+
+private:
+    struct Impl;
+    void OnEvent(DISPID dispid, const CString& name, const std::vector<CVariant>& args) override;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The headless container as an automation host.
+std::unique_ptr<IAutomationHost> MakeHeadlessAutomationHost();

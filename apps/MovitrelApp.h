@@ -1,0 +1,55 @@
+// The movitrel program's subcommands and what they share.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class COleControl;
+
+// What play, demo and render take from the command line. Unset options leave the control's
+// value (its default, or what --state loaded).
+struct PlayOptions {
+    std::string dir;
+    std::optional<std::string> base;
+    std::optional<int16_t> sort;
+    std::optional<int32_t> delay;
+    bool loop = false;
+    bool maximize = false;
+    std::string stateFile;
+    int32_t width = 640;
+    int32_t height = 520;  // a 640x480 frame and the two rows of the strip
+    std::string screenshot;  // play only: save the window there after a few frames and quit
+};
+
+// Loads --state (when the file exists) and then sets the options given; FALSE with a message
+// when the state file cannot be read.
+bool InitControl(COleControl& control, const PlayOptions& options, std::string* error);
+// Frames the control would find: names starting with base (any case) ending in ".jpg".
+int32_t CountFrames(const std::string& dir, const std::string& base);
+// Warns on standard error when the directory holds no frames for the prefix.
+void WarnIfNoFrames(const PlayOptions& options);
+bool HaveDisplay();
+// $XDG_CACHE_HOME/movitrel/<leaf>, or ~/.cache/movitrel/<leaf>, or a temporary folder.
+std::string CacheFolder(const std::string& leaf);
+const char* CommandName(int32_t command);
+
+// Subcommands; each returns the process's exit status.
+int32_t RunRender(const PlayOptions& options, int32_t frames, const std::string& outDir);
+// Falls back to RunRender into a named folder when there is no display or no Qt.
+int32_t RunPlay(const PlayOptions& options, const char* what, int argc, char** argv);
+int32_t RunAutomate(bool headless, int argc, char** argv);
+// Qt versions, only present when the program is built with the Qt container.
+int32_t RunPlayWindow(const PlayOptions& options, int argc, char** argv);
+int32_t RunAutomateWindow(int argc, char** argv);
+
+// The demo animation: makes it under the cache folder when it is missing or incomplete;
+// returns the folder, or nothing with a message.
+std::optional<std::string> EnsureDemoFrames(std::string* error);
+// Writes the demo's frames into dir (which must exist); FALSE with a message on failure.
+bool WriteDemoFrames(const std::string& dir, int32_t count, int32_t width, int32_t height,
+                     std::string* error);
+constexpr const char* kDemoPrefix = "demo";
+constexpr int32_t kDemoFrameCount = 72;
+constexpr int32_t kDemoWidth = 640;
+constexpr int32_t kDemoHeight = 480;
