@@ -1,0 +1,218 @@
+// Painting: the frame centred in the picture area, the bands around it, and the strip of
+// slider and buttons below. The same pass records the geometry the mouse handling works with.
+#include <algorithm>
+#include <optional>
+
+#include "control/Bitmaps.h"
+#include "control/MovitrelCtrl.h"
+#include "image/Image.h"
+
+namespace {
+
+// Where a paint lands: the caller's device when the bounds start at its corner, else a
+// device whose corner is the bounds' corner and whose edges clip to the bounds, so that
+// nothing is drawn outside them.
+class CPaintTarget {
+public:
+    CPaintTarget(CDC* dc, const CRect& bounds) : m_dc(dc), m_bounds(bounds) {
+        if (dc == nullptr) {
+            m_view.emplace();
+            return;
+        }
+        if (!dc->GetSafeHdc()) return;
+        const int32_t left = std::max(bounds.left, int32_t(0));
+        const int32_t top = std::max(bounds.top, int32_t(0));
+        const int32_t right = std::min(bounds.right, dc->Width());
+        const int32_t bottom = std::min(bounds.bottom, dc->Height());
+        if (bounds.left == 0 && bounds.top == 0 && right == dc->Width() && bottom == dc->Height()) {
+            return;
+        }
+        if (right <= left || bottom <= top) {
+            m_view.emplace();  // nothing of the bounds is on the device
+        } else if (bounds.left >= 0 && bounds.top >= 0) {
+            m_view.emplace(dc->Row(top) + left, right - left, bottom - top, dc->StrideBytes());
+        } else {
+            // The corner lies off the device: draw the whole bounds aside, copy back the part
+            // that shows. The scratch starts as the device, for what the paint leaves alone.
+            m_view.emplace(bounds.Width(), bounds.Height());
+            m_scratch = true;
+            CopyVisible(*dc, *m_view, false);
+        }
+    }
+    ~CPaintTarget() {
+        if (m_scratch) CopyVisible(*m_dc, *m_view, true);
+    }
+    CPaintTarget(const CPaintTarget&) = delete;
+    CPaintTarget& operator=(const CPaintTarget&) = delete;
+
+    CDC* Device() { return m_view ? &*m_view : m_dc; }
+
+private:
+    void CopyVisible(CDC& device, CDC& scratch, bool toDevice) const {
+        if (!scratch.GetSafeHdc()) return;
+        const int32_t left = std::max(m_bounds.left, int32_t(0));
+        const int32_t top = std::max(m_bounds.top, int32_t(0));
+        const int32_t right = std::min(m_bounds.right, device.Width());
+        const int32_t bottom = std::min(m_bounds.bottom, device.Height());
+        for (int32_t y = top; y < bottom; ++y) {
+            uint32_t* onDevice = device.Row(y) + left;
+            uint32_t* aside = scratch.Row(y - m_bounds.top) + (left - m_bounds.left);
+            if (toDevice) {
+                std::copy(aside, aside + (right - left), onDevice);
+            } else {
+                std::copy(onDevice, onDevice + (right - left), aside);
+            }
+        }
+    }
+
+    CDC* m_dc;
+    CRect m_bounds;
+    std::optional<CDC> m_view;
+    bool m_scratch = false;
+};
+
+// The frame in the top cx by cy pixels, the rest of that area in back (steps of a paint that
+// need the worker's lock, which the caller holds).
+void DrawPicture(CDC* dc, CImage& image, int32_t cx, int32_t cy, BOOL maximize, COLORREF back) {
+    // A control shorter than its strip has no picture area; the scale below would turn
+    // negative and mirror the frame over the strip.
+    if (cx <= 0 || cy <= 0) return;
+    if (!image.IsValid()) {
+        dc->FillSolidRect(0, 0, cx, cy, back);
+        return;
+    }
+    CImagePalette* palette = image.GetPalette();
+    if (palette == nullptr) return;  // every frame the reader makes carries one
+
+    const int32_t w = image.GetWidth();
+    const int32_t h = image.GetHeight();
+    if (w <= 0 || h <= 0) {  // pixels without a size: nothing to scale
+        dc->FillSolidRect(0, 0, cx, cy, back);
+        return;
+    }
+
+    const HPALETTE previous = dc->SelectPalette(*palette, TRUE);
+    dc->RealizePalette();
+
+    int32_t dw = w;
+    int32_t dh = h;
+    if (w > cx || h > cy || maximize) {
+        // The precision is part of the layout: the height ratio is a single-precision one.
+        const double rx = double(cx) / double(w);
+        const float ry = float(cy) / float(h);
+        const double s = rx < double(ry) ? rx : double(ry);
+        dw = int32_t(double(w) * s);
+        dh = int32_t(double(float(h)) * s);
+    }
+    const int32_t x0 = (cx - dw) / 2;
+    const int32_t y0 = (cy - dh) / 2;
+    image.StretchDraw(dc, x0, y0, dw, dh, 0, 0, -1, -1);
+
+    // Only the bands are filled: the area under the frame is never cleared, so it does not
+    // flicker.
+    dc->FillSolidRect(CRect(0, 0, x0, cy), back);
+    dc->FillSolidRect(CRect(x0 + dw, 0, cx, cy), back);
+    dc->FillSolidRect(CRect(0, 0, cx, y0), back);
+    dc->FillSolidRect(CRect(0, y0 + dh, cx, cy), back);
+
+    if (previous != nullptr) dc->SelectPalette(previous, TRUE);
+}
+
+}  // namespace
+
+void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*/) {
+    const int32_t cx = bounds.Width();
+    const int32_t cy = bounds.Height();
+    m_cxBounds = cx;
+    m_cyBounds = cy;
+
+    // GetFrame takes the worker's lock itself; the lock is not recursive.
+    m_pPlayer->GetFrame(&m_pFrameImage, &m_nFrameCount, &m_nFrameIndex);
+
+    // The worker stopped at an end of the list and waits; only the control's state follows.
+    if (m_eventEnd.Wait(0) == WAIT_OBJECT_0) {
+        m_nCommand = 0;
+        FireChangeCommand(0);
+        if (m_nPauseState != 0) {
+            m_nPauseState = 0;
+            FireChangePause(FALSE);
+        }
+        WritePlaybackSettings();
+        BoundPropertyChanged(dispidCommand);
+    }
+
+    CPaintTarget target(dc, bounds);
+    CDC* device = target.Device();
+    const int32_t pictureHeight = cy - StripHeight(m_bShowButtons, m_bShowSlider);
+    {
+        // The worker loads each frame into this very image under the same lock.
+        CSingleLock lock(m_pPlayer->m_lock);
+        DrawPicture(device, *m_pFrameImage, cx, pictureHeight, m_bMaximize, m_clrPictureBack);
+    }
+    DrawBar(device, cx, pictureHeight);
+}
+
+void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
+    m_xBar = cx > kStripWidth ? (cx - kStripWidth) / 2 : 0;
+    m_dSliderScale = m_nFrameCount > 1 ? 159.0 / (m_nFrameCount - 1) : 1.0;
+
+    const int32_t strip = StripHeight(m_bShowButtons, m_bShowSlider);
+    if (cx > kStripWidth && strip > 0) {
+        const COLORREF back = TranslateColor(GetBackColor());
+        dc->FillSolidRect(CRect(0, y, m_xBar, y + strip), back);
+        dc->FillSolidRect(CRect(m_xBar + kStripWidth, y, cx, y + strip), back);
+    }
+
+    if (m_bShowSlider) {
+        // Positions outside the strip draw no thumb; they are not converted, as a stale index
+        // far past a short list would overflow the integer.
+        const double position = m_nFrameIndex * m_dSliderScale + 5.0;
+        const int32_t thumb = position > -1.0 && position < kStripWidth ? int32_t(position) : -1;
+        for (int32_t c = 0; c < kStripWidth;) {
+            if (c == thumb) {
+                // A stale index past the end of a shorter list can put the thumb near the
+                // right end; it is cut at the strip's edge rather than drawn over the side.
+                for (int32_t k = 0; k < kSliderThumbWidth && c + k < kStripWidth; ++k) {
+                    m_imageListSlider.Draw(dc, kSliderThumbFirst + k, POINT{m_xBar + c + k, y},
+                                           ILD_NORMAL);
+                }
+                c += kSliderThumbWidth;
+                continue;
+            }
+            int32_t image = kSliderEmpty;
+            if (c == 5) {
+                image = kSliderGrooveLeft;
+            } else if (c == 175) {
+                image = kSliderGrooveRight;
+            } else if (c > 5 && c < 175) {
+                image = kSliderGroove;
+            }
+            m_imageListSlider.Draw(dc, image, POINT{m_xBar + c, y}, ILD_NORMAL);
+            ++c;
+        }
+        y += kStripRowHeight;
+    }
+
+    if (m_bShowButtons) {
+        const bool on[kButtonCount] = {
+            m_nCommand == 2, m_nCommand == 1, m_nCommand == 7, m_nCommand == 6, m_nPauseState != 0,
+            m_nCommand == 5, m_nCommand == 4, m_nCommand == 3, m_bLoop != 0,
+        };
+        static constexpr int32_t kOffImage[kButtonCount] = {
+            kImageRplay,   kImagePlay, kImageStop, kImageStepBack, kImagePause,
+            kImageStepFor, kImageRew,  kImageFf,   kImageLoopOff,
+        };
+        for (int32_t k = 0; k < kButtonCount; ++k) {
+            // Each pressed picture follows its normal one; Loop on follows Loop off too.
+            const int32_t image = kOffImage[k] + (on[k] ? 1 : 0);
+            m_imageListButtons.Draw(dc, image, POINT{m_xBar + kButtonSize * k, y}, ILD_NORMAL);
+        }
+    }
+}
+
+void CMovitrelCtrl::OnBackColorChanged() {
+    COleControl::OnBackColorChanged();
+    const COLORREF back = TranslateColor(GetBackColor());
+    m_imageListButtons.SetBkColor(back);
+    m_imageListSlider.SetBkColor(back);
+}
