@@ -40,17 +40,29 @@ int32_t ImageTypeFromPath(const CString& path) {
 
 CImage::~CImage() = default;
 
-int32_t CImage::GetBytesPerLine() { return imageImpl ? imageImpl->bytesPerLine : 0; }
+int32_t CImage::GetBytesPerLine() {
+    return imageImpl ? imageImpl->bytesPerLine : 0;
+}
 
-int32_t CImage::GetWidth() { return imageImpl ? imageImpl->imageWidth : 0; }
+int32_t CImage::GetWidth() {
+    return imageImpl ? imageImpl->imageWidth : 0;
+}
 
-int32_t CImage::GetHeight() { return imageImpl ? imageImpl->imageHeight : 0; }
+int32_t CImage::GetHeight() {
+    return imageImpl ? imageImpl->imageHeight : 0;
+}
 
-int32_t CImage::GetBitsPerPixel() { return imageImpl ? imageImpl->bitsPerPixel : 0; }
+int32_t CImage::GetBitsPerPixel() {
+    return imageImpl ? imageImpl->bitsPerPixel : 0;
+}
 
-int32_t CImage::GetColorType() { return imageImpl ? imageImpl->colorType : 0; }
+int32_t CImage::GetColorType() {
+    return imageImpl ? imageImpl->colorType : 0;
+}
 
-BOOL CImage::IsInside(int32_t x, int32_t y) { return imageImpl && imageImpl->IsInside(x, y); }
+BOOL CImage::IsInside(int32_t x, int32_t y) {
+    return imageImpl && imageImpl->IsInside(x, y);
+}
 
 int32_t CImage::Create(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t colorType) {
     if (!imageImpl) {
@@ -131,11 +143,17 @@ CImagePalette* CImage::GetPalette() {
     return imageImpl ? imageImpl->imagePalette.get() : nullptr;
 }
 
-BOOL CImage::IsValid() { return imageImpl && imageImpl->imageDIB; }
+BOOL CImage::IsValid() {
+    return imageImpl && imageImpl->imageDIB;
+}
 
-CImageImpl* CImage::GetImpl() { return imageImpl.get(); }
+CImageImpl* CImage::GetImpl() {
+    return imageImpl.get();
+}
 
-BYTE* CImage::GetBits() { return imageImpl ? imageImpl->imageBits : nullptr; }
+BYTE* CImage::GetBits() {
+    return imageImpl ? imageImpl->imageBits : nullptr;
+}
 
 BOOL CImage::Load(const CString& path, int32_t type) {
     const int32_t previousType = imageType;

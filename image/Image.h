@@ -32,8 +32,7 @@ public:
     virtual int32_t GetColorType();
     virtual BOOL IsInside(int32_t x, int32_t y);
     // Makes a BMP implementation object first when the image is empty (imageType 0).
-    virtual int32_t Create(int32_t width, int32_t height, int32_t bitsPerPixel,
-                           int32_t colorType);
+    virtual int32_t Create(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t colorType);
     // The format factory: drops the current implementation object, then makes the one for
     // type (0, 1, 2, 4) with path as its file name. FALSE, leaving the image empty, for any
     // other type. imageType and imagePath are not changed.
@@ -47,8 +46,7 @@ public:
     virtual BOOL GetPixelRGB(int32_t x, int32_t y, BYTE* red, BYTE* green, BYTE* blue);
     virtual BOOL SetPixelIndex(int32_t x, int32_t y, int32_t index);
     virtual BOOL SetPixelRGB(int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue);
-    virtual BOOL CreatePalette(int32_t count, const BYTE* red, const BYTE* green,
-                               const BYTE* blue);
+    virtual BOOL CreatePalette(int32_t count, const BYTE* red, const BYTE* green, const BYTE* blue);
     virtual BOOL CreatePaletteFromRGB(int32_t count, const BYTE* rgb);
     virtual BOOL SetPalette(CImagePalette* palette);  // takes ownership
     virtual CImagePalette* GetPalette();

@@ -67,9 +67,9 @@ BOOL CImageImpl::Draw(CDC* dc, int32_t xDest, int32_t yDest, int32_t width, int3
     dc->RealizePalette();
     if (width == -1) width = imageWidth;
     if (height == -1) height = imageHeight;
-    SetDIBitsToDevice(dc->GetSafeHdc(), xDest, yDest, DWORD(width), DWORD(height), xSrc, ySrc,
-                      0, UINT(imageHeight), imageBits,
-                      reinterpret_cast<const BITMAPINFO*>(imageDIB), ColorUseOf(imagePalette.get()));
+    SetDIBitsToDevice(dc->GetSafeHdc(), xDest, yDest, DWORD(width), DWORD(height), xSrc, ySrc, 0,
+                      UINT(imageHeight), imageBits, reinterpret_cast<const BITMAPINFO*>(imageDIB),
+                      ColorUseOf(imagePalette.get()));
     return TRUE;
 }
 

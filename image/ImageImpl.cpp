@@ -6,22 +6,30 @@ namespace {
 
 // The sixteen colours a fresh table starts with, as RGBQUAD (blue, green, red, 0).
 constexpr RGBQUAD kDefaultColors[16] = {
-    {0, 0, 0, 0},     {0, 0, 128, 0},     {0, 128, 0, 0},   {0, 128, 128, 0},
-    {128, 0, 0, 0},   {128, 0, 128, 0},   {128, 128, 0, 0}, {192, 192, 192, 0},
+    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
+    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
     {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
-    {255, 0, 0, 0},   {255, 0, 255, 0},   {255, 255, 0, 0}, {255, 255, 255, 0},
+    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
 };
 
 bool IsSupportedDepth(int32_t bits) {
     switch (bits) {
-        case 1: case 2: case 4: case 8: case 16: case 24: case 32:
+        case 1:
+        case 2:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
             return true;
         default:
             return false;
     }
 }
 
-int64_t StrideOf(int64_t width, int64_t bits) { return ((width * bits + 31) / 32) * 4; }
+int64_t StrideOf(int64_t width, int64_t bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
 
 // Rows of `stride` bytes times height, or -1 when the block would pass the cap.
 int64_t RowBytesWithin(int64_t stride, int64_t height, int64_t room) {
@@ -160,9 +168,13 @@ BOOL CImageImpl::AdoptBlock(std::unique_ptr<uint8_t[]> newBlock, size_t bytes) {
     return TRUE;
 }
 
-BOOL CImageImpl::Read(const CString&) { return FALSE; }
+BOOL CImageImpl::Read(const CString&) {
+    return FALSE;
+}
 
-BOOL CImageImpl::Write(const CString&) { return FALSE; }
+BOOL CImageImpl::Write(const CString&) {
+    return FALSE;
+}
 
 BYTE* CImageImpl::PixelAddress(int32_t x, int32_t y) const {
     return MemoryRow(y) + (int64_t(x) * bitsPerPixel) / 8;
@@ -198,13 +210,13 @@ BOOL CImageImpl::GetPixelRGB(int32_t x, int32_t y, BYTE* red, BYTE* green, BYTE*
         // No palette: the table is in colour form.
         const int32_t index = GetPixelIndex(x, y);
         if (index < 0 || uint32_t(index) >= imageDIB->biClrUsed) return FALSE;
-        const auto* table =
-            reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(imageDIB) +
-                                             imageDIB->biSize);
+        const auto* table = reinterpret_cast<const RGBQUAD*>(
+            reinterpret_cast<const uint8_t*>(imageDIB) + imageDIB->biSize);
         r = table[index].rgbRed;
         g = table[index].rgbGreen;
         b = table[index].rgbBlue;
-    } else if (bitsPerPixel == 16 || (bitsPerPixel == 32 && imageDIB->biCompression == BI_BITFIELDS)) {
+    } else if (bitsPerPixel == 16 ||
+               (bitsPerPixel == 32 && imageDIB->biCompression == BI_BITFIELDS)) {
         uint32_t value = 0;
         std::memcpy(&value, pixel, size_t(bitsPerPixel / 8));
         uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};

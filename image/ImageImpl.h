@@ -51,8 +51,7 @@ public:
     // bytesPerLine, or 0 with no block (IsValid FALSE, geometry 0 x 0) for a negative size,
     // a depth other than 1, 2, 4, 8, 16, 24, 32, or a block above kMaxImageBytes. A block of
     // the same byte size as the one held is reused, reset exactly as a new one.
-    virtual int32_t Create(int32_t width, int32_t height, int32_t bitsPerPixel,
-                           int32_t colorType);
+    virtual int32_t Create(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t colorType);
     // Palette index of a pixel of <= 8 bits (sub-byte depths: the pixel's own bits, leftmost
     // pixel in the high bits); -1 outside or for deeper images.
     virtual int32_t GetPixelIndex(int32_t x, int32_t y);
@@ -80,11 +79,10 @@ public:
     // Unscaled and scaled drawing into a device context; FALSE without pixels, TRUE (nothing
     // drawn) for a missing device. -1 sizes mean the whole image (or the rest from xSrc,
     // ySrc). The caller selects the palette; drawing only realises it.
-    BOOL Draw(CDC* dc, int32_t xDest, int32_t yDest, int32_t width, int32_t height,
-              int32_t xSrc, int32_t ySrc);
-    BOOL StretchDraw(CDC* dc, int32_t xDest, int32_t yDest, int32_t destWidth,
-                     int32_t destHeight, int32_t xSrc, int32_t ySrc, int32_t srcWidth,
-                     int32_t srcHeight);
+    BOOL Draw(CDC* dc, int32_t xDest, int32_t yDest, int32_t width, int32_t height, int32_t xSrc,
+              int32_t ySrc);
+    BOOL StretchDraw(CDC* dc, int32_t xDest, int32_t yDest, int32_t destWidth, int32_t destHeight,
+                     int32_t xSrc, int32_t ySrc, int32_t srcWidth, int32_t srcHeight);
 
     // Row access. Callers check the row range (or IsInside) first.
     int32_t MemoryRowOf(int32_t pictureRow) const { return imageHeight - 1 - pictureRow; }

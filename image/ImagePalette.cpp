@@ -110,8 +110,8 @@ HPALETTE PaletteFromColorTable(const BITMAPINFOHEADER* block, BYTE flags) {
     if (count == 0) return nullptr;
     LogPaletteBuffer log(count);
     PALETTEENTRY* entries = log.Entries();
-    const auto* quads = reinterpret_cast<const RGBQUAD*>(
-        reinterpret_cast<const uint8_t*>(block) + sizeof(BITMAPINFOHEADER));
+    const auto* quads = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(block) +
+                                                         sizeof(BITMAPINFOHEADER));
     for (int32_t i = 0; i < count; ++i) {
         entries[i] = PALETTEENTRY{quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue, flags};
     }

@@ -99,8 +99,8 @@ TEST(ImageCreate, RefusesNegativeOddAndOversizedDimensions) {
     EXPECT_EQ(image.Create(5, -1, 24, -1), 0);
     EXPECT_EQ(image.Create(5, 5, 3, -1), 0);
     EXPECT_EQ(image.Create(5, 5, 0, -1), 0);
-    EXPECT_EQ(image.Create(65536, 65536, 24, -1), 0);          // 12 GiB
-    EXPECT_EQ(image.Create(INT_MAX, INT_MAX, 32, -1), 0);       // would overflow 64 bits
+    EXPECT_EQ(image.Create(65536, 65536, 24, -1), 0);      // 12 GiB
+    EXPECT_EQ(image.Create(INT_MAX, INT_MAX, 32, -1), 0);  // would overflow 64 bits
     EXPECT_EQ(image.Create(INT_MAX, 1, 32, -1), 0);
     EXPECT_EQ(image.SetPixelIndex(0, 0, 1), FALSE);
     EXPECT_FALSE(image.IsValid());

@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr uint32_t Rgb32(int r, int g, int b) { return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b); }
+constexpr uint32_t Rgb32(int r, int g, int b) {
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
 
 std::vector<uint8_t> Block(CImage& image) {
     const auto* start = reinterpret_cast<const uint8_t*>(image.GetImpl()->imageDIB);

@@ -5,7 +5,9 @@
 
 namespace {
 
-CString MissingFile(const char* name) { return CString(MOVITREL_TEST_TMP) + "/no-such-dir/" + name; }
+CString MissingFile(const char* name) {
+    return CString(MOVITREL_TEST_TMP) + "/no-such-dir/" + name;
+}
 
 }  // namespace
 

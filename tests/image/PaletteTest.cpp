@@ -16,8 +16,7 @@ uint16_t TableWord(CImageImpl* impl, int i) {
 }
 
 const RGBQUAD* Table(CImageImpl* impl) {
-    return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(impl->imageDIB) +
-                                            40);
+    return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(impl->imageDIB) + 40);
 }
 
 class RecordedMessages {

@@ -95,7 +95,7 @@ TEST(ImagePixels, EightBitWithoutPaletteUsesTheColourTable) {
     CImage image;
     image.Create(4, 2, 8, -1);
     ASSERT_TRUE(image.SetPixelRGB(3, 1, 0, 250, 0));  // last byte of the block
-    EXPECT_EQ(image.GetPixelIndex(3, 1), 10);            // default green
+    EXPECT_EQ(image.GetPixelIndex(3, 1), 10);         // default green
     EXPECT_EQ(image.GetPixelIndex(2, 1), 0);
     image.SetPixelIndex(0, 0, 9);
     BYTE r = 0, g = 1, b = 1;
