@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, makes sample frames and shows them in order.
+# The main job: installs what is missing, builds, then plays the demo animation in a window
+# (on a display) or renders it to PNG files and says where (without one).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 bash scripts/build.sh build
-frames=${MOVITREL_SAMPLES:-$root/build/samples}
-python3 scripts/make-samples.py "$frames"
-./build/apps/movitrel-frames "$frames" --base img --sort 1
+exec ./build/apps/movitrel demo "$@"

@@ -1,0 +1,342 @@
+// The movitrel program from outside: the automate protocol through pipes, and what the
+// command line answers to bad input.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "image/ImageFormats.h"
+
+using json = nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kGenerousMs = 20000;
+constexpr int32_t kFrames = 10;
+
+// A child process with its standard streams on pipes.
+class Child {
+public:
+    explicit Child(std::vector<std::string> args) {
+        int in[2], out[2], err[2];
+        if (pipe(in) || pipe(out) || pipe(err)) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            dup2(err[1], 2);
+            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            // Fallback renders land in the test's folder, not the user's cache.
+            setenv("XDG_CACHE_HOME", MOVITREL_TEST_TMP "/cache", 1);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(MOVITREL_PROGRAM));
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(MOVITREL_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        close(err[1]);
+        m_in = in[1];
+        m_out = out[0];
+        m_err = err[0];
+    }
+    ~Child() {
+        CloseInput();
+        if (m_pid > 0 && !m_reaped) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        close(m_out);
+        close(m_err);
+    }
+
+    void Send(const std::string& line) {
+        std::string l = line + "\n";
+        ASSERT_EQ(write(m_in, l.data(), l.size()), ssize_t(l.size()));
+    }
+    void SendJson(const json& request) { Send(request.dump()); }
+    void CloseInput() {
+        if (m_in >= 0) close(m_in);
+        m_in = -1;
+    }
+
+    // The next line of standard output; empty on end of stream or after the deadline.
+    std::string ReadLine() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+        for (;;) {
+            if (auto nl = m_buffer.find('\n'); nl != std::string::npos) {
+                std::string line = m_buffer.substr(0, nl);
+                m_buffer.erase(0, nl + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()).count();
+            if (left <= 0) return {};
+            pollfd p{m_out, POLLIN, 0};
+            if (poll(&p, 1, int(left)) <= 0) continue;
+            char chunk[4096];
+            const ssize_t n = read(m_out, chunk, sizeof chunk);
+            if (n <= 0) return {};
+            m_buffer.append(chunk, size_t(n));
+        }
+    }
+    json ReadJson() {
+        const std::string line = ReadLine();
+        EXPECT_FALSE(line.empty()) << "no reply";
+        return line.empty() ? json() : json::parse(line);
+    }
+    // Events until the reply, which is returned; events are appended to *events.
+    json Reply(std::vector<json>* events = nullptr) {
+        for (;;) {
+            json j = ReadJson();
+            if (j.is_null() || !j.contains("event")) return j;
+            if (events) events->push_back(j);
+        }
+    }
+    // Closes input and returns the exit status (-1 if it did not end in time).
+    int Wait(std::string* errText = nullptr) {
+        CloseInput();
+        std::string all = m_buffer;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+        int status = 0;
+        while (waitpid(m_pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            pollfd p[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+            poll(p, 2, 20);
+            char chunk[4096];
+            if (p[0].revents & POLLIN) (void)!read(m_out, chunk, sizeof chunk);
+            if (p[1].revents & POLLIN) {
+                ssize_t n = read(m_err, chunk, sizeof chunk);
+                if (n > 0) m_errText.append(chunk, size_t(n));
+            }
+        }
+        m_reaped = true;
+        char chunk[4096];
+        ssize_t n;
+        fcntl(m_err, F_SETFL, O_NONBLOCK);
+        while ((n = read(m_err, chunk, sizeof chunk)) > 0) m_errText.append(chunk, size_t(n));
+        if (errText) *errText = m_errText;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_in = -1, m_out = -1, m_err = -1;
+    bool m_reaped = false;
+    std::string m_buffer;
+    std::string m_errText;
+};
+
+class MovitrelProgram : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = fs::path(MOVITREL_TEST_TMP) / "frames";
+        s_empty = fs::path(MOVITREL_TEST_TMP) / "empty";
+        fs::remove_all(MOVITREL_TEST_TMP);
+        fs::create_directories(s_dir);
+        fs::create_directories(s_empty);
+        for (int32_t i = 0; i < kFrames; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "f%03d.jpg", int(i));
+            const std::string path = (s_dir / name).string();
+            CJpegImpl jpeg(path);
+            ASSERT_NE(jpeg.Create(32, 24, 24, kColorTypeColor), 0);
+            for (int32_t y = 0; y < 24; ++y)
+                for (int32_t x = 0; x < 32 * 3; ++x) jpeg.PictureRow(y)[x] = BYTE(20 * i + x);
+            ASSERT_TRUE(jpeg.Write(path));
+        }
+    }
+    static inline fs::path s_dir, s_empty;
+};
+
+// Button row of a 400 by 300 control: y 280 to 299, strip from x 110, 20 pixels a button.
+constexpr int32_t kButtonY = 290;
+constexpr int32_t kPlayX = 140;
+
+}  // namespace
+
+TEST_F(MovitrelProgram, AutomateAnswersEveryRequestInOrder) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "get"}, {"name", "Dir"}, {"id", 1}});
+    json r = c.Reply();
+    EXPECT_EQ(r["ok"], false);
+    EXPECT_EQ(r["id"], 1);
+    EXPECT_NE(r["error"].get<std::string>().find("create"), std::string::npos);
+
+    c.SendJson(json{{"op", "create"}, {"width", 400}, {"height", 300}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Delay"}, {"value", 250}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "get"}, {"name", "Delay"}});
+    EXPECT_EQ(c.Reply()["value"], 250);
+    c.SendJson(json{{"op", "get"}, {"name", 4}});  // Delay by DISPID
+    EXPECT_EQ(c.Reply()["value"], 250);
+    c.SendJson(json{{"op", "get"}, {"name", "Loop"}});
+    EXPECT_EQ(c.Reply()["value"], false);
+
+    c.Send("this is not JSON");
+    r = c.Reply();
+    EXPECT_EQ(r["ok"], false);
+    EXPECT_NE(r["error"].get<std::string>().find("bad JSON"), std::string::npos);
+    c.SendJson(json{{"op", "set"}, {"name", "Nothing"}, {"value", 1}});
+    EXPECT_EQ(c.Reply()["error"], "Nothing: unknown name");
+    c.SendJson(json{{"op", "set"}, {"name", "Delay"}, {"value", "later"}});
+    EXPECT_EQ(c.Reply()["ok"], false);
+    c.SendJson(json{{"op", "fly"}});
+    EXPECT_EQ(c.Reply()["ok"], false);
+    c.SendJson(json{{"op", "mouse"}, {"kind", "ldown"}});
+    EXPECT_EQ(c.Reply()["error"], "missing \"x\"");
+
+    c.SendJson(json{{"op", "call"}, {"name", "AboutBox"}});
+    r = c.Reply();
+    EXPECT_EQ(r["ok"], true);
+    EXPECT_EQ(r["dialogs"][0]["caption"], "About Movitrel Control");
+    c.SendJson(json{{"op", "destroy"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+TEST_F(MovitrelProgram, AutomatePlaysAndReportsEventsBeforeTheReply) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}, {"width", 400}, {"height", 300}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", s_dir.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Delay"}, {"value", 20}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "wait"}, {"until", "frame"}, {"index", 0}, {"timeout_ms", kGenerousMs}});
+    json r = c.Reply();
+    EXPECT_EQ(r["ok"], true);
+    EXPECT_EQ(r["count"], kFrames);
+
+    std::vector<json> events;
+    c.SendJson(json{{"op", "mouse"}, {"kind", "ldown"}, {"x", kPlayX}, {"y", kButtonY}});
+    EXPECT_EQ(c.Reply(&events)["ok"], true);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], (json{{"event", "ChangeCommand"}, {"args", {1}}}));
+
+    c.SendJson(json{{"op", "wait"}, {"until", "frame"}, {"index", 3}, {"timeout_ms", kGenerousMs}});
+    EXPECT_EQ(c.Reply()["frame"], 3);
+    // Without Loop the sequence ends and the command returns to 0 by itself.
+    events.clear();
+    c.SendJson(json{{"op", "wait"}, {"until", "event"}, {"name", "ChangeCommand"}, {"args", {0}},
+                {"timeout_ms", kGenerousMs}});
+    EXPECT_EQ(c.Reply(&events)["ok"], true);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back()["args"][0], 0);
+
+    const fs::path png = fs::path(MOVITREL_TEST_TMP) / "snap.png";
+    c.SendJson(json{{"op", "snapshot"}, {"path", png.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    std::ifstream f(png, std::ios::binary);
+    char sig[8] = {};
+    f.read(sig, 8);
+    EXPECT_EQ(std::string(sig + 1, 3), "PNG");
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+TEST_F(MovitrelProgram, AutomateWaitTimesOutWithAnError) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "wait"}, {"until", "frame"}, {"index", 5}, {"timeout_ms", 100}});
+    json r = c.Reply();
+    EXPECT_EQ(r["ok"], false);
+    EXPECT_NE(r["error"].get<std::string>().find("timeout"), std::string::npos);
+    c.SendJson(json{{"op", "wait"}, {"until", "tea"}});
+    EXPECT_EQ(c.Reply()["ok"], false);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+TEST_F(MovitrelProgram, AutomateSavesLoadsAndResets) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "BaseFile"}, {"value", "f00"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    const fs::path state = fs::path(MOVITREL_TEST_TMP) / "state.txt";
+    c.SendJson(json{{"op", "save"}, {"path", state.string()}});
+    json r = c.Reply();
+    EXPECT_EQ(r["properties"]["BaseFile"], "f00");
+    EXPECT_TRUE(fs::exists(state));
+    c.SendJson(json{{"op", "reset"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "get"}, {"name", "BaseFile"}});
+    EXPECT_EQ(c.Reply()["value"], "");
+    c.SendJson(json{{"op", "load"}, {"path", state.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "get"}, {"name", "BaseFile"}});
+    EXPECT_EQ(c.Reply()["value"], "f00");
+    c.SendJson(json{{"op", "load"}, {"properties", {{"Delay", "77"}}}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "get"}, {"name", "Delay"}});
+    EXPECT_EQ(c.Reply()["value"], 77);
+    c.SendJson(json{{"op", "load"}, {"path", "/no/such/file"}});
+    EXPECT_EQ(c.Reply()["ok"], false);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+TEST_F(MovitrelProgram, BadCommandLinesExitWithStatusTwo) {
+    {
+        Child c({"play", "/no/such/folder"});
+        std::string err;
+        EXPECT_EQ(c.Wait(&err), 2);
+        EXPECT_NE(err.find("/no/such/folder"), std::string::npos);
+    }
+    {
+        Child c({"play", s_dir.string(), "--sort", "bogus"});
+        std::string err;
+        EXPECT_EQ(c.Wait(&err), 2);
+        EXPECT_NE(err.find("--sort"), std::string::npos);
+    }
+    {
+        Child c({"render", s_dir.string(), "--frames", "2"});  // no --out
+        EXPECT_EQ(c.Wait(), 2);
+    }
+    for (const char* sub : {"play", "demo", "render", "automate"}) {
+        Child c({sub, "--help"});
+        EXPECT_EQ(c.Wait(), 0) << sub;
+    }
+}
+
+TEST_F(MovitrelProgram, RenderWritesOnePngPerPaint) {
+    const fs::path out = fs::path(MOVITREL_TEST_TMP) / "render";
+    Child c({"render", s_dir.string(), "--sort", "number", "--delay", "10", "--frames", "5",
+             "--out", out.string()});
+    EXPECT_EQ(c.Wait(), 0);
+    int32_t pngs = 0;
+    for (const auto& e : fs::directory_iterator(out)) pngs += e.path().extension() == ".png";
+    EXPECT_EQ(pngs, 5);
+}
+
+TEST_F(MovitrelProgram, EmptyFolderWarnsAndStillRenders) {
+    const fs::path out = fs::path(MOVITREL_TEST_TMP) / "render-empty";
+    Child c({"render", s_empty.string(), "--frames", "2", "--out", out.string()});
+    std::string err;
+    EXPECT_EQ(c.Wait(&err), 0);
+    EXPECT_NE(err.find("warning"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out / "paint0002.png"));
+}
+
+TEST_F(MovitrelProgram, PlayWithoutADisplayFallsBackToPngFiles) {
+    Child c({"play", s_dir.string(), "--delay", "10", "--loop"});
+    std::string err;
+    EXPECT_EQ(c.Wait(&err), 0);
+    EXPECT_NE(err.find("no display"), std::string::npos);
+    EXPECT_NE(err.find("play-snapshots"), std::string::npos);
+    EXPECT_TRUE(fs::exists(fs::path(MOVITREL_TEST_TMP) / "cache/movitrel/play-snapshots/paint0030.png"));
+}
