@@ -1,0 +1,245 @@
+#include "framework/ClassFactory.h"
+
+#include <cstdio>
+
+#include "framework/OleControl.h"
+#include "framework/PropertyPage.h"
+#include "framework/TypeLib.h"
+
+namespace {
+
+constexpr const char* kClsidRoot = "HKEY_CLASSES_ROOT\\CLSID\\";
+constexpr const char* kClassesRoot = "HKEY_CLASSES_ROOT\\";
+constexpr uint32_t kTypeLibResource = 1;
+
+// One object a factory made: owns the control or page and holds a module lock for its life.
+class CFrameworkObject final : public IFrameworkObject {
+public:
+    CFrameworkObject(COleControlModule& module, COleObjectFactory::CObject object)
+        : m_module(module), m_object(std::move(object)) {
+        m_module.Lock();
+    }
+    ~CFrameworkObject() {
+        // The page lets go of its control first, as a property frame closes before the
+        // object it edits.
+        m_object.page.reset();
+        m_object.control.reset();
+        m_module.Unlock();
+    }
+
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IFrameworkObject) {
+            *object = static_cast<IFrameworkObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    uint32_t AddRef() override { return ++m_refs; }
+    uint32_t Release() override {
+        uint32_t left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+    COleControl* GetControl() override { return m_object.control.get(); }
+    COlePropertyPage* GetPropertyPage() override { return m_object.page.get(); }
+    const CModuleResources& GetResources() override { return m_module.GetResources(); }
+
+private:
+    COleControlModule& m_module;
+    COleObjectFactory::CObject m_object;
+    std::atomic<uint32_t> m_refs{0};
+};
+
+template <class Map, class Key>
+auto FindIn(const Map& map, const Key& key) -> decltype(&map.begin()->second) {
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
+}
+
+CString Decimal(uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", unsigned(v));
+    return text;
+}
+
+std::optional<CTypeLibInfo> ModuleTypeLib(const CModuleResources& resources) {
+    const std::vector<uint8_t>* bytes = resources.FindResource("TYPELIB", kTypeLibResource);
+    if (!bytes) return std::nullopt;
+    return ReadTypeLib(bytes->data(), bytes->size());
+}
+
+}  // namespace
+
+// ---- Resources ----------------------------------------------------------------------------
+
+CString CModuleResources::LoadString(uint32_t id) const {
+    const CString* s = FindIn(strings, id);
+    return s ? *s : CString();
+}
+
+const CDialogTemplate* CModuleResources::FindDialog(uint32_t id) const {
+    return FindIn(dialogs, id);
+}
+
+const std::vector<uint8_t>* CModuleResources::FindBitmap(uint32_t id) const {
+    return FindIn(bitmaps, id);
+}
+
+const std::vector<uint8_t>* CModuleResources::FindIcon(uint32_t id) const {
+    return FindIn(icons, id);
+}
+
+const std::vector<uint8_t>* CModuleResources::FindResource(const CString& type, uint32_t id) const {
+    return FindIn(custom, std::make_pair(type, id));
+}
+
+// ---- Module -------------------------------------------------------------------------------
+
+COleControlModule::COleControlModule(const CModuleResources& resources) : m_resources(resources) {}
+
+COleControlModule::~COleControlModule() = default;
+
+HRESULT COleControlModule::GetClassObject(const CLSID& clsid, const IID& iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    for (COleObjectFactory* factory : m_factories) {
+        if (factory->GetClassID() == clsid) return factory->QueryInterface(iid, object);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT COleControlModule::CanUnloadNow() const {
+    return m_locks.load() == 0 ? S_OK : S_FALSE;
+}
+
+HRESULT COleControlModule::RegisterServer(const CString& modulePath) {
+    std::optional<CTypeLibInfo> lib = ModuleTypeLib(m_resources);
+    if (!lib) return SELFREG_E_TYPELIB;
+    if (!UpdateRegistryFile([&](CRegistry& registry) {
+            RegisterTypeLibRows(registry, *lib, modulePath);
+            return true;
+        })) {
+        return SELFREG_E_TYPELIB;
+    }
+    bool allRegistered = true;
+    BOOL saved = UpdateRegistryFile([&](CRegistry& registry) {
+        for (COleObjectFactory* factory : m_factories) {
+            if (!factory->UpdateRegistry(TRUE, registry, modulePath)) allRegistered = false;
+        }
+        return true;
+    });
+    return saved && allRegistered ? S_OK : SELFREG_E_CLASS;
+}
+
+HRESULT COleControlModule::UnregisterServer(const CString& modulePath) {
+    std::optional<CTypeLibInfo> lib = ModuleTypeLib(m_resources);
+    if (!lib) return SELFREG_E_TYPELIB;
+    if (!UpdateRegistryFile([&](CRegistry& registry) {
+            return UnregisterTypeLibRows(registry, lib->libId, lib->majorVersion,
+                                         lib->minorVersion) != FALSE;
+        })) {
+        return SELFREG_E_TYPELIB;
+    }
+    bool allRemoved = true;
+    BOOL saved = UpdateRegistryFile([&](CRegistry& registry) {
+        for (COleObjectFactory* factory : m_factories) {
+            if (!factory->UpdateRegistry(FALSE, registry, modulePath)) allRemoved = false;
+        }
+        return true;
+    });
+    return saved && allRemoved ? S_OK : SELFREG_E_CLASS;
+}
+
+// ---- Factories ----------------------------------------------------------------------------
+
+COleObjectFactory::COleObjectFactory(COleControlModule& module, const CLSID& clsid, CString progId)
+    : m_module(module), m_clsid(clsid), m_progId(std::move(progId)) {
+    m_module.m_factories.push_back(this);
+}
+
+COleObjectFactory::~COleObjectFactory() {
+    auto& list = m_module.m_factories;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (*it == this) {
+            list.erase(it);
+            break;
+        }
+    }
+}
+
+HRESULT COleObjectFactory::QueryInterface(const IID& iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+        *object = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT COleObjectFactory::CreateInstance(IUnknown* outer, const IID& iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    CObject made = CreateObject();
+    if (!made.control && !made.page) return E_OUTOFMEMORY;
+    auto* wrapper = new CFrameworkObject(m_module, std::move(made));
+    wrapper->AddRef();  // held until the question below is answered
+    HRESULT hr = wrapper->QueryInterface(iid, object);
+    wrapper->Release();  // gone now unless the caller got it
+    return hr;
+}
+
+HRESULT COleObjectFactory::LockServer(BOOL lock) {
+    if (lock) {
+        m_module.Lock();
+    } else {
+        m_module.Unlock();
+    }
+    return S_OK;
+}
+
+// ---- Registration helpers -----------------------------------------------------------------
+
+BOOL AfxOleRegisterControlClass(CRegistry& registry, const CLSID& clsid, const CString& progId,
+                                const CString& typeName, const CString& modulePath,
+                                uint32_t bitmapId, uint32_t regFlags, uint32_t miscStatus,
+                                const GUID& libId, uint16_t verMajor, uint16_t verMinor) {
+    if (modulePath.empty() || progId.empty()) return FALSE;
+    CString key = kClsidRoot + StringFromGUID(clsid);
+    registry.SetString(key, "", typeName);
+    registry.SetString(key + "\\ProgID", "", progId);
+    registry.SetString(key + "\\InprocServer32", "", modulePath);
+    if (regFlags & afxRegApartmentThreading) {
+        registry.SetString(key + "\\InprocServer32", "ThreadingModel", "Apartment");
+    }
+    registry.SetString(key + "\\Control", "", "");
+    if (regFlags & afxRegInsertable) registry.SetString(key + "\\Insertable", "", "");
+    registry.SetString(key + "\\MiscStatus\\1", "", Decimal(miscStatus));
+    registry.SetString(key + "\\ToolboxBitmap32", "", modulePath + ", " + Decimal(bitmapId));
+    registry.SetString(key + "\\TypeLib", "", StringFromGUID(libId));
+    registry.SetString(key + "\\Version", "", Decimal(verMajor) + "." + Decimal(verMinor));
+    registry.SetString(kClassesRoot + progId, "", typeName);
+    registry.SetString(kClassesRoot + progId + "\\CLSID", "", StringFromGUID(clsid));
+    return TRUE;
+}
+
+BOOL AfxOleRegisterPropertyPageClass(CRegistry& registry, const CLSID& clsid,
+                                     const CString& typeName, const CString& modulePath,
+                                     const CString& progId) {
+    if (modulePath.empty()) return FALSE;
+    CString key = kClsidRoot + StringFromGUID(clsid);
+    registry.SetString(key, "", typeName);
+    registry.SetString(key + "\\InprocServer32", "", modulePath);
+    if (!progId.empty()) registry.SetString(key + "\\ProgID", "", progId);
+    return TRUE;
+}
+
+BOOL AfxOleUnregisterClass(CRegistry& registry, const CLSID& clsid, const CString& progId) {
+    bool removed = registry.DeleteKey(kClsidRoot + StringFromGUID(clsid));
+    if (!progId.empty() && registry.DeleteKey(kClassesRoot + progId)) removed = true;
+    return removed ? TRUE : FALSE;
+}
