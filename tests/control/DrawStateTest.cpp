@@ -100,6 +100,7 @@ TEST_F(DrawStateTest, BackColorIsTranslatedForTheStrip) {
 }
 
 TEST_F(DrawStateTest, ReachingTheEndWithoutLoopReturnsCommandToZeroAtTheNextPaint) {
+    SetShort("Sort", 1);  // by the number in the name: frame i is the i-th
     ASSERT_TRUE(StartWithFrames(3));
     SetLong("Delay", 10);
     EventRecorder recorder(*ctrl);
@@ -113,6 +114,7 @@ TEST_F(DrawStateTest, ReachingTheEndWithoutLoopReturnsCommandToZeroAtTheNextPain
 }
 
 TEST_F(DrawStateTest, TheEndOfPlaybackAlsoLeavesThePause) {
+    SetShort("Sort", 1);
     ASSERT_TRUE(StartWithFrames(2));
     SetShort("Command", 5);  // single-step mode; from rest the first step moves nothing
     SetShort("Command", 5);
