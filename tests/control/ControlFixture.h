@@ -166,15 +166,29 @@ protected:
     int32_t StripHeight() {
         return (GetBool("Buttons") ? 20 : 0) + (GetBool("Slider") ? 20 : 0);
     }
-    // Writes n frames, points the control at them and creates the window; true once the
-    // first frame is on the surface.
+    // Writes n frames, points the control at them, ordered by the number in their names,
+    // and creates the window; true once the first frame is on the surface and the worker has
+    // done the passes that the signals of set-up asked for.
     bool StartWithFrames(int32_t n, const std::string& prefix = "f") {
         frameDir = FreshDir();
         WriteFrames(frameDir, prefix, n);
         SetString("Dir", frameDir);
         SetString("BaseFile", prefix);
+        SetShort("Sort", 1);
         if (!site->CreateControlWindow()) return false;
-        return WaitFor([&] { return ShownFrame(n) == 0; });
+        if (!WaitFor([&] { return ShownFrame(n) == 0; })) return false;
+        Quiesce();
+        return true;
+    }
+    // Pumps until no paint has happened for a while. Setters before and during creation leave
+    // wake and rescan signals that the worker may still be working off after the first frame
+    // appears; a test about what one more signal does starts after them.
+    void Quiesce() {
+        int32_t before = -1;
+        while (before != site->PaintCount()) {
+            before = site->PaintCount();
+            Settle(300);
+        }
     }
     // Pumps for a short while with nothing expected to happen, so that a wrong extra step or
     // event has its chance to show. Not a timing assertion: the check is about what happened.
