@@ -1,0 +1,218 @@
+// Seeking with the slider: the track, the index under a point, and what the worker shows
+// after a press, a drag and a release.
+#include <climits>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ControlFixture.h"
+
+namespace {
+
+using namespace control_test;
+
+class CSliderProbe : public CMovitrelCtrl {
+public:
+    using CMovitrelCtrl::HitTestSlider;
+    using CMovitrelCtrl::SliderIndexFromX;
+    int32_t PauseState() const { return m_nPauseState; }
+};
+
+class MouseSliderTest : public ControlTest {
+protected:
+    void SetUp() override {
+        ControlTest::SetUp();
+        site.reset();
+        ctrl = std::make_unique<CSliderProbe>();
+        ctrl->OnResetState();
+        site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+        SetShort("Sort", 1);  // by the number in the name: frame i is the i-th
+    }
+    void TearDown() override {
+        if (HasFailure()) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::filesystem::create_directories(MOVITREL_TEST_TMP);
+            site->SavePng(std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+                          info->name() + ".png");
+        }
+        ControlTest::TearDown();
+    }
+    CSliderProbe& Probe() { return static_cast<CSliderProbe&>(*ctrl); }
+
+    // Geometry of a paint with a list of `count` frames, without a worker.
+    void PaintWithCount(int32_t count) {
+        ctrl->Player().m_nCount = count;
+        site->Paint();
+    }
+    // An x on the track whose index is i, for ten frames on a 400-wide control.
+    static int32_t XOf(int32_t i) { return 115 + int32_t(i * 159.0 / 9) + 1; }
+    static constexpr int32_t kTrackY = kHeight - 30;
+};
+
+// ---- Geometry ---------------------------------------------------------------------------
+
+TEST_F(MouseSliderTest, TheTrackLiesInsideTheGrooveAboveTheButtons) {
+    PaintWithCount(10);
+    EXPECT_FALSE(Probe().HitTestSlider(115, kTrackY));
+    EXPECT_FALSE(Probe().HitTestSlider(285, kTrackY));
+    EXPECT_FALSE(Probe().HitTestSlider(200, kHeight - 36));
+    EXPECT_FALSE(Probe().HitTestSlider(200, kHeight - 25));
+    EXPECT_TRUE(EventLog().empty());
+    EXPECT_EQ(Probe().PauseState(), 0);
+
+    EXPECT_TRUE(Probe().HitTestSlider(116, kHeight - 35));
+    EXPECT_TRUE(Probe().HitTestSlider(284, kHeight - 26));
+}
+
+TEST_F(MouseSliderTest, AHitEntersTheDragPause) {
+    PaintWithCount(10);
+    ASSERT_TRUE(Probe().HitTestSlider(250, kTrackY));
+    EXPECT_EQ(Probe().PauseState(), 3);
+    EXPECT_EQ(ctrl->PlaybackSettings()->GetPauseState(), 3);
+    EXPECT_EQ(EventLog(), std::vector<std::string>{"ChangePause(true)"});
+}
+
+TEST_F(MouseSliderTest, TheTrackMovesDownWithoutButtonsAndIsGoneWithoutSlider) {
+    SetBool("Buttons", false);
+    PaintWithCount(10);
+    EXPECT_FALSE(Probe().HitTestSlider(250, kTrackY));
+    EXPECT_TRUE(Probe().HitTestSlider(250, kHeight - 10));
+    SetBool("Buttons", true);
+    SetBool("Slider", false);
+    ClearHeard();
+    EXPECT_FALSE(Probe().HitTestSlider(250, kTrackY));
+    EXPECT_TRUE(EventLog().empty());
+}
+
+TEST_F(MouseSliderTest, IndexUnderAPointIsTruncatedAndClampedToTheList) {
+    PaintWithCount(10);
+    EXPECT_EQ(Probe().SliderIndexFromX(250), 7);  // 135 / 17.666...
+    EXPECT_EQ(Probe().SliderIndexFromX(115), 0);
+    EXPECT_EQ(Probe().SliderIndexFromX(132), 0);
+    EXPECT_EQ(Probe().SliderIndexFromX(133), 1);
+    EXPECT_EQ(Probe().SliderIndexFromX(0), 0);
+    EXPECT_EQ(Probe().SliderIndexFromX(285), 9);
+    EXPECT_EQ(Probe().SliderIndexFromX(INT32_MAX), 9);
+    EXPECT_EQ(Probe().SliderIndexFromX(INT32_MIN), 0);
+    PaintWithCount(0);
+    EXPECT_EQ(Probe().SliderIndexFromX(250), -1);
+    EXPECT_EQ(Probe().SliderIndexFromX(0), -1);
+}
+
+// ---- With the worker --------------------------------------------------------------------
+
+TEST_F(MouseSliderTest, APressWhilePlayingEndsOnTheFrameUnderThePointer) {
+    ASSERT_TRUE(StartWithFrames(10));
+    SetLong("Delay", 400);
+    SetShort("Command", 1);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1; }));
+    ClearHeard();
+    site->LButtonDown(250, kTrackY);
+    EXPECT_EQ(EventLog(), std::vector<std::string>{"ChangePause(true)"});
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 7; }));
+    Settle();
+    EXPECT_EQ(ShownFrame(10), 7);  // the drag pause holds it there
+}
+
+TEST_F(MouseSliderTest, APressWithCommandZeroStartsPlayAndShowsTheFrameUnderThePointer) {
+    ASSERT_TRUE(StartWithFrames(10));
+    ClearHeard();
+    site->LButtonDown(250, kTrackY);
+    const std::vector<std::string> expected = {"ChangePause(true)", "ChangeCommand(1)"};
+    EXPECT_EQ(EventLog(), expected);
+    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(ctrl->PlaybackSettings()->GetCommand(), 1);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 7; }));
+    Settle();
+    EXPECT_EQ(ShownFrame(10), 7);
+}
+
+TEST_F(MouseSliderTest, APressWithStopShowsTheFirstFrame) {
+    ASSERT_TRUE(StartWithFrames(10));
+    SetShort("Command", 7);
+    Settle();
+    const int32_t paints = site->PaintCount();
+    site->LButtonDown(250, kTrackY);
+    ASSERT_TRUE(WaitFor([&] { return site->PaintCount() > paints; }));
+    Settle();
+    EXPECT_EQ(ShownFrame(10), 0);
+    EXPECT_EQ(GetLong("Command"), 7);
+}
+
+TEST_F(MouseSliderTest, ADragFollowsThePointerAndTheReleasePlaysOn) {
+    ASSERT_TRUE(StartWithFrames(10));
+    SetLong("Delay", 50);
+    ClearHeard();
+    site->LButtonDown(XOf(2), kTrackY);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 2; }));
+    site->MouseMove(XOf(6), kTrackY, MK_LBUTTON);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 6; }));
+    site->MouseMove(XOf(4), kTrackY, MK_LBUTTON);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 4; }));
+    site->LButtonUp(XOf(4), kTrackY);
+    EXPECT_EQ(Probe().PauseState(), 0);
+    // Playing on from there, to the end.
+    ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
+    EXPECT_EQ(ShownFrame(10), 9);
+    const std::vector<std::string> expected = {"ChangePause(true)", "ChangeCommand(1)",
+                                               "ChangePause(false)", "ChangeCommand(0)"};
+    EXPECT_EQ(EventLog(), expected);
+
+    // Moves after the release seek nothing.
+    const int32_t paints = site->PaintCount();
+    site->MouseMove(XOf(2), kTrackY);
+    Settle();
+    EXPECT_EQ(site->PaintCount(), paints);
+}
+
+TEST_F(MouseSliderTest, APressAtTheStartWhilePlayingForwardDoesNotStallTheWorker) {
+    ASSERT_TRUE(StartWithFrames(10));
+    SetLong("Delay", 300);
+    SetShort("Command", 1);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
+    site->LButtonDown(116, kTrackY);  // index 0
+    // The worker is asked for the frame before the first, not for "nothing found".
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1 && ctrl->Player().m_nCurrent == 1; }));
+    site->LButtonUp(XOf(1), kTrackY);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
+}
+
+TEST_F(MouseSliderTest, APressOnAnEmptyListSeeksNothingAndFramesLaterPlay) {
+    frameDir = FreshDir();
+    SetString("Dir", frameDir);
+    SetString("BaseFile", "f");
+    ASSERT_TRUE(site->CreateControlWindow());
+    Settle();
+    const int32_t before = ctrl->Player().m_nCurrent;
+    ClearHeard();
+    site->LButtonDown(250, kTrackY);
+    EXPECT_EQ(ctrl->Player().m_nCurrent, before);
+    site->MouseMove(200, kTrackY, MK_LBUTTON);
+    EXPECT_EQ(ctrl->Player().m_nCurrent, before);
+    site->LButtonUp(200, kTrackY);
+    EXPECT_EQ(ctrl->Player().m_nCurrent, before);
+    Settle();
+
+    // Frames appear and the list is scanned again: the slider works on them.
+    WriteFrames(frameDir, "f", 10);
+    SetShort("Sort", 2);
+    SetShort("Sort", 1);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 0 && GetLong("Command") == 0; }));
+    Settle();
+    site->LButtonDown(250, kTrackY);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 7; }));
+}
+
+TEST_F(MouseSliderTest, AfterAFastCommandRanOutAPressPlaysAtTheFastDelay) {
+    ASSERT_TRUE(StartWithFrames(3));
+    SetLong("Delay", 200);
+    SetShort("Command", 3);
+    ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
+    site->LButtonDown(250, kTrackY);
+    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
+    site->LButtonUp(250, kTrackY);
+    EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
+}
+
+}  // namespace
