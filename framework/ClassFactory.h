@@ -15,10 +15,9 @@
 
 #include "framework/Com.h"
 #include "framework/DialogTemplate.h"
+#include "framework/OleControl.h"
+#include "framework/PropertyPage.h"
 #include "framework/Registry.h"
-
-class COleControl;
-class COlePropertyPage;
 
 constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
 constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);

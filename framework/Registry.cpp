@@ -61,6 +61,25 @@ CString Trim(const CString& s) {
     return s.substr(b, e - b + 1);
 }
 
+// Whether a value line ends in the backslash that joins the next line to it: only values
+// other than strings continue (a string may end in an escaped backslash of its own).
+bool ContinuesOnNextLine(const CString& raw) {
+    CString line = Trim(raw);
+    if (line.empty() || line.back() != '\\' || line[0] == '[' || line[0] == ';') return false;
+    size_t pos = 0;
+    if (line[0] == '@') {
+        pos = 1;
+    } else {
+        CString name;
+        pos = Unquote(line, 0, &name);
+        if (pos == CString::npos) return false;
+    }
+    size_t eq = line.find('=', pos);
+    if (eq == CString::npos) return false;
+    CString value = Trim(line.substr(eq + 1));
+    return !value.empty() && value[0] != '"';
+}
+
 std::mutex& FileMutex() {
     static std::mutex m;
     return m;
@@ -211,7 +230,7 @@ int32_t CRegistry::FromText(const CString& text) {
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             // A trailing backslash continues a hex value on the next line.
-            if (!line.empty() && line.back() == '\\' && line.find('"') == CString::npos) {
+            if (ContinuesOnNextLine(pending.empty() ? line : pending + line)) {
                 pending += Trim(line.substr(0, line.size() - 1));
                 continue;
             }
