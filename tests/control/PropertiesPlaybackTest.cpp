@@ -85,6 +85,7 @@ TEST_F(PropertiesPlaybackTest, ANewBaseFileWhilePlayingStopsAndShowsItsFirstFram
     SetString("BaseFile", "f");
     SetShort("Sort", 1);
     ASSERT_TRUE(site->CreateControlWindow());
+    Quiesce();
     SetBool("Loop", true);
     SetLong("Delay", 30);
     SetShort("Command", 1);
@@ -122,9 +123,11 @@ TEST_F(PropertiesPlaybackTest, SortTwoOrdersTheFramesByCreationTime) {
     SetShort("Sort", 1);
     ASSERT_TRUE(site->CreateControlWindow());
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 0; }));  // by number: f0 first
+    Quiesce();
 
     SetShort("Sort", 2);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 2; }));
+    Quiesce();
     SetShort("Command", 5);
     SetShort("Command", 5);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 0; }));
