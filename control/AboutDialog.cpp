@@ -33,8 +33,8 @@ CDialogTemplate MovitrelAboutDialog() {
     dlg.items.push_back(Item(IDC_STATIC, DialogItemKind::Icon, icon.c_str(), 7, 7, 18, 20));
     dlg.items.push_back(
         Item(IDC_STATIC, DialogItemKind::Label, "Movitrel Control, Version 1.02", 40, 10, 170, 8));
-    dlg.items.push_back(
-        Item(IDC_STATIC, DialogItemKind::Label, "Plays a directory of JPEG frames", 40, 25, 146, 8));
+    dlg.items.push_back(Item(IDC_STATIC, DialogItemKind::Label, "Plays a directory of JPEG frames",
+                             40, 25, 146, 8));
     CDialogItem ok = Item(IDOK, DialogItemKind::DefPushButton, "OK", 221, 7, 32, 14);
     ok.group = true;
     ok.tabStop = true;

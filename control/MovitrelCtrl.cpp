@@ -4,7 +4,8 @@
 #include "image/Image.h"
 
 // The ids are fixed for good: the registry and the type library carry the same values.
-const IID IID_DMovitrel{0xa3dacb69, 0x629c, 0x4c30, {0xae, 0x9e, 0x55, 0xf7, 0xca, 0x42, 0x79, 0x15}};
+const IID IID_DMovitrel{
+    0xa3dacb69, 0x629c, 0x4c30, {0xae, 0x9e, 0x55, 0xf7, 0xca, 0x42, 0x79, 0x15}};
 const IID IID_DMovitrelEvents{
     0xd21df837, 0x160c, 0x4a03, {0xa3, 0x60, 0xb2, 0xd8, 0x0b, 0x0c, 0x22, 0xff}};
 const CLSID CLSID_MovitrelCtrl{
@@ -38,8 +39,7 @@ CMovitrelCtrl::CMovitrelCtrl() {
     m_clrPictureBack = 0;
     CreateImageListFromBitmap(m_imageListButtons, kBitmapButtons, kButtonImageWidth, 0,
                               kMaskColour);
-    CreateImageListFromBitmap(m_imageListSlider, kBitmapSlider, kSliderImageWidth, 0,
-                              kMaskColour);
+    CreateImageListFromBitmap(m_imageListSlider, kBitmapSlider, kSliderImageWidth, 0, kMaskColour);
     OnMessage(WM_PLAYER_REFRESH, &CMovitrelCtrl::OnPlayerRefresh);
 }
 
@@ -76,8 +76,8 @@ const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
             .Property<VT_BOOL>("Pause", dispidPause, &C::GetPause, &C::SetPause)
             .Persist("Pause", &C::m_nPauseState, FALSE, 4)
             // Not saved, loaded or reset: every new instance starts black.
-            .Property<VT_COLOR>("PictureBackColor", dispidPictureBackColor,
-                                &C::GetPictureBackColor, &C::SetPictureBackColor)
+            .Property<VT_COLOR>("PictureBackColor", dispidPictureBackColor, &C::GetPictureBackColor,
+                                &C::SetPictureBackColor)
             .Property<VT_BOOL>("Slider", dispidSlider, &C::GetSlider, &C::SetSlider)
             .Persist("Slider", &C::m_bShowSlider, TRUE, 9)
             .Property<VT_I2>("Sort", dispidSort, &C::GetSort, &C::SetSort)

@@ -227,7 +227,7 @@ protected:
     CEvent m_eventWake;
     CEvent m_eventExit;
     CEvent m_eventEnd;
-    CWinThread* m_pThread = nullptr;  // not owned: a marker that a thread runs
+    CWinThread* m_pThread = nullptr;   // not owned: a marker that a thread runs
     std::atomic<BOOL> m_bStop{FALSE};  // written here, read by the worker without a lock
     bool m_bThreadStarted = false;
     // Destroyed explicitly by the destructor, in this order, after m_pFrameImage.

@@ -18,7 +18,9 @@ constexpr int32_t kPauseRunning = 0;
 constexpr int32_t kPauseUser = 1;
 constexpr int32_t kPauseSingleStep = 2;
 
-bool IsStep(int32_t command) { return command == kCommandStepFor || command == kCommandStepBack; }
+bool IsStep(int32_t command) {
+    return command == kCommandStepFor || command == kCommandStepBack;
+}
 
 }  // namespace
 
@@ -49,7 +51,9 @@ void CMovitrelCtrl::ApplySettings() {
 
 // ---- Source selection ---------------------------------------------------------------------
 
-CString CMovitrelCtrl::GetBaseFile() { return m_strBaseFile; }
+CString CMovitrelCtrl::GetBaseFile() {
+    return m_strBaseFile;
+}
 
 void CMovitrelCtrl::SetBaseFile(const CString& value) {
     if (value == m_strBaseFile) return;
@@ -58,7 +62,9 @@ void CMovitrelCtrl::SetBaseFile(const CString& value) {
     SetModifiedFlag(TRUE);
 }
 
-CString CMovitrelCtrl::GetDir() { return m_strDir; }
+CString CMovitrelCtrl::GetDir() {
+    return m_strDir;
+}
 
 void CMovitrelCtrl::SetDir(const CString& value) {
     if (value == m_strDir) return;
@@ -67,7 +73,9 @@ void CMovitrelCtrl::SetDir(const CString& value) {
     SetModifiedFlag(TRUE);
 }
 
-int16_t CMovitrelCtrl::GetSort() { return m_nSort; }
+int16_t CMovitrelCtrl::GetSort() {
+    return m_nSort;
+}
 
 void CMovitrelCtrl::SetSort(int16_t value) {
     if (value == m_nSort) return;
@@ -79,7 +87,9 @@ void CMovitrelCtrl::SetSort(int16_t value) {
 
 // ---- Playback -----------------------------------------------------------------------------
 
-int32_t CMovitrelCtrl::GetDelay() { return m_lDelay; }
+int32_t CMovitrelCtrl::GetDelay() {
+    return m_lDelay;
+}
 
 void CMovitrelCtrl::SetDelay(int32_t value) {
     if (value == m_lDelay) return;
@@ -89,7 +99,9 @@ void CMovitrelCtrl::SetDelay(int32_t value) {
     SetModifiedFlag(TRUE);
 }
 
-BOOL CMovitrelCtrl::GetLoop() { return m_bLoop; }
+BOOL CMovitrelCtrl::GetLoop() {
+    return m_bLoop;
+}
 
 void CMovitrelCtrl::SetLoop(BOOL value) {
     // Raw comparison: a stored 1 and an automation -1 differ, and both read as true.
@@ -101,7 +113,9 @@ void CMovitrelCtrl::SetLoop(BOOL value) {
     Refresh();
 }
 
-BOOL CMovitrelCtrl::GetPause() { return m_nPauseState != kPauseRunning ? TRUE : FALSE; }
+BOOL CMovitrelCtrl::GetPause() {
+    return m_nPauseState != kPauseRunning ? TRUE : FALSE;
+}
 
 void CMovitrelCtrl::SetPause(BOOL value) {
     if ((m_nPauseState != kPauseRunning) == (value != 0)) return;
@@ -123,7 +137,9 @@ void CMovitrelCtrl::SetPause(BOOL value) {
     Refresh();
 }
 
-int16_t CMovitrelCtrl::GetCommand() { return m_nCommand; }
+int16_t CMovitrelCtrl::GetCommand() {
+    return m_nCommand;
+}
 
 void CMovitrelCtrl::SetCommand(int16_t value) {
     // A repeated step still acts: each assignment is one more step.
@@ -160,7 +176,9 @@ void CMovitrelCtrl::SetCommand(int16_t value) {
 
 // ---- Appearance ---------------------------------------------------------------------------
 
-BOOL CMovitrelCtrl::GetButtons() { return m_bShowButtons; }
+BOOL CMovitrelCtrl::GetButtons() {
+    return m_bShowButtons;
+}
 
 void CMovitrelCtrl::SetButtons(BOOL value) {
     if (value == m_bShowButtons) return;
@@ -169,7 +187,9 @@ void CMovitrelCtrl::SetButtons(BOOL value) {
     Refresh();
 }
 
-BOOL CMovitrelCtrl::GetSlider() { return m_bShowSlider; }
+BOOL CMovitrelCtrl::GetSlider() {
+    return m_bShowSlider;
+}
 
 void CMovitrelCtrl::SetSlider(BOOL value) {
     if (value == m_bShowSlider) return;
@@ -178,7 +198,9 @@ void CMovitrelCtrl::SetSlider(BOOL value) {
     Refresh();
 }
 
-BOOL CMovitrelCtrl::GetMaximize() { return m_bMaximize; }
+BOOL CMovitrelCtrl::GetMaximize() {
+    return m_bMaximize;
+}
 
 void CMovitrelCtrl::SetMaximize(BOOL value) {
     if (value == m_bMaximize) return;
@@ -187,7 +209,9 @@ void CMovitrelCtrl::SetMaximize(BOOL value) {
     Refresh();
 }
 
-OLE_COLOR CMovitrelCtrl::GetPictureBackColor() { return m_clrPictureBack; }
+OLE_COLOR CMovitrelCtrl::GetPictureBackColor() {
+    return m_clrPictureBack;
+}
 
 void CMovitrelCtrl::SetPictureBackColor(OLE_COLOR value) {
     if (value == m_clrPictureBack) return;

@@ -31,10 +31,10 @@ constexpr int32_t kFrameHeight = 24;
 // Colour of frame i: far apart for i < 16, so a decoded frame is told by its centre pixel.
 inline COLORREF FrameColour(int32_t i) {
     static const COLORREF colours[] = {
-        RGB(255, 0, 0),     RGB(0, 255, 0),   RGB(0, 0, 255),     RGB(255, 255, 0),
-        RGB(255, 0, 255),   RGB(0, 255, 255), RGB(255, 255, 255), RGB(128, 0, 0),
-        RGB(0, 128, 0),     RGB(0, 0, 128),   RGB(128, 128, 0),   RGB(128, 0, 128),
-        RGB(0, 128, 128),   RGB(255, 128, 0), RGB(128, 255, 0),   RGB(0, 128, 255),
+        RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(0, 0, 255),     RGB(255, 255, 0),
+        RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255), RGB(128, 0, 0),
+        RGB(0, 128, 0),   RGB(0, 0, 128),   RGB(128, 128, 0),   RGB(128, 0, 128),
+        RGB(0, 128, 128), RGB(255, 128, 0), RGB(128, 255, 0),   RGB(0, 128, 255),
     };
     return colours[i % 16];
 }
@@ -75,7 +75,8 @@ inline bool WriteSolidJpeg(const std::string& path, COLORREF colour, int32_t w =
 // n frames <dir>/<prefix><i>.jpg, frame i in FrameColour(i).
 inline void WriteFrames(const std::string& dir, const std::string& prefix, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
-        ASSERT_TRUE(WriteSolidJpeg(dir + "/" + prefix + std::to_string(i) + ".jpg", FrameColour(i)));
+        ASSERT_TRUE(
+            WriteSolidJpeg(dir + "/" + prefix + std::to_string(i) + ".jpg", FrameColour(i)));
     }
 }
 
@@ -163,9 +164,7 @@ protected:
         }
         return -1;
     }
-    int32_t StripHeight() {
-        return (GetBool("Buttons") ? 20 : 0) + (GetBool("Slider") ? 20 : 0);
-    }
+    int32_t StripHeight() { return (GetBool("Buttons") ? 20 : 0) + (GetBool("Slider") ? 20 : 0); }
     // Writes n frames, points the control at them, ordered by the number in their names,
     // and creates the window; true once the first frame is on the surface and the worker has
     // done the passes that the signals of set-up asked for.
@@ -230,7 +229,9 @@ private:
         }
         log.push_back(text + ")");
     }
-    void OnChanged(DISPID dispid) override { log.push_back("Bound(" + std::to_string(dispid) + ")"); }
+    void OnChanged(DISPID dispid) override {
+        log.push_back("Bound(" + std::to_string(dispid) + ")");
+    }
 
     COleControl& m_control;
     uint32_t m_eventCookie = 0;

@@ -63,9 +63,8 @@ TEST_F(PersistenceTest, SavesVersionThenStockThenTheTenInExchangeOrder) {
     CPropertyBag bag;
     ctrl->SaveProperties(bag);
     const std::vector<std::string> names = SavedNames(bag);
-    const std::vector<std::string> custom = {"BaseFile", "Dir",    "Loop",    "Pause",
-                                             "Sort",     "Command", "Delay",  "Buttons",
-                                             "Slider",   "Maximize"};
+    const std::vector<std::string> custom = {"BaseFile", "Dir",   "Loop",    "Pause",  "Sort",
+                                             "Command",  "Delay", "Buttons", "Slider", "Maximize"};
     ASSERT_GE(names.size(), custom.size() + 2);
     EXPECT_EQ(names.front(), "_Version");
     EXPECT_EQ(*bag.Read("_Version"), "0x00010000");

@@ -79,7 +79,8 @@ TEST_F(PropertiesPlaybackTest, ANewBaseFileWhilePlayingStopsAndShowsItsFirstFram
     frameDir = FreshDir();
     WriteFrames(frameDir, "f", 4);
     for (int32_t i = 0; i < 3; ++i) {
-        ASSERT_TRUE(WriteSolidJpeg(frameDir + "/g" + std::to_string(i) + ".jpg", FrameColour(8 + i)));
+        ASSERT_TRUE(
+            WriteSolidJpeg(frameDir + "/g" + std::to_string(i) + ".jpg", FrameColour(8 + i)));
     }
     SetString("Dir", frameDir);
     SetString("BaseFile", "f");

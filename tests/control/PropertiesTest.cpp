@@ -370,7 +370,8 @@ TEST_F(PropertiesTest, AboutBoxAsksTheContainerForItsDialog) {
     const CDialogTemplate& dlg = site->Dialogs()[0];
     EXPECT_EQ(dlg.id, 1u);
     EXPECT_EQ(dlg.caption, "About Movitrel Control");
-    EXPECT_EQ((std::vector<int>{dlg.x, dlg.y, dlg.cx, dlg.cy}), (std::vector<int>{34, 22, 260, 55}));
+    EXPECT_EQ((std::vector<int>{dlg.x, dlg.y, dlg.cx, dlg.cy}),
+              (std::vector<int>{34, 22, 260, 55}));
     EXPECT_EQ(dlg.fontName, "MS Sans Serif");
     EXPECT_EQ(dlg.pointSize, 8);
     ASSERT_EQ(dlg.items.size(), 4u);
