@@ -291,3 +291,14 @@ TEST(PngRead, EmptyPathReadsFileName) {
     EXPECT_TRUE(image.Read(""));
     EXPECT_EQ(image.imageWidth, 13);
 }
+
+TEST(PngRead, TransparentPaletteEntriesStayIndices) {
+    PngSpec spec = Paletted(8, false);
+    spec.trns = {0, 255, 128};  // entry 0 transparent, entry 2 half
+    CPngImpl image("");
+    ReadOk("pal-trns.png", spec, image);
+    EXPECT_EQ(image.bitsPerPixel, 8);
+    EXPECT_EQ(image.colorType, 3);
+    EXPECT_EQ(image.GetPixelIndex(5, image.imageHeight - 1 - 3), 11);
+    EXPECT_EQ(PictureRgb(image, 1, 0), (Rgb{1, 254, 3}));  // opaque entry unchanged
+}
