@@ -24,7 +24,8 @@ BOOL CBmpImpl::Read(const CString& path) {
 
 BOOL CBmpImpl::Write(const CString& path) {
     if (!path.empty()) fileName = path;
-    if (!imageDIB) return FALSE;
+    // Two bits per pixel is no BMP depth: such a file could not be read back.
+    if (!imageDIB || bitsPerPixel == 2) return FALSE;
     // Without a palette the table is already in colour form, the picture's own colours:
     // replacing them with the stock palette would lose them.
     if (imagePalette) UpdateDIBColorTable(imageDIB, imagePalette->GetSafeHandle(), FALSE);

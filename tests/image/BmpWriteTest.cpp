@@ -89,9 +89,12 @@ TEST(BmpWrite, UncreatableFileFailsWithTableBackInIndexForm) {
     EXPECT_EQ(TableBytes(image, 512), indexForm);
 }
 
-TEST(BmpWrite, ImageWithoutPixelsIsRefused) {
+TEST(BmpWrite, ImagesWithoutABmpFormAreRefused) {
     CBmpImpl image("");
     EXPECT_FALSE(image.Write(TempPath("empty.bmp")));
+    image.Create(4, 4, 2, -1);
+    ASSERT_NE(image.imageDIB, nullptr);
+    EXPECT_FALSE(image.Write(TempPath("two-bits.bmp")));
 }
 
 TEST(BmpWrite, RoundTripKeepsPixelsAndPalette) {
