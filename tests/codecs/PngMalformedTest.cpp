@@ -10,22 +10,22 @@ using namespace pngtest;
 namespace {
 
 std::vector<uint8_t> SampleFile(const std::string& name, int colorType, int depth) {
-    PngSpec spec;
-    spec.width = 7;
-    spec.height = 5;
-    spec.bitDepth = depth;
-    spec.colorType = colorType;
+    PngPicture picture;
+    picture.width = 7;
+    picture.height = 5;
+    picture.bitDepth = depth;
+    picture.colorType = colorType;
     const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
-        for (int i = 0; i < (1 << depth); ++i) spec.palette.push_back(png_color{uint8_t(i), 1, 2});
+        for (int i = 0; i < (1 << depth); ++i) picture.palette.push_back(png_color{uint8_t(i), 1, 2});
     }
-    for (int y = 0; y < spec.height; ++y) {
-        std::vector<uint8_t> row(size_t((spec.width * channels * depth + 7) / 8));
+    for (int y = 0; y < picture.height; ++y) {
+        std::vector<uint8_t> row(size_t((picture.width * channels * depth + 7) / 8));
         for (size_t i = 0; i < row.size(); ++i) row[i] = uint8_t(i * 37 + size_t(y) * 11);
-        spec.rows.push_back(row);
+        picture.rows.push_back(row);
     }
     const auto path = TempPath(name);
-    EXPECT_TRUE(WritePng(path, spec));
+    EXPECT_TRUE(WritePng(path, picture));
     return ReadAll(path);
 }
 
@@ -104,13 +104,13 @@ TEST(PngDamage, HugeDimensionsAreRefusedBeforeAllocation) {
 }
 
 TEST(PngDamage, SuggestedPaletteOfAnRgbFileIsNotAttached) {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.palette = {png_color{1, 2, 3}, png_color{4, 5, 6}};
-    spec.rows = {{9, 8, 7}};
+    PngPicture picture;
+    picture.width = 1;
+    picture.height = 1;
+    picture.palette = {png_color{1, 2, 3}, png_color{4, 5, 6}};
+    picture.rows = {{9, 8, 7}};
     const auto path = TempPath("rgb-plte.png");
-    ASSERT_TRUE(WritePng(path, spec));
+    ASSERT_TRUE(WritePng(path, picture));
     ASSERT_EQ(ReadHeader(path).paletteBytes, 6);
     CPngImpl image("");
     ASSERT_TRUE(image.Read(path));

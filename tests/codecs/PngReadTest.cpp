@@ -26,51 +26,51 @@ Rgb PictureRgb(CPngImpl& image, int x, int y) {
 }
 
 // 13 x 11 RGB whose pixel (x, y) is (20x, 23y, x ^ y).
-PngSpec Rgb8(bool interlaced) {
-    PngSpec spec;
-    spec.width = 13;
-    spec.height = 11;
-    spec.interlaced = interlaced;
-    for (int y = 0; y < spec.height; ++y) {
+PngPicture Rgb8(bool interlaced) {
+    PngPicture picture;
+    picture.width = 13;
+    picture.height = 11;
+    picture.interlaced = interlaced;
+    for (int y = 0; y < picture.height; ++y) {
         std::vector<uint8_t> row;
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < picture.width; ++x) {
             row.push_back(uint8_t(20 * x));
             row.push_back(uint8_t(23 * y));
             row.push_back(uint8_t(x ^ y));
         }
-        spec.rows.push_back(row);
+        picture.rows.push_back(row);
     }
-    return spec;
+    return picture;
 }
 
 // 9 x 7 paletted at the given depth; index of (x, y) is (x + 2y) mod 2^depth, entry i is
 // (i, 255 - i, 3i).
-PngSpec Paletted(int depth, bool interlaced) {
-    PngSpec spec;
-    spec.width = 9;
-    spec.height = 7;
-    spec.bitDepth = depth;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
-    spec.interlaced = interlaced;
+PngPicture Paletted(int depth, bool interlaced) {
+    PngPicture picture;
+    picture.width = 9;
+    picture.height = 7;
+    picture.bitDepth = depth;
+    picture.colorType = PNG_COLOR_TYPE_PALETTE;
+    picture.interlaced = interlaced;
     const int count = std::min(1 << depth, 200);
     for (int i = 0; i < count; ++i) {
-        spec.palette.push_back(png_color{uint8_t(i), uint8_t(255 - i), uint8_t(3 * i)});
+        picture.palette.push_back(png_color{uint8_t(i), uint8_t(255 - i), uint8_t(3 * i)});
     }
-    for (int y = 0; y < spec.height; ++y) {
-        std::vector<uint8_t> row(size_t((spec.width * depth + 7) / 8), 0);
-        for (int x = 0; x < spec.width; ++x) {
+    for (int y = 0; y < picture.height; ++y) {
+        std::vector<uint8_t> row(size_t((picture.width * depth + 7) / 8), 0);
+        for (int x = 0; x < picture.width; ++x) {
             const int index = (x + 2 * y) % count;
             const int bit = x * depth;
             row[size_t(bit / 8)] |= uint8_t(index << (8 - depth - bit % 8));
         }
-        spec.rows.push_back(row);
+        picture.rows.push_back(row);
     }
-    return spec;
+    return picture;
 }
 
-void ReadOk(const std::string& name, const PngSpec& spec, CPngImpl& image) {
+void ReadOk(const std::string& name, const PngPicture& picture, CPngImpl& image) {
     const auto path = TempPath(name);
-    ASSERT_TRUE(WritePng(path, spec));
+    ASSERT_TRUE(WritePng(path, picture));
     EXPECT_TRUE(image.Read(path)) << name;
 }
 
@@ -97,13 +97,13 @@ TEST(PngRead, RgbBecomesBlueGreenRedBottomUp) {
 }
 
 TEST(PngRead, AlphaIsComposedOverTheBackgroundColour) {
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 1;
-    spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.rows = {{10, 20, 30, 255, 200, 100, 50, 0, 255, 255, 255, 128}};
+    PngPicture picture;
+    picture.width = 3;
+    picture.height = 1;
+    picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    picture.rows = {{10, 20, 30, 255, 200, 100, 50, 0, 255, 255, 255, 128}};
     CPngImpl image("");
-    ReadOk("rgba.png", spec, image);
+    ReadOk("rgba.png", picture, image);
     EXPECT_EQ(image.bitsPerPixel, 24);
     EXPECT_EQ(image.colorType, 6);
     EXPECT_EQ(PictureRgb(image, 0, 0), (Rgb{10, 20, 30}));
@@ -115,27 +115,27 @@ TEST(PngRead, AlphaIsComposedOverTheBackgroundColour) {
 }
 
 TEST(PngRead, SixteenBitSamplesAreReducedToEight) {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bitDepth = 16;
-    spec.rows = {{0xAB, 0xCD, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x7F, 0x01, 0x00}};
+    PngPicture picture;
+    picture.width = 2;
+    picture.height = 1;
+    picture.bitDepth = 16;
+    picture.rows = {{0xAB, 0xCD, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x7F, 0x01, 0x00}};
     CPngImpl image("");
-    ReadOk("rgb16.png", spec, image);
+    ReadOk("rgb16.png", picture, image);
     EXPECT_EQ(image.bitsPerPixel, 24);
     EXPECT_EQ(PictureRgb(image, 0, 0), (Rgb{0xAB, 0x12, 0xFF}));
     EXPECT_EQ(PictureRgb(image, 1, 0), (Rgb{0x00, 0x80, 0x01}));
 }
 
 TEST(PngRead, SixteenBitAlphaTakesTheSameBackground) {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.bitDepth = 16;
-    spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.rows = {{1, 2, 3, 4, 5, 6, 0, 0}};
+    PngPicture picture;
+    picture.width = 1;
+    picture.height = 1;
+    picture.bitDepth = 16;
+    picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    picture.rows = {{1, 2, 3, 4, 5, 6, 0, 0}};
     CPngImpl image("");
-    ReadOk("rgba16.png", spec, image);
+    ReadOk("rgba16.png", picture, image);
     EXPECT_EQ(PictureRgb(image, 0, 0), (Rgb{31, 127, 255}));
 }
 
@@ -174,13 +174,13 @@ TEST(PngRead, TwoBitPaletteIsWidenedToBytes) {
 }
 
 TEST(PngRead, EightBitGreyHasNoPaletteAndDrawsGrey) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {{0, 50, 100, 255}, {1, 2, 3, 4}};
+    PngPicture picture;
+    picture.width = 4;
+    picture.height = 2;
+    picture.colorType = PNG_COLOR_TYPE_GRAY;
+    picture.rows = {{0, 50, 100, 255}, {1, 2, 3, 4}};
     CPngImpl image("");
-    ReadOk("grey8.png", spec, image);
+    ReadOk("grey8.png", picture, image);
     EXPECT_EQ(image.bitsPerPixel, 8);
     EXPECT_EQ(image.colorType, 0);
     EXPECT_EQ(image.imagePalette, nullptr);
@@ -193,7 +193,7 @@ TEST(PngRead, EightBitGreyHasNoPaletteAndDrawsGrey) {
 }
 
 TEST(PngRead, DeepAndNarrowGreyComeOutAsEightBitGrey) {
-    PngSpec grey16;
+    PngPicture grey16;
     grey16.width = 2;
     grey16.height = 1;
     grey16.bitDepth = 16;
@@ -205,7 +205,7 @@ TEST(PngRead, DeepAndNarrowGreyComeOutAsEightBitGrey) {
     EXPECT_EQ(deep.GetPixelIndex(0, 0), 0x12);
     EXPECT_EQ(deep.GetPixelIndex(1, 0), 0xFE);
 
-    PngSpec greyAlpha;
+    PngPicture greyAlpha;
     greyAlpha.width = 2;
     greyAlpha.height = 1;
     greyAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -216,7 +216,7 @@ TEST(PngRead, DeepAndNarrowGreyComeOutAsEightBitGrey) {
     EXPECT_EQ(alpha.GetPixelIndex(0, 0), 200);
     EXPECT_EQ(alpha.GetPixelIndex(1, 0), 0);  // the background's grey level
 
-    PngSpec grey2;
+    PngPicture grey2;
     grey2.width = 4;
     grey2.height = 1;
     grey2.bitDepth = 2;
@@ -230,14 +230,14 @@ TEST(PngRead, DeepAndNarrowGreyComeOutAsEightBitGrey) {
 }
 
 TEST(PngRead, OneBitGreyKeepsItsDepthWithBlackAndWhite) {
-    PngSpec spec;
-    spec.width = 10;
-    spec.height = 1;
-    spec.bitDepth = 1;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {{0xA0, 0x40}};
+    PngPicture picture;
+    picture.width = 10;
+    picture.height = 1;
+    picture.bitDepth = 1;
+    picture.colorType = PNG_COLOR_TYPE_GRAY;
+    picture.rows = {{0xA0, 0x40}};
     CPngImpl image("");
-    ReadOk("grey1.png", spec, image);
+    ReadOk("grey1.png", picture, image);
     EXPECT_EQ(image.bitsPerPixel, 1);
     EXPECT_EQ(PictureRgb(image, 0, 0), (Rgb{255, 255, 255}));
     EXPECT_EQ(PictureRgb(image, 1, 0), (Rgb{0, 0, 0}));
@@ -293,10 +293,10 @@ TEST(PngRead, EmptyPathReadsFileName) {
 }
 
 TEST(PngRead, TransparentPaletteEntriesStayIndices) {
-    PngSpec spec = Paletted(8, false);
-    spec.trns = {0, 255, 128};  // entry 0 transparent, entry 2 half
+    PngPicture picture = Paletted(8, false);
+    picture.trns = {0, 255, 128};  // entry 0 transparent, entry 2 half
     CPngImpl image("");
-    ReadOk("pal-trns.png", spec, image);
+    ReadOk("pal-trns.png", picture, image);
     EXPECT_EQ(image.bitsPerPixel, 8);
     EXPECT_EQ(image.colorType, 3);
     EXPECT_EQ(image.GetPixelIndex(5, image.imageHeight - 1 - 3), 11);

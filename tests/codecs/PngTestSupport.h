@@ -31,7 +31,7 @@ inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes)
 }
 
 // What to write: rows top first, packed as the file stores them (16-bit samples big-endian).
-struct PngSpec {
+struct PngPicture {
     int width = 0;
     int height = 0;
     int bitDepth = 8;
@@ -43,34 +43,34 @@ struct PngSpec {
 };
 
 namespace detail {
-inline bool Write(png_structp png, png_infop info, FILE* file, const PngSpec* spec) {
+inline bool Write(png_structp png, png_infop info, FILE* file, const PngPicture* picture) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(spec->width), png_uint_32(spec->height), spec->bitDepth,
-                 spec->colorType, spec->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(picture->width), png_uint_32(picture->height), picture->bitDepth,
+                 picture->colorType, picture->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec->palette.empty()) {
-        png_set_PLTE(png, info, spec->palette.data(), int(spec->palette.size()));
+    if (!picture->palette.empty()) {
+        png_set_PLTE(png, info, picture->palette.data(), int(picture->palette.size()));
     }
-    if (!spec->trns.empty()) {
-        png_set_tRNS(png, info, spec->trns.data(), int(spec->trns.size()), nullptr);
+    if (!picture->trns.empty()) {
+        png_set_tRNS(png, info, picture->trns.data(), int(picture->trns.size()), nullptr);
     }
     png_write_info(png, info);
     const int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass) {
-        for (const auto& row : spec->rows) png_write_row(png, row.data());
+        for (const auto& row : picture->rows) png_write_row(png, row.data());
     }
     png_write_end(png, info);
     return true;
 }
 }  // namespace detail
 
-inline bool WritePng(const std::string& path, const PngSpec& spec) {
+inline bool WritePng(const std::string& path, const PngPicture& picture) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    const bool ok = detail::Write(png, info, file, &spec);
+    const bool ok = detail::Write(png, info, file, &picture);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
     return ok;

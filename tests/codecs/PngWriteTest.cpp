@@ -108,13 +108,13 @@ TEST(PngWrite, EightBitsWithoutPaletteGiveAGreyFile) {
 }
 
 TEST(PngWrite, AlphaInTheColourTypeIsNotWritten) {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.rows = {{1, 2, 3, 255, 9, 9, 9, 0}};
+    PngPicture picture;
+    picture.width = 2;
+    picture.height = 1;
+    picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    picture.rows = {{1, 2, 3, 255, 9, 9, 9, 0}};
     const auto in = TempPath("alpha-in.png");
-    ASSERT_TRUE(WritePng(in, spec));
+    ASSERT_TRUE(WritePng(in, picture));
     CPngImpl image("");
     ASSERT_TRUE(image.Read(in));
     ASSERT_EQ(image.colorType, 6);
