@@ -1,5 +1,6 @@
 // The movitrel program from outside: the automate protocol through pipes, and what the
 // command line answers to bad input.
+#include "TestTmp.h"
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -39,7 +40,7 @@ public:
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
             // Fallback renders land in the test's folder, not the user's cache.
-            setenv("XDG_CACHE_HOME", MOVITREL_TEST_TMP "/cache", 1);
+            setenv("XDG_CACHE_HOME", (TestTmp() + "/cache").c_str(), 1);
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(MOVITREL_PROGRAM));
             for (std::string& a : args) argv.push_back(a.data());
@@ -144,9 +145,8 @@ private:
 class MovitrelProgram : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = fs::path(MOVITREL_TEST_TMP) / "frames";
-        s_empty = fs::path(MOVITREL_TEST_TMP) / "empty";
-        fs::remove_all(MOVITREL_TEST_TMP);
+        s_dir = fs::path(TestTmp()) / "frames";
+        s_empty = fs::path(TestTmp()) / "empty";
         fs::create_directories(s_dir);
         fs::create_directories(s_empty);
         for (int32_t i = 0; i < kFrames; ++i) {
@@ -239,7 +239,7 @@ TEST_F(MovitrelProgram, AutomatePlaysAndReportsEventsBeforeTheReply) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back()["args"][0], 0);
 
-    const fs::path png = fs::path(MOVITREL_TEST_TMP) / "snap.png";
+    const fs::path png = fs::path(TestTmp()) / "snap.png";
     c.SendJson(json{{"op", "snapshot"}, {"path", png.string()}});
     EXPECT_EQ(c.Reply()["ok"], true);
     std::ifstream f(png, std::ios::binary);
@@ -268,7 +268,7 @@ TEST_F(MovitrelProgram, AutomateSavesLoadsAndResets) {
     EXPECT_EQ(c.Reply()["ok"], true);
     c.SendJson(json{{"op", "set"}, {"name", "BaseFile"}, {"value", "f00"}});
     EXPECT_EQ(c.Reply()["ok"], true);
-    const fs::path state = fs::path(MOVITREL_TEST_TMP) / "state.txt";
+    const fs::path state = fs::path(TestTmp()) / "state.txt";
     c.SendJson(json{{"op", "save"}, {"path", state.string()}});
     json r = c.Reply();
     EXPECT_EQ(r["properties"]["BaseFile"], "f00");
@@ -314,7 +314,7 @@ TEST_F(MovitrelProgram, BadCommandLinesExitWithStatusTwo) {
 }
 
 TEST_F(MovitrelProgram, RenderWritesOnePngPerPaint) {
-    const fs::path out = fs::path(MOVITREL_TEST_TMP) / "render";
+    const fs::path out = fs::path(TestTmp()) / "render";
     Child c({"render", s_dir.string(), "--sort", "number", "--delay", "10", "--frames", "5",
              "--out", out.string()});
     EXPECT_EQ(c.Wait(), 0);
@@ -324,7 +324,7 @@ TEST_F(MovitrelProgram, RenderWritesOnePngPerPaint) {
 }
 
 TEST_F(MovitrelProgram, EmptyFolderWarnsAndStillRenders) {
-    const fs::path out = fs::path(MOVITREL_TEST_TMP) / "render-empty";
+    const fs::path out = fs::path(TestTmp()) / "render-empty";
     Child c({"render", s_empty.string(), "--frames", "2", "--out", out.string()});
     std::string err;
     EXPECT_EQ(c.Wait(&err), 0);
@@ -338,5 +338,5 @@ TEST_F(MovitrelProgram, PlayWithoutADisplayFallsBackToPngFiles) {
     EXPECT_EQ(c.Wait(&err), 0);
     EXPECT_NE(err.find("no display"), std::string::npos);
     EXPECT_NE(err.find("play-snapshots"), std::string::npos);
-    EXPECT_TRUE(fs::exists(fs::path(MOVITREL_TEST_TMP) / "cache/movitrel/play-snapshots/paint0030.png"));
+    EXPECT_TRUE(fs::exists(fs::path(TestTmp()) / "cache/movitrel/play-snapshots/paint0030.png"));
 }

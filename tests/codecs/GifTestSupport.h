@@ -2,6 +2,7 @@
 // message sink as a list, and the picture rows and palette of an image.
 #pragma once
 
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,8 +22,8 @@ namespace giftest {
 using lzwtest::Bytes;
 
 inline std::string TempPath(const std::string& name) {
-    std::filesystem::create_directories(MOVITREL_TEST_TMP);
-    return std::string(MOVITREL_TEST_TMP) + "/" + name;
+    std::filesystem::create_directories(TestTmp());
+    return TestTmp() + "/" + name;
 }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {

@@ -1,4 +1,5 @@
 // JPEG reading and writing, checked against the libjpeg command-line tools as an oracle.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string TmpDir() {
-    const std::string dir = std::string(MOVITREL_TEST_TMP) + "/jpeg";
+    const std::string dir = TestTmp() + "/jpeg";
     fs::create_directories(dir);
     return dir;
 }

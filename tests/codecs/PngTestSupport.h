@@ -1,6 +1,7 @@
 // PNG files for the tests, written and read back by libpng itself.
 #pragma once
 
+#include "TestTmp.h"
 #include <png.h>
 #include <zlib.h>
 
@@ -15,7 +16,7 @@
 namespace pngtest {
 
 inline std::string TempPath(const std::string& name) {
-    const std::string dir = std::string(MOVITREL_TEST_TMP) + "/png";
+    const std::string dir = TestTmp() + "/png";
     std::filesystem::create_directories(dir);
     return dir + "/" + name;
 }

@@ -1,5 +1,6 @@
 // Painting without a worker thread: a picture is put where the worker loads frames, and the
 // next paint hands it over, as the worker's first frame would be. Positions are exact.
+#include "TestTmp.h"
 #include <filesystem>
 #include <string>
 
@@ -30,8 +31,8 @@ protected:
 
     static void SaveSurface(CHeadlessSite& s, const std::string& suffix) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::filesystem::create_directories(MOVITREL_TEST_TMP);
-        s.SavePng(std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+        std::filesystem::create_directories(TestTmp());
+        s.SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
                   info->name() + suffix + ".png");
     }
 

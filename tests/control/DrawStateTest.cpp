@@ -1,5 +1,6 @@
 // What a paint shows of the control's state: buttons by command, pause and loop, BackColor,
 // the end of playback, and the worker's lock held while the shared image is drawn.
+#include "TestTmp.h"
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -23,8 +24,8 @@ protected:
     void TearDown() override {
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(MOVITREL_TEST_TMP);
-            site->SavePng(std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+            std::filesystem::create_directories(TestTmp());
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
                           info->name() + ".png");
         }
         ControlTest::TearDown();

@@ -1,4 +1,5 @@
 // Presses on the button row and in the picture area.
+#include "TestTmp.h"
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,15 +27,15 @@ protected:
         site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
         // A directory that is not there: the worker finds nothing, so no command it is given
         // runs out and changes what a test looks at.
-        SetString("Dir", std::string(MOVITREL_TEST_TMP) + "/no such directory");
+        SetString("Dir", TestTmp() + "/no such directory");
         ASSERT_TRUE(site->CreateControlWindow());  // mouse input goes to the window
         ClearHeard();
     }
     void TearDown() override {
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(MOVITREL_TEST_TMP);
-            site->SavePng(std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+            std::filesystem::create_directories(TestTmp());
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
                           info->name() + ".png");
         }
         ControlTest::TearDown();

@@ -1,5 +1,6 @@
 // Seeking with the slider: the track, the index under a point, and what the worker shows
 // after a press, a drag and a release.
+#include "TestTmp.h"
 #include <climits>
 #include <filesystem>
 #include <string>
@@ -31,8 +32,8 @@ protected:
     void TearDown() override {
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(MOVITREL_TEST_TMP);
-            site->SavePng(std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+            std::filesystem::create_directories(TestTmp());
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
                           info->name() + ".png");
         }
         ControlTest::TearDown();

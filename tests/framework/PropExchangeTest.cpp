@@ -1,3 +1,4 @@
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -49,8 +50,8 @@ TEST(PropertyBag, LaterDuplicatesWinAndNamesIgnoreCase) {
 }
 
 TEST(PropertyBag, FilesRoundTripAndMissingFilesFail) {
-    std::filesystem::create_directories(MOVITREL_TEST_TMP);
-    CString path = CString(MOVITREL_TEST_TMP) + "/bag.txt";
+    std::filesystem::create_directories(TestTmp());
+    CString path = CString(TestTmp()) + "/bag.txt";
     CPropertyBag bag;
     bag.Write("Name", "a\nb=c");
     ASSERT_TRUE(bag.SaveToFile(path));
@@ -59,7 +60,7 @@ TEST(PropertyBag, FilesRoundTripAndMissingFilesFail) {
     EXPECT_EQ(back.Read("Name"), CString("a\nb=c"));
     EXPECT_FALSE(back.LoadFromFile(path + ".missing"));
     EXPECT_EQ(back.Count(), 0u);
-    EXPECT_FALSE(bag.SaveToFile(CString(MOVITREL_TEST_TMP) + "/no/such/dir/bag.txt"));
+    EXPECT_FALSE(bag.SaveToFile(CString(TestTmp()) + "/no/such/dir/bag.txt"));
 }
 
 TEST(PropExchange, ResetGivesEveryDefault) {

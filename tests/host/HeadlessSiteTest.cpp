@@ -1,3 +1,4 @@
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -219,8 +220,8 @@ TEST_F(HeadlessSiteTest, EditVerbCreatesTheWindow) {
 
 TEST_F(HeadlessSiteTest, SavesTheSurfaceAsPng) {
     ASSERT_TRUE(site.CreateControlWindow());
-    std::filesystem::create_directories(MOVITREL_TEST_TMP);
-    CString path = CString(MOVITREL_TEST_TMP) + "/headless.png";
+    std::filesystem::create_directories(TestTmp());
+    CString path = CString(TestTmp()) + "/headless.png";
     std::filesystem::remove(path);
     ASSERT_TRUE(site.SavePng(path));
     std::ifstream in(path, std::ios::binary);

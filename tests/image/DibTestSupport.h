@@ -1,6 +1,7 @@
 // Building BMP files byte by byte for the DIB and BMP tests.
 #pragma once
 
+#include "TestTmp.h"
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -76,7 +77,7 @@ inline std::vector<uint8_t> RampTable(int count) {
 }
 
 inline std::string TempPath(const std::string& name) {
-    const std::string dir = std::string(MOVITREL_TEST_TMP) + "/dib";
+    const std::string dir = TestTmp() + "/dib";
     std::filesystem::create_directories(dir);
     return dir + "/" + name;
 }

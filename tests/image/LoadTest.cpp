@@ -1,4 +1,5 @@
 // Type codes from extensions, the format factory and Load's reuse of implementation objects.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include "image/Image.h"
@@ -6,7 +7,7 @@
 namespace {
 
 CString MissingFile(const char* name) {
-    return CString(MOVITREL_TEST_TMP) + "/no-such-dir/" + name;
+    return CString(TestTmp()) + "/no-such-dir/" + name;
 }
 
 }  // namespace

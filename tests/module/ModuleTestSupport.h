@@ -1,6 +1,7 @@
 // Shared by the module tests: paths of the built module files and a fresh registry file.
 #pragma once
 
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,8 +25,8 @@ inline const CString kEventIid = "{D21DF837-160C-4A03-A360-B2D80B0C22FF}";
 // A path for a registry file of the running test, not yet existing.
 inline std::string FreshRegistryPath() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::create_directories(MOVITREL_TEST_TMP);
-    std::string path = std::string(MOVITREL_TEST_TMP) + "/" + info->test_suite_name() + "." +
+    std::filesystem::create_directories(TestTmp());
+    std::string path = TestTmp() + "/" + info->test_suite_name() + "." +
                        info->name() + ".reg";
     std::filesystem::remove(path);
     return path;

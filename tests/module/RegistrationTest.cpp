@@ -1,5 +1,6 @@
 // DllRegisterServer and DllUnregisterServer through RegisterModule: the rows written to the
 // registry file, their removal, and the failures.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -151,13 +152,13 @@ TEST(Registration, UnregisteringWhatIsNotRegisteredFails) {
 }
 
 TEST(Registration, AnUnwritableRegistryFailsTheTypeLibraryStep) {
-    std::string dir = std::string(MOVITREL_TEST_TMP) + "/no-such-dir/x.reg";
+    std::string dir = TestTmp() + "/no-such-dir/x.reg";
     EXPECT_EQ(RegisterModule(kModule, dir, false), SELFREG_E_TYPELIB);
 }
 
 TEST(Registration, ModuleAndExportFailuresAreReported) {
     std::string regFile = FreshRegistryPath();
-    EXPECT_EQ(RegisterModule(std::string(MOVITREL_TEST_TMP) + "/missing.OCX", regFile, false),
+    EXPECT_EQ(RegisterModule(TestTmp() + "/missing.OCX", regFile, false),
               HRESULT_MOD_NOT_FOUND);
     // A library without the exports: the framework itself.
     {

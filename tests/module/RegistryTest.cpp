@@ -1,4 +1,5 @@
 // The registry file: REGEDIT4 text in and out, keys as a tree, the process's file.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,8 +10,8 @@
 namespace {
 
 std::string TempPath(const std::string& leaf) {
-    std::filesystem::create_directories(MOVITREL_TEST_TMP);
-    std::string path = std::string(MOVITREL_TEST_TMP) + "/" + leaf;
+    std::filesystem::create_directories(TestTmp());
+    std::string path = TestTmp() + "/" + leaf;
     std::filesystem::remove(path);
     return path;
 }

@@ -1,4 +1,5 @@
 // Directory search, file I/O by path, the message sink and the case-insensitive compare.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -20,7 +21,7 @@ namespace {
 class TempDir {
 public:
     TempDir() {
-        path_ = fs::path(MOVITREL_TEST_TMP) /
+        path_ = fs::path(TestTmp()) /
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(path_);
         fs::create_directories(path_);

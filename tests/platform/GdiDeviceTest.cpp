@@ -1,4 +1,5 @@
 // The device's surface, pixels and fills, saving as PNG, and image lists.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -25,8 +26,8 @@ std::vector<std::vector<uint32_t>> Pixels(const CDC& dc) {
 }
 
 std::string TempPath(const char* name) {
-    std::filesystem::create_directories(MOVITREL_TEST_TMP);
-    return std::string(MOVITREL_TEST_TMP) + "/" + name;
+    std::filesystem::create_directories(TestTmp());
+    return TestTmp() + "/" + name;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The directory scan: which names become frames, in which order, and the index it leaves.
+#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -151,7 +152,7 @@ TEST(FrameNumberKeyTest, TenOrMoreDigitsWrapAsSigned32Bit) {
 class RealScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = (fs::path(MOVITREL_TEST_TMP) /
+        dir_ = (fs::path(TestTmp()) /
                 ::testing::UnitTest::GetInstance()->current_test_info()->name())
                    .string();
         fs::remove_all(dir_);
