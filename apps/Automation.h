@@ -18,7 +18,7 @@ public:
     virtual bool Create(int32_t cx, int32_t cy, std::string* error) = 0;
     // Destroys the window and the control.
     virtual void Destroy() = 0;
-    virtual CHostedMovitrelCtrl* Control() = 0;
+    virtual CHostedControl* Control() = 0;
     // A mouse message at a point in the control's client coordinates, as the container's
     // window would deliver it; the control is painted afterwards when it asked to be.
     virtual void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) = 0;

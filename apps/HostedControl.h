@@ -1,15 +1,39 @@
-// The control as the programs host it, with the frame position of its last paint opened
+// The control as the programs host it: made the way a container makes one, through the
+// registry file and the module it names, with the frame position of its last paint opened
 // for status lines and scripts.
 #pragma once
 
-#include "control/MovitrelCtrl.h"
+#include <memory>
+#include <string>
 
-class CHostedMovitrelCtrl : public CMovitrelCtrl {
+#include "control/FramePosition.h"
+#include "framework/ComClient.h"
+#include "framework/OleControl.h"
+
+constexpr const char* kControlProgId = "MOVITREL.MovitrelCtrl.1";
+
+// The registry file of this program: $XDG_CONFIG_HOME/movitrel/registry.reg, or under
+// ~/.config, or a temporary folder.
+std::string ProgramRegistryFile();
+// The module built with this program.
+std::string DefaultModulePath();
+
+class CHostedControl {
 public:
-    // The index of the frame shown at the last paint (-1 or -2 while there is none) and the
-    // number of frames the worker had then.
-    int32_t ShownFrameIndex() const { return m_nFrameIndex; }
-    int32_t ShownFrameCount() const { return m_nFrameCount; }
-    int16_t CurrentCommand() const { return m_nCommand; }
-    int32_t CurrentDelay() const { return m_lDelay; }
+    // Makes the control from the program's registry file; when the file does not name the
+    // class or its module is gone, registers the program's own module there first (so a
+    // fresh machine needs no set-up). Null with a message on failure.
+    static std::unique_ptr<CHostedControl> Create(std::string* error);
+
+    COleControl& Control() const { return *m_control; }
+    int32_t ShownFrameIndex() const { return m_position ? m_position->ShownFrameIndex() : -1; }
+    int32_t ShownFrameCount() const { return m_position ? m_position->ShownFrameCount() : 0; }
+    int16_t CurrentCommand() const;
+    int32_t CurrentDelay() const;
+
+private:
+    CHostedControl(CComInstance instance);
+    CComInstance m_instance;
+    COleControl* m_control;
+    const IMovitrelFramePosition* m_position;
 };

@@ -39,6 +39,9 @@ int32_t RunRender(const PlayOptions& options, int32_t frames, const std::string&
 // Falls back to RunRender into a named folder when there is no display or no Qt.
 int32_t RunPlay(const PlayOptions& options, const char* what, int argc, char** argv);
 int32_t RunAutomate(bool headless, int argc, char** argv);
+// Registers (or, with unregister, removes) the module's classes in registry, or in the
+// program's own registry file when registry is empty.
+int32_t RunRegsvr(const std::string& module, bool unregister, std::string registry);
 // Qt versions, only present when the program is built with the Qt container.
 int32_t RunPlayWindow(const PlayOptions& options, int argc, char** argv);
 int32_t RunAutomateWindow(int argc, char** argv);
@@ -53,3 +56,19 @@ constexpr const char* kDemoPrefix = "demo";
 constexpr int32_t kDemoFrameCount = 72;
 constexpr int32_t kDemoWidth = 640;
 constexpr int32_t kDemoHeight = 480;
+
+namespace CLI {
+class App;
+}
+// "image info FILE" and "image convert IN OUT": the options are bound to the fields, so the
+// object stays in place until the command has run.
+struct ImageCommands {
+    CLI::App* info = nullptr;
+    CLI::App* convert = nullptr;
+    std::string in;
+    std::string out;
+    int32_t jpegQuality = 0;  // 0: the JPEG writer's own
+};
+void AddImageCommands(CLI::App& app, ImageCommands& commands);
+// The exit status of the image command given on the command line; nothing when none was.
+std::optional<int32_t> RunImageCommand(const ImageCommands& commands);

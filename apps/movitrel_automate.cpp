@@ -106,11 +106,12 @@ struct CAutomationSession::Impl {
     // Events since the current wait began, for "until":"event".
     std::vector<std::pair<std::string, json>> recent;
 
-    CHostedMovitrelCtrl& Ctrl() {
-        CHostedMovitrelCtrl* c = host.Control();
+    CHostedControl& Hosted() {
+        CHostedControl* c = host.Control();
         if (!c) throw RequestError{"no control: send {\"op\":\"create\"} first"};
         return *c;
     }
+    COleControl& Ctrl() { return Hosted().Control(); }
 
     DISPID Resolve(const json& req) {
         const json& name = Need(req, "name");
@@ -142,7 +143,7 @@ CAutomationSession::CAutomationSession(IAutomationHost& host, Writer write)
     : m_impl(std::make_unique<Impl>(Impl{host, std::move(write), this, 0, {}})) {}
 
 CAutomationSession::~CAutomationSession() {
-    if (CHostedMovitrelCtrl* c = m_impl->host.Control()) c->UnadviseEvents(m_impl->eventCookie);
+    if (CHostedControl* c = m_impl->host.Control()) c->Control().UnadviseEvents(m_impl->eventCookie);
 }
 
 void CAutomationSession::OnEvent(DISPID, const CString& name, const std::vector<CVariant>& args) {
@@ -187,7 +188,7 @@ json CAutomationSession::Impl::Handle(const json& req) {
     const std::string op = req["op"].get<std::string>();
     if (op == "create") return Create(req);
     if (op == "destroy") {
-        if (CHostedMovitrelCtrl* c = host.Control()) c->UnadviseEvents(eventCookie);
+        if (CHostedControl* c = host.Control()) c->Control().UnadviseEvents(eventCookie);
         host.Destroy();
         return {{"ok", true}};
     }
@@ -222,7 +223,7 @@ json CAutomationSession::Impl::Handle(const json& req) {
     if (op == "save") return Save(req);
     if (op == "load") return Load(req);
     if (op == "reset") {
-        CHostedMovitrelCtrl& c = Ctrl();
+        COleControl& c = Ctrl();
         host.WithWindowRecreated([&] { c.OnResetState(); });
         return {{"ok", true}};
     }
@@ -246,7 +247,7 @@ json CAutomationSession::Impl::Create(const json& req) {
         throw RequestError{"width and height must be 1 to " + std::to_string(kMaxSide)};
     std::string error;
     if (!host.Create(cx, cy, &error)) throw RequestError{error};
-    eventCookie = host.Control()->AdviseEvents(owner);
+    eventCookie = host.Control()->Control().AdviseEvents(owner);
     return {{"ok", true}, {"width", cx}, {"height", cy}};
 }
 
@@ -268,7 +269,7 @@ json CAutomationSession::Impl::Mouse(const json& req) {
 }
 
 json CAutomationSession::Impl::Wait(const json& req) {
-    CHostedMovitrelCtrl& c = Ctrl();
+    CHostedControl& c = Hosted();
     const std::string until = NeedString(req, "until");
     const uint32_t timeout = OptTimeout(req, "timeout_ms", kDefaultTimeoutMs);
     std::function<bool()> done;
@@ -290,7 +291,7 @@ json CAutomationSession::Impl::Wait(const json& req) {
                 lastPaint = now;
             }
             CVariant pause;
-            c.GetProperty("Pause", &pause);
+            c.Control().GetProperty("Pause", &pause);
             const int16_t cmd = c.CurrentCommand();
             const bool resting = cmd == 0 || cmd == 7 || (pause.vt() == VT_BOOL && pause.boolVal());
             return resting && now - lastPaint >= quiet;
@@ -337,7 +338,7 @@ json CAutomationSession::Impl::Save(const json& req) {
 }
 
 json CAutomationSession::Impl::Load(const json& req) {
-    CHostedMovitrelCtrl& c = Ctrl();
+    COleControl& c = Ctrl();
     CPropertyBag bag;
     if (req.contains("path")) {
         const std::string path = NeedString(req, "path");
@@ -353,14 +354,14 @@ json CAutomationSession::Impl::Load(const json& req) {
 }
 
 json CAutomationSession::Impl::Info() {
-    CHostedMovitrelCtrl& c = Ctrl();
+    CHostedControl& c = Hosted();
     return {{"ok", true},
             {"frame", c.ShownFrameIndex()},
             {"count", c.ShownFrameCount()},
             {"command", c.CurrentCommand()},
             {"paints", host.PaintCount()},
-            {"modified", c.IsModified() != FALSE},
-            {"window", c.GetSafeHwnd() != nullptr},
+            {"modified", c.Control().IsModified() != FALSE},
+            {"window", c.Control().GetSafeHwnd() != nullptr},
             {"width", host.Width()},
             {"height", host.Height()}};
 }
@@ -374,9 +375,10 @@ public:
     ~CHeadlessAutomationHost() override { Destroy(); }
 
     bool Create(int32_t cx, int32_t cy, std::string* error) override {
-        m_control = std::make_unique<CHostedMovitrelCtrl>();
-        m_control->OnResetState();
-        m_site = std::make_unique<CHeadlessSite>(*m_control, cx, cy);
+        m_control = CHostedControl::Create(error);
+        if (!m_control) return false;
+        m_control->Control().OnResetState();
+        m_site = std::make_unique<CHeadlessSite>(m_control->Control(), cx, cy);
         if (!m_site->CreateControlWindow()) {
             *error = "the control refused its window";
             Destroy();
@@ -389,7 +391,7 @@ public:
         m_control.reset();
         m_dialogsSeen = 0;
     }
-    CHostedMovitrelCtrl* Control() override { return m_control.get(); }
+    CHostedControl* Control() override { return m_control.get(); }
     void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) override {
         switch (msg) {
             case WM_LBUTTONDOWN: m_site->LButtonDown(x, y, flags); break;
@@ -420,7 +422,7 @@ public:
     }
 
 private:
-    std::unique_ptr<CHostedMovitrelCtrl> m_control;
+    std::unique_ptr<CHostedControl> m_control;
     std::unique_ptr<CHeadlessSite> m_site;
     size_t m_dialogsSeen = 0;
 };

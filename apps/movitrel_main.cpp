@@ -1,9 +1,12 @@
 // movitrel: plays a directory of JPEG frames in the control, makes and plays a demo, renders
-// paints to PNG files, or lets a script drive the control over JSON lines.
+// paints to PNG files, lets a script drive the control over JSON lines, or describes and
+// converts image files.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "apps/MovitrelApp.h"
 
@@ -80,13 +83,35 @@ int main(int argc, char** argv) {
         "automate", "drive one control with JSON lines on standard input and output");
     automateCmd->add_flag("--headless", headless, "use the container without a window");
 
+    ImageCommands image;
+    AddImageCommands(app, image);
+
+    std::string module;
+    bool unregister = false;
+    std::string registry;
+    CLI::App* regsvrCmd = app.add_subcommand(
+        "regsvr", "register a module's classes in a registry file (or remove them with /u)");
+    regsvrCmd->add_flag("-u,--unregister", unregister, "remove the classes instead (also /u)");
+    regsvrCmd->add_option("MODULE", module, "the module, e.g. MOVITREL.OCX")->required();
+    regsvrCmd->add_option("--registry", registry,
+                          "the registry file (default: the program's own, which play, demo, "
+                          "render and automate read)");
+
+    // regsvr takes the registration tool's "/u"; other words starting with a slash are paths.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[0] == "regsvr" && (args[i] == "/u" || args[i] == "/U")) args[i] = "--unregister";
+    }
+    std::reverse(args.begin(), args.end());  // CLI11 takes them last first
+
     try {
-        app.parse(argc, argv);
+        app.parse(args);
     } catch (const CLI::ParseError& e) {
         const int32_t status = app.exit(e);
         return status == 0 ? 0 : kUsageError;
     }
 
+    if (auto status = RunImageCommand(image)) return *status;
     if (*playCmd) {
         WarnIfNoFrames(play);
         return RunPlay(play, "play", argc, argv);
@@ -105,5 +130,6 @@ int main(int argc, char** argv) {
     }
     if (*renderCmd) return RunRender(render, frames, outDir);
     if (*automateCmd) return RunAutomate(headless, argc, argv);
+    if (*regsvrCmd) return RunRegsvr(module, unregister, registry);
     return kUsageError;
 }

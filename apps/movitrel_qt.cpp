@@ -27,9 +27,9 @@ constexpr int32_t kScreenshotPaints = 12;
 
 class PlayWindow : public QMainWindow {
 public:
-    PlayWindow(CHostedMovitrelCtrl& control, const PlayOptions& options)
+    PlayWindow(CHostedControl& control, const PlayOptions& options)
         : m_control(control), m_options(options) {
-        m_widget = new MovitrelWidget(control, this);
+        m_widget = new MovitrelWidget(control.Control(), this);
         m_widget->SetPreferredSize(QSize(options.width, options.height));
         m_widget->setMinimumSize(120, 60);
         setCentralWidget(m_widget);
@@ -82,6 +82,9 @@ private:
         control->addAction("&Maximize", QKeySequence(Qt::Key_M), this, [this] {
             m_widget->SetControlProperty("Maximize", !m_widget->ControlProperty("Maximize").toBool());
         });
+        control->addSeparator();
+        control->addAction("P&roperties...", QKeySequence(Qt::ALT | Qt::Key_Return), this,
+                           [this] { m_widget->ShowProperties(); });
         QMenu* help = menuBar()->addMenu("&Help");
         help->addAction("&About the control...", QKeySequence::HelpContents, this,
                         [this] { m_widget->InvokeControlMethod("AboutBox"); });
@@ -108,7 +111,7 @@ private:
         }
     }
 
-    CHostedMovitrelCtrl& m_control;
+    CHostedControl& m_control;
     PlayOptions m_options;
     MovitrelWidget* m_widget = nullptr;
     QLabel* m_status = nullptr;
@@ -121,9 +124,10 @@ public:
     ~QtAutomationHost() override { Destroy(); }
 
     bool Create(int32_t cx, int32_t cy, std::string* error) override {
-        m_control = std::make_unique<CHostedMovitrelCtrl>();
-        m_control->OnResetState();
-        m_widget = std::make_unique<MovitrelWidget>(*m_control);
+        m_control = CHostedControl::Create(error);
+        if (!m_control) return false;
+        m_control->Control().OnResetState();
+        m_widget = std::make_unique<MovitrelWidget>(m_control->Control());
         m_widget->setWindowTitle("movitrel automate");
         m_widget->resize(cx, cy);
         m_widget->show();
@@ -138,7 +142,7 @@ public:
         m_widget.reset();
         m_control.reset();
     }
-    CHostedMovitrelCtrl* Control() override { return m_control.get(); }
+    CHostedControl* Control() override { return m_control.get(); }
     void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) override {
         m_widget->SendMouse(msg, x, y, flags);
     }
@@ -172,7 +176,7 @@ public:
     }
 
 private:
-    std::unique_ptr<CHostedMovitrelCtrl> m_control;
+    std::unique_ptr<CHostedControl> m_control;
     std::unique_ptr<MovitrelWidget> m_widget;
 };
 
@@ -182,15 +186,15 @@ int32_t RunPlayWindow(const PlayOptions& options, int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("movitrel");
     QtMessageSink messages("movitrel");
-    CHostedMovitrelCtrl control;
     std::string error;
-    if (!InitControl(control, options, &error)) {
+    std::unique_ptr<CHostedControl> control = CHostedControl::Create(&error);
+    if (!control || !InitControl(control->Control(), options, &error)) {
         std::fprintf(stderr, "movitrel: %s\n", error.c_str());
         return 1;
     }
     int32_t status = 0;
     {
-        PlayWindow window(control, options);
+        PlayWindow window(*control, options);
         window.show();
         window.Widget()->CreateControlWindow();
         window.Widget()->SetControlProperty("Command", 1);

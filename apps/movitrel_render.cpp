@@ -15,9 +15,9 @@ namespace {
 // Saves the surface after each paint, up to a limit.
 class CRecordingSite : public CHeadlessSite {
 public:
-    CRecordingSite(CHostedMovitrelCtrl& control, int32_t cx, int32_t cy, std::string outDir,
+    CRecordingSite(CHostedControl& control, int32_t cx, int32_t cy, std::string outDir,
                    int32_t limit)
-        : CHeadlessSite(control, cx, cy), m_ctrl(control), m_outDir(std::move(outDir)),
+        : CHeadlessSite(control.Control(), cx, cy), m_ctrl(control), m_outDir(std::move(outDir)),
           m_limit(limit) {}
 
     void RedrawControlNow() override {
@@ -48,14 +48,18 @@ private:
         }
         ++m_saved;
         const bool tty = isatty(fileno(stdout));
-        std::printf("%s[%d/%d] %s  frame %d of %d, %s", tty ? "\r" : "", int(m_saved),
-                    int(m_limit), name, int(m_ctrl.ShownFrameIndex() + 1),
-                    int(m_ctrl.ShownFrameCount()), CommandName(m_ctrl.CurrentCommand()));
+        const int32_t count = m_ctrl.ShownFrameCount();
+        const int32_t index = m_ctrl.ShownFrameIndex();
+        char frame[48] = "no frames";
+        if (count > 0 && index >= 0)
+            std::snprintf(frame, sizeof frame, "frame %d of %d", int(index + 1), int(count));
+        std::printf("%s[%d/%d] %s  %s, %s", tty ? "\r" : "", int(m_saved), int(m_limit), name,
+                    frame, CommandName(m_ctrl.CurrentCommand()));
         std::printf(tty ? "   " : "\n");
         std::fflush(stdout);
     }
 
-    CHostedMovitrelCtrl& m_ctrl;
+    CHostedControl& m_ctrl;
     std::string m_outDir;
     int32_t m_limit;
     int32_t m_saved = 0;
@@ -76,24 +80,24 @@ int32_t RunRender(const PlayOptions& options, int32_t frames, const std::string&
     }
     WarnIfNoFrames(options);
 
-    CHostedMovitrelCtrl control;
     std::string error;
-    if (!InitControl(control, options, &error)) {
+    std::unique_ptr<CHostedControl> hosted = CHostedControl::Create(&error);
+    if (!hosted || !InitControl(hosted->Control(), options, &error)) {
         std::fprintf(stderr, "movitrel: %s\n", error.c_str());
         return 1;
     }
     int32_t status = 0;
     {
-        CRecordingSite site(control, options.width, options.height, outDir, frames);
+        CRecordingSite site(*hosted, options.width, options.height, outDir, frames);
         if (!site.CreateControlWindow()) {
             std::fprintf(stderr, "movitrel: the control refused its window\n");
             return 1;
         }
-        control.SetProperty("Command", CVariant::I2(1));
+        hosted->Control().SetProperty("Command", CVariant::I2(1));
 
         // Playback that has come to rest (the end of a sequence without Loop, or no frames)
         // paints no more; stop waiting after a quiet spell well beyond the frame delay.
-        const int32_t delay = std::max(0, control.CurrentDelay());
+        const int32_t delay = std::max(0, hosted->CurrentDelay());
         const auto quiet = std::chrono::milliseconds(std::max(5000, 20 * delay));
         while (site.Saved() < frames && !site.Failed()) {
             site.PumpUntil([&] { return site.Saved() >= frames || site.Failed(); }, 50);

@@ -103,6 +103,11 @@ std::vector<CLSID> CMovitrelCtrl::GetPropPageIDs() const {
     return {CLSID_MovitrelPropPage, CLSID_ControlPropPage, CLSID_StockColorPage};
 }
 
+void* CMovitrelCtrl::GetInterface(const IID& iid) {
+    if (iid == IID_IMovitrelFramePosition) return static_cast<IMovitrelFramePosition*>(this);
+    return COleControl::GetInterface(iid);
+}
+
 void CMovitrelCtrl::AboutBox() {
     DoModalDialog(MovitrelAboutDialog());
 }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "control/FramePosition.h"
 #include "framework/OleControl.h"
 #include "platform/Gdi.h"
 #include "platform/Sync.h"
@@ -83,7 +84,7 @@ public:
     virtual CRectTracker* GetRectTracker() = 0;
 };
 
-class CMovitrelCtrl : public COleControl, public CPlayerClient {
+class CMovitrelCtrl : public COleControl, public CPlayerClient, public IMovitrelFramePosition {
 public:
     // DISPIDs: positions in the dispatch map and in the event map.
     enum {
@@ -112,6 +113,9 @@ public:
     const CDispatchMap& GetDispatchMap() const override;
     const CEventMap& GetEventMap() const override;
     std::vector<CLSID> GetPropPageIDs() const override;
+    void* GetInterface(const IID& iid) override;
+    int32_t ShownFrameIndex() const override { return m_nFrameIndex; }
+    int32_t ShownFrameCount() const override { return m_nFrameCount; }
     void AboutBox() override;
     void OnResetState() override;
 

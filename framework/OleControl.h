@@ -115,6 +115,9 @@ public:
     HRESULT DoVerb(int32_t verb);
     // The property pages the control offers, in order; the base offers none.
     virtual std::vector<CLSID> GetPropPageIDs() const { return {}; }
+    // An interface of the control's own beyond dispatch, by IID, valid while the control
+    // lives; null for one it does not offer.
+    virtual void* GetInterface(const IID& iid) { return nullptr; }
 
     // ---- Ambient properties ---------------------------------------------------------------
     // The container's value, or empty when it gives none.

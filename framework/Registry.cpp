@@ -1,5 +1,7 @@
 #include "framework/Registry.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -314,11 +316,19 @@ int32_t CRegistry::FromText(const CString& text) {
 }
 
 BOOL CRegistry::SaveToFile(const CString& path) const {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(CreateFileForWrite(path), &std::fclose);
+    // Written beside the file and renamed over it, so that a reader in another process never
+    // sees half a registry and a failed write loses nothing.
+    const CString temporary = path + ".tmp" + std::to_string(getpid());
+    std::unique_ptr<FILE, int (*)(FILE*)> file(CreateFileForWrite(temporary), &std::fclose);
     if (!file) return FALSE;
     CString text = ToText();
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return FALSE;
-    return std::fclose(file.release()) == 0 ? TRUE : FALSE;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    if (std::fclose(file.release()) != 0 || !written ||
+        std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL CRegistry::LoadFromFile(const CString& path) {
