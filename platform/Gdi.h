@@ -217,10 +217,12 @@ private:
     int32_t m_stretchMode = COLORONCOLOR;
 };
 
-// Bottom-up (or top-down, negative height) BI_RGB DIBs of 1, 4, 8 and 24 bits, the colour
-// table at biSize bytes after the header: RGBQUADs for DIB_RGB_COLORS, 16-bit indices into
-// the realised palette for DIB_PAL_COLORS. Pixel values past the colour table, and indices
-// past the realised palette, draw black.
+// Bottom-up (or top-down, negative height) BI_RGB DIBs of 1, 4, 8, 16 (5-5-5), 24 and 32
+// bits; BI_BITFIELDS DIBs of 16 and 32 bits, their three masks after the header; BI_RLE8 and
+// BI_RLE4 DIBs (bottom-up), whose skipped pixels leave the device untouched. The colour table
+// is at biSize bytes after the header: RGBQUADs for DIB_RGB_COLORS, 16-bit indices into the
+// realised palette for DIB_PAL_COLORS. Pixel values past the colour table, and indices past
+// the realised palette, draw black.
 //
 // xSrc, ySrc are DIB coordinates with the origin at the lower-left corner, as GDI defines
 // them for a bottom-up DIB (upper-left for a top-down one). The bits hold scanLines rows
