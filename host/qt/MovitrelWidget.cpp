@@ -376,9 +376,19 @@ BOOL MovitrelWidget::ActivateInPlace() {
     return CreateControlWindow() ? TRUE : FALSE;
 }
 
+bool MovitrelWidget::ShowProperties() {
+    return m_control.DoVerb(OLEIVERB_PROPERTIES) == S_OK;
+}
+
 BOOL MovitrelWidget::ShowPropertyPages(const std::vector<CLSID>& pages) {
     Q_EMIT propertyPagesRequested(int(pages.size()));
-    return FALSE;  // no page frame in this container yet
+    const QString caption = objectName().isEmpty() ? QString("Control Properties")
+                                                   : QString("%1 Properties").arg(objectName());
+    PropertyFrame frame(m_control, pages, m_pageFactory, caption, this);
+    if (frame.PageCount() == 0) return FALSE;
+    frame.exec();
+    PaintIfInvalid();
+    return TRUE;
 }
 
 int32_t MovitrelWidget::DoModalDialog(const CDialogTemplate& dialog) {

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "framework/OleControl.h"
+#include "host/qt/PropertyFrame.h"
 #include "host/qt/QtMessagePump.h"
 
 class MovitrelWidget : public QWidget,
@@ -71,6 +72,13 @@ public:
     // A mouse message at a point in the control's client coordinates, delivered at once, as
     // the widget's own mouse handling does; the control is painted afterwards if it asked.
     void SendMouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags);
+
+    // ---- Property pages -------------------------------------------------------------------
+    // Where the frame gets the pages the control names; the pages linked into the program
+    // unless set. The stock colour page is the container's own either way.
+    void SetPageFactory(PageFactory factory) { m_pageFactory = std::move(factory); }
+    // The control's Properties verb: its pages in a modal frame. False when none was shown.
+    bool ShowProperties();
 
     // ---- Ambient properties the container answers besides its palette --------------------
     void SetAmbient(DISPID dispid, const CVariant& value);
@@ -138,4 +146,5 @@ private:
     uint32_t m_eventCookie = 0;
     uint32_t m_notifyCookie = 0;
     std::map<DISPID, CVariant> m_ambient;
+    PageFactory m_pageFactory = CreateLinkedPage;
 };

@@ -19,7 +19,5 @@ public:
     QRect ToPixels(int32_t x, int32_t y, int32_t cx, int32_t cy) const;
 
 private:
-    int32_t m_baseX = 0;  // average character width in pixels
-    int32_t m_baseY = 0;  // character height in pixels
     int32_t m_closedBy = IDCANCEL;
 };

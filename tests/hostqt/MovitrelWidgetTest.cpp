@@ -7,9 +7,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "apps/HostedControl.h"
+#include "control/MovitrelCtrl.h"
 #include "host/qt/MovitrelWidget.h"
 #include "image/ImageFormats.h"
+#include "tests/hostqt/QtTests.h"
 
 namespace {
 
@@ -39,6 +40,13 @@ void MakeFrames(const QString& dir, int32_t count) {
     }
 }
 
+// The control with the frame of its last paint open to the checks.
+class CShownMovitrelCtrl : public CMovitrelCtrl {
+public:
+    int32_t FrameIndex() const { return m_nFrameIndex; }
+    int32_t FrameCount() const { return m_nFrameCount; }
+};
+
 QStringList Names(const QSignalSpy& spy) {
     QStringList names;
     for (const QList<QVariant>& call : spy) {
@@ -56,12 +64,12 @@ class MovitrelWidgetTest : public QObject {
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<CHostedMovitrelCtrl> m_ctrl;
+    std::unique_ptr<CShownMovitrelCtrl> m_ctrl;
     std::unique_ptr<MovitrelWidget> m_widget;
 
     // A 400 by 300 control on the frames, shown and at its first frame.
     void Open(int32_t delay) {
-        m_ctrl = std::make_unique<CHostedMovitrelCtrl>();
+        m_ctrl = std::make_unique<CShownMovitrelCtrl>();
         m_widget = std::make_unique<MovitrelWidget>(*m_ctrl);
         m_ctrl->OnResetState();
         QVERIFY(m_widget->SetControlProperty("Dir", m_dir.path()));
@@ -70,8 +78,8 @@ private:
         m_widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_widget.get()));
         QVERIFY(m_widget->IsWindowLive());
-        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->ShownFrameIndex(), 0, 10000);
-        QCOMPARE(m_ctrl->ShownFrameCount(), kFrames);
+        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 0, 10000);
+        QCOMPARE(m_ctrl->FrameCount(), kFrames);
     }
 
 private Q_SLOTS:
@@ -92,7 +100,7 @@ private Q_SLOTS:
         QCOMPARE(commands.count(), 1);
         QCOMPARE(commands[0][0].toInt(), 1);
         // Frames arrive through the worker's posted messages, pumped by the Qt loop.
-        QTRY_VERIFY_WITH_TIMEOUT(m_ctrl->ShownFrameIndex() >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_ctrl->FrameIndex() >= 3, 10000);
         QCOMPARE(m_widget->ControlProperty("Command").toInt(), 1);
     }
 
@@ -112,10 +120,10 @@ private Q_SLOTS:
         QSignalSpy events(m_widget.get(), &MovitrelWidget::controlEvent);
         // x 250 lies over frame 7 of 10 on the 159-pixel track.
         QTest::mousePress(m_widget.get(), Qt::LeftButton, {}, QPoint(250, kSliderY));
-        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->ShownFrameIndex(), 7, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 7, 10000);
         // Frame 4 lies under x 190: (190 - 115) / 17.67 = 4.2.
         QTest::mouseMove(m_widget.get(), QPoint(190, kSliderY));
-        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->ShownFrameIndex(), 4, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 4, 10000);
         QTest::mouseRelease(m_widget.get(), Qt::LeftButton, {}, QPoint(190, kSliderY));
         QCOMPARE(Names(events), QStringList({"ChangePause true", "ChangeCommand 1",
                                              "ChangePause false"}));
@@ -125,7 +133,7 @@ private Q_SLOTS:
     void pointsOutsideTheWidgetAreNotForwarded() {
         Open(60000);
         QTest::mousePress(m_widget.get(), Qt::LeftButton, {}, QPoint(250, kSliderY));
-        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->ShownFrameIndex(), 7, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 7, 10000);
         QSignalSpy events(m_widget.get(), &MovitrelWidget::controlEvent);
         // Qt keeps sending to the pressed widget; the control must not see these.
         QTest::mouseMove(m_widget.get(), QPoint(-40, kSliderY));
@@ -133,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(events.count(), 0);
         QCOMPARE(m_widget->ControlProperty("Pause").toBool(), true);  // still dragging
         QTest::mouseMove(m_widget.get(), QPoint(130, kSliderY));
-        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->ShownFrameIndex(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 0, 10000);
     }
 
     void signalsFireInOrder() {
@@ -161,7 +169,7 @@ private Q_SLOTS:
         QVERIFY(m_widget->SaveState(path));
 
         // A second control loads it into a live window, which then plays the loaded folder.
-        CHostedMovitrelCtrl other;
+        CShownMovitrelCtrl other;
         MovitrelWidget host(other);
         other.OnResetState();
         host.resize(400, 300);
@@ -173,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(host.ControlProperty("Loop").toBool(), true);
         QCOMPARE(host.ControlProperty("BaseFile").toString(), QString("f00"));
         QCOMPARE(host.ControlProperty("5").toString(), m_dir.path());  // Dir by DISPID
-        QTRY_COMPARE_WITH_TIMEOUT(other.ShownFrameCount(), kFrames, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(other.FrameCount(), kFrames, 10000);
 
         QVERIFY(!host.LoadState(m_dir.filePath("missing.txt"), &error));
         QVERIFY(error.contains("missing.txt"));
@@ -190,7 +198,7 @@ private Q_SLOTS:
     }
 
     void paintsThroughTheImageAndAmbientColour() {
-        m_ctrl = std::make_unique<CHostedMovitrelCtrl>();
+        m_ctrl = std::make_unique<CShownMovitrelCtrl>();
         m_widget = std::make_unique<MovitrelWidget>(*m_ctrl);
         QPalette pal = m_widget->palette();
         pal.setColor(QPalette::Window, QColor(10, 200, 30));
@@ -230,5 +238,9 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(MovitrelWidgetTest)
+int RunMovitrelWidgetTest(int argc, char** argv) {
+    MovitrelWidgetTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "MovitrelWidgetTest.moc"
