@@ -44,8 +44,10 @@ std::string ImagePathProblem(const std::string& path) {
     const int32_t type = ImageTypeFromPath(path);
     CImage probe;
     if (probe.CreateImpl(path, type)) return {};
-    if (type == -1) return path + ": no image format has this extension (use .bmp, .jpg, .gif or .png)";
-    return path + ": " + FormatName(type) + " files are not supported (use .bmp, .jpg, .gif or .png)";
+    if (type == -1)
+        return path + ": no image format has this extension (use .bmp, .jpg, .gif or .png)";
+    return path + ": " + FormatName(type) +
+           " files are not supported (use .bmp, .jpg, .gif or .png)";
 }
 
 bool LoadPicture(CImage& image, const std::string& path) {
@@ -62,7 +64,8 @@ bool LoadPicture(CImage& image, const std::string& path) {
 
 std::string ColorTypeText(int32_t colorType) {
     std::string words;
-    for (auto [bit, word] : {std::pair{kColorTypePalette, "palette"}, {kColorTypeColor, "colour"},
+    for (auto [bit, word] : {std::pair{kColorTypePalette, "palette"},
+                             {kColorTypeColor, "colour"},
                              {kColorTypeAlpha, "alpha"}}) {
         if (!(colorType & bit)) continue;
         words += words.empty() ? "" : ", ";
@@ -161,8 +164,8 @@ bool ToPaletted(CImageImpl& source, CImageImpl& target, std::string* note) {
         for (int32_t x = 0; x < source.imageWidth; ++x) {
             BYTE r = 0, g = 0, b = 0;
             source.GetPixelRGB(x, y, &r, &g, &b);
-            const int32_t index = fits ? indexOf[RGB(r, g, b)]
-                                       : (level(r) * kLevels + level(g)) * kLevels + level(b);
+            const int32_t index =
+                fits ? indexOf[RGB(r, g, b)] : (level(r) * kLevels + level(g)) * kLevels + level(b);
             target.SetPixelIndex(x, y, index);
         }
     }
@@ -266,7 +269,8 @@ private:
 // Next to the output, so that the finished file can be renamed into place.
 std::string PartialPath(const std::string& out) {
     const std::filesystem::path path(out);
-    const std::string leaf = "." + path.filename().string() + ".partial-" + std::to_string(getpid());
+    const std::string leaf =
+        "." + path.filename().string() + ".partial-" + std::to_string(getpid());
     return (path.parent_path() / leaf).string();
 }
 
@@ -340,8 +344,8 @@ int32_t Convert(const std::string& in, const std::string& out, int32_t jpegQuali
         return kFailure;
     }
     if (!note.empty()) std::fprintf(stderr, "movitrel: note: %s\n", note.c_str());
-    std::printf("%s: %s, %d x %d, %d bits per pixel\n", out.c_str(), format,
-                int(writer.imageWidth), int(writer.imageHeight), int(writer.bitsPerPixel));
+    std::printf("%s: %s, %d x %d, %d bits per pixel\n", out.c_str(), format, int(writer.imageWidth),
+                int(writer.imageHeight), int(writer.bitsPerPixel));
     return 0;
 }
 
