@@ -8,7 +8,9 @@
 #include <map>
 #include <vector>
 
+#include "apps/HostedControl.h"
 #include "apps/MovitrelApp.h"
+#include "framework/Registry.h"
 
 namespace {
 
@@ -112,6 +114,9 @@ int main(int argc, char** argv) {
     }
 
     if (auto status = RunImageCommand(image)) return *status;
+    // The program's registry file is the process's: pages and controls are found there.
+    SetRegistryFile(ProgramRegistryFile());
+
     if (*playCmd) {
         WarnIfNoFrames(play);
         return RunPlay(play, "play", argc, argv);

@@ -146,5 +146,5 @@ private:
     uint32_t m_eventCookie = 0;
     uint32_t m_notifyCookie = 0;
     std::map<DISPID, CVariant> m_ambient;
-    PageFactory m_pageFactory = CreateLinkedPage;
+    PageFactory m_pageFactory = CreatePageFromRegistry;
 };

@@ -6,16 +6,18 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "control/MovitrelCtrl.h"
+#include "framework/ComClient.h"
+#include "framework/Registry.h"
 #include "host/qt/ColorPage.h"
 #include "host/qt/TemplatePage.h"
-#include "proppages/ControlPropPage.h"
-#include "proppages/MovitrelPropPage.h"
 
-std::shared_ptr<COlePropertyPage> CreateLinkedPage(const CLSID& clsid) {
-    if (clsid == CLSID_MovitrelPropPage) return std::make_shared<CMovitrelPropPage>();
-    if (clsid == CLSID_ControlPropPage) return std::make_shared<CControlPropPage>();
-    return nullptr;
+std::shared_ptr<COlePropertyPage> CreatePageFromRegistry(const CLSID& clsid) {
+    auto instance = std::make_shared<CComInstance>();
+    if (FAILED(CreateObjectFromRegistry(GetRegistryFile(), StringFromGUID(clsid), instance.get())))
+        return nullptr;
+    COlePropertyPage* page = instance->PropertyPage();
+    if (!page) return nullptr;
+    return std::shared_ptr<COlePropertyPage>(instance, page);
 }
 
 PropertyFrame::PropertyFrame(COleControl& control, const std::vector<CLSID>& pages,

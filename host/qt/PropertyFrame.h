@@ -24,8 +24,9 @@ class QTabWidget;
 // Makes the page of a class, or null when there is no such page.
 using PageFactory = std::function<std::shared_ptr<COlePropertyPage>(const CLSID& clsid)>;
 
-// The pages linked into this program: the control's "Files/Dir" and "Controls" pages.
-std::shared_ptr<COlePropertyPage> CreateLinkedPage(const CLSID& clsid);
+// Makes a page as a container does: the module the process's registry file names for the
+// class is loaded and its factory asked; the page keeps the module's object alive.
+std::shared_ptr<COlePropertyPage> CreatePageFromRegistry(const CLSID& clsid);
 
 class PropertyFrame : public QDialog {
     Q_OBJECT

@@ -15,7 +15,10 @@
 #include <QtTest>
 #include <functional>
 
+#include "TestTmp.h"
 #include "control/MovitrelCtrl.h"
+#include "framework/ComClient.h"
+#include "framework/Registry.h"
 #include "host/qt/ColorPage.h"
 #include "host/qt/MovitrelWidget.h"
 #include "host/qt/PropertyFrame.h"
@@ -71,7 +74,7 @@ private:
     // The frame of the control's own page list, shown (not modal).
     void OpenFrame() {
         m_frame = std::make_unique<PropertyFrame>(*m_ctrl, m_ctrl->GetPropPageIDs(),
-                                                  CreateLinkedPage, "Properties");
+                                                  CreatePageFromRegistry, "Properties");
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
         m_ctrl->SetModifiedFlag(FALSE);
@@ -99,6 +102,13 @@ private:
     }
 
 private Q_SLOTS:
+    // The pages come from the module, made through a registry file as a container makes them.
+    void initTestCase() {
+        const std::string registry = TestTmp() + "/registry.reg";
+        QCOMPARE(RegisterModule(MOVITREL_MODULE_FILE, registry, false), S_OK);
+        SetRegistryFile(registry);
+    }
+
     void init() {
         m_ctrl = std::make_unique<CMovitrelCtrl>();
         m_widget = std::make_unique<MovitrelWidget>(*m_ctrl);
