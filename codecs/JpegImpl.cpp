@@ -56,6 +56,16 @@ BOOL Decode(CJpegImpl& image, FILE* file) {
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_fancy_upsampling = TRUE;
 
+    // Two-pass quantisation buffers and decodes the whole frame inside start_decompress:
+    // a frame no image block could hold (a few bytes of header can claim one) is refused
+    // before the library spends gigabytes on it.
+    if (int64_t(cinfo.image_width) * int64_t(cinfo.image_height) >
+        kMaxImageBytes - kBlockHeaderBytes) {
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        return FALSE;
+    }
+
     jpeg_start_decompress(&cinfo);
 
     if (cinfo.output_components != 1 ||
