@@ -130,7 +130,9 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     m_pPlayer->GetFrame(&m_pFrameImage, &m_nFrameCount, &m_nFrameIndex);
 
     // The worker stopped at an end of the list and waits; only the control's state follows.
-    if (m_eventEnd.Wait(0) == WAIT_OBJECT_0) {
+    // An end that a stop or a new source overtook before this paint changes nothing: Command
+    // is 0 already and its event has been fired.
+    if (m_eventEnd.Wait(0) == WAIT_OBJECT_0 && m_nCommand != 0) {
         m_nCommand = 0;
         FireChangeCommand(0);
         if (m_nPauseState != 0) {
