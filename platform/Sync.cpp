@@ -13,10 +13,10 @@ BOOL CCriticalSection::Unlock() {
 }
 
 BOOL CEvent::SetEvent() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_signalled = true;
-    }
+    // Notified under the lock: a waiter cannot return, and free the event, while this call
+    // still uses it.
+    std::lock_guard lock(m_mutex);
+    m_signalled = true;
     m_cv.notify_one();
     return TRUE;
 }
