@@ -358,19 +358,20 @@ void AddImageCommands(CLI::App& app, ImageCommands& commands) {
         app.add_subcommand("image", "describe an image file or convert it to another format");
     image->require_subcommand(1);
 
+    const auto addInput = [&](CLI::App* command, const char* name) {
+        command->add_option(name, commands.in, "a .bmp, .jpg, .gif or .png file")
+            ->required()
+            ->check(CLI::ExistingFile)
+            ->check(imagePath);
+    };
+
     commands.info = image->add_subcommand(
         "info", "print the type, size, depth, colour type, palette size and transparent index");
-    commands.info->add_option("FILE", commands.in, "a .bmp, .jpg, .gif or .png file")
-        ->required()
-        ->check(CLI::ExistingFile)
-        ->check(imagePath);
+    addInput(commands.info, "FILE");
 
     commands.convert = image->add_subcommand(
         "convert", "read IN and write it as OUT, each in the format its extension names");
-    commands.convert->add_option("IN", commands.in, "a .bmp, .jpg, .gif or .png file")
-        ->required()
-        ->check(CLI::ExistingFile)
-        ->check(imagePath);
+    addInput(commands.convert, "IN");
     commands.convert->add_option("OUT", commands.out, "a .bmp, .jpg, .gif or .png file to write")
         ->required()
         ->check(imagePath);

@@ -80,7 +80,11 @@ Outcome Run(const std::vector<std::string>& args) {
 
 Outcome Movitrel(std::vector<std::string> args) {
     args.insert(args.begin(), {MOVITREL_PROGRAM, "image"});
-    return Run(args);
+    Outcome outcome = Run(args);
+    // In the sanitizer builds a report ends the program with status 1, like a plain failure.
+    EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("runtime error"), std::string::npos) << outcome.err;
+    return outcome;
 }
 
 std::string Helper() {
