@@ -91,6 +91,8 @@ BOOL PostMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam) {
     std::function<void()> notify;
     {
         std::lock_guard lock(queue->mutex);
+        // A thread that posts faster than the owner pumps must not grow the queue forever.
+        if (queue->messages.size() >= kMaxPostedMessages) return FALSE;
         queue->messages.push_back(Message{hwnd, msg, wParam, lParam});
         notify = queue->notify;
     }

@@ -5,6 +5,7 @@
 // delivers it to the window's handler. Messages for a destroyed window are dropped.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
 #include "platform/Types.h"
@@ -47,7 +48,10 @@ HWND CreatePlatformWindow(IWindowHandler* handler);
 void DestroyPlatformWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 
-// Queues the message for the window's thread; FALSE for a window that does not exist.
+// Messages a thread's queue holds at most, as on the platform: posts beyond it fail.
+constexpr size_t kMaxPostedMessages = 10000;
+// Queues the message for the window's thread; FALSE for a window that does not exist or a
+// full queue.
 BOOL PostMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // Calls the handler at once; only on the window's own thread. 0 for an unknown window.
 LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);

@@ -61,6 +61,19 @@ TEST(WindowTest, PostReturnsBeforeDeliveryAndSendDeliversAtOnce) {
     DestroyPlatformWindow(hwnd);
 }
 
+TEST(WindowTest, AFullQueueRefusesPostsUntilItIsPumped) {
+    Recorder r;
+    HWND hwnd = CreatePlatformWindow(&r);
+    for (size_t i = 0; i < kMaxPostedMessages; ++i)
+        ASSERT_TRUE(PostMessage(hwnd, WM_USER, WPARAM(i), 0)) << i;
+    EXPECT_FALSE(PostMessage(hwnd, WM_USER, 0, 0));
+    EXPECT_EQ(PumpMessages(), int(kMaxPostedMessages));
+    EXPECT_TRUE(PostMessage(hwnd, WM_USER, 0, 0));
+    PumpMessages();
+    EXPECT_EQ(r.seen.size(), kMaxPostedMessages + 1);
+    DestroyPlatformWindow(hwnd);
+}
+
 TEST(WindowTest, MessagesForADestroyedWindowAreDropped) {
     Recorder r;
     HWND hwnd = CreatePlatformWindow(&r);
