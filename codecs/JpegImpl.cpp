@@ -39,6 +39,10 @@ BOOL Decode(CJpegImpl& image, FILE* file) {
         return FALSE;
     }
     jpeg_create_decompress(&cinfo);
+    // The library's whole-frame buffers (two-pass quantisation, progressive coefficients)
+    // take several bytes a pixel: bound them as the image block is bounded, so that a short
+    // file claiming a huge frame fails at once instead of taking gigabytes and seconds.
+    cinfo.mem->max_memory_to_use = long(kMaxImageBytes);
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
 

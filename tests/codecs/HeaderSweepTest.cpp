@@ -525,6 +525,27 @@ TEST(HeaderSweep, JpegFrameNoImageCanHoldIsRefusedFromItsHeader) {
     }
 }
 
+TEST(HeaderSweep, JpegFrameTooLargeForTheLibrarysBuffersIsRefused) {
+    // Regression (found by fuzzing): a 264-byte file claiming 11777 x 65295, a block the image
+    // could hold, made two-pass quantisation buffer the whole frame: 3 GB and 14 s for a
+    // blank picture. The library's buffers are bounded now, and the image keeps its picture.
+    for (const JpegSample& s : JpegSamples()) {
+        if (s.name == std::string("grey")) continue;  // grey frames are not quantised
+        SCOPED_TRACE(s.name);
+        const std::string path = TestTmp() + "/sweep-tall.jpg";
+        CImage image;
+        giftest::WriteFile(path, s.bytes);
+        ASSERT_TRUE(image.Load(path, -1));
+        FileBytes bytes = s.bytes;
+        PutBe16(bytes, JpegSizeField(bytes), 65295);
+        PutBe16(bytes, JpegSizeField(bytes) + 2, 11777);
+        giftest::WriteFile(path, bytes);
+        EXPECT_FALSE(image.Load(path, -1));
+        ASSERT_TRUE(image.IsValid());
+        EXPECT_EQ(image.GetWidth(), 12);
+    }
+}
+
 // ---- GIF ----
 
 TEST(HeaderSweep, GifHeadersCutOrDamaged) {
