@@ -22,6 +22,7 @@
 
 #include "control/FramePosition.h"
 #include "framework/OleControl.h"
+#include "framework/RectTracker.h"
 #include "platform/Gdi.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
@@ -46,43 +47,6 @@ constexpr uint32_t kBitmapSlider = 209;
 // colour are transparent. FALSE (and an empty list) for an unknown id.
 BOOL CreateImageListFromBitmap(CImageList& list, uint32_t bitmapId, int32_t cx, int32_t grow,
                                COLORREF mask);
-
-// The border tracker of an in-place active control, as the container draws it. The container
-// lends it (IRectTrackerSite); the control lets it follow the mouse to resize itself.
-class CRectTracker {
-public:
-    enum StyleFlags : uint32_t {
-        solidLine = 1,
-        dottedLine = 2,
-        hatchedBorder = 4,
-        resizeInside = 8,
-        resizeOutside = 16,
-        hatchInside = 32,
-    };
-
-    virtual ~CRectTracker() = default;
-
-    // Follows the mouse from point (control client coordinates) until the button is released
-    // and leaves the final rectangle in m_rect; FALSE when the drag was cancelled. The base has
-    // no mouse to follow and always cancels.
-    virtual BOOL Track(COleControl* wnd, CPoint point, BOOL allowInvert = FALSE,
-                       COleControl* wndClipTo = nullptr) {
-        return FALSE;
-    }
-
-    CRect m_rect;  // control client coordinates, the hatched border included
-    uint32_t m_nStyle = 0;
-    int32_t m_nHandleSize = 8;
-};
-
-// What a container implements, beside IControlSite, when it draws a resize border around an
-// in-place active control.
-class IRectTrackerSite {
-public:
-    virtual ~IRectTrackerSite() = default;
-    // The tracker around the control, or null while there is none.
-    virtual CRectTracker* GetRectTracker() = 0;
-};
 
 class CMovitrelCtrl : public COleControl, public CPlayerClient, public IMovitrelFramePosition {
 public:

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <limits>
 
 #include "framework/PropertyBag.h"
@@ -64,6 +65,7 @@ MovitrelWidget::MovitrelWidget(COleControl& control, QWidget* parent)
     : QWidget(parent), m_control(control) {
     setMouseTracking(true);  // the control sees moves without a button, as a window does
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_tracker.m_nStyle = CRectTracker::hatchedBorder | CRectTracker::resizeOutside;
     m_control.SetClientSite(this);
     m_eventCookie = m_control.AdviseEvents(this);
     m_notifyCookie = m_control.AdvisePropertyNotify(this);
@@ -107,7 +109,17 @@ void MovitrelWidget::DestroyControlWindow() {
 
 void MovitrelWidget::SetResizeBorder(int32_t pixels) {
     m_border = std::max(0, pixels);
+    if (m_border > 0) m_tracker.m_nHandleSize = m_border;
+    updateGeometry();
     PlaceControl(FittedControlRect());
+}
+
+bool MovitrelWidget::BorderShown() const {
+    return m_border > 0 && IsWindowLive() && m_control.IsInPlaceActive();
+}
+
+CRectTracker* MovitrelWidget::GetRectTracker() {
+    return BorderShown() ? &m_tracker : nullptr;
 }
 
 QRect MovitrelWidget::FittedControlRect() const {
@@ -128,6 +140,7 @@ void MovitrelWidget::PlaceControl(const QRect& rect) {
     }
     m_control.SetRectInContainer(
         CRect(rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()));
+    m_tracker.Place(rect);
     m_invalid = true;
     if (IsWindowLive() && resized) PaintControl();
     update();
@@ -165,14 +178,8 @@ void MovitrelWidget::paintEvent(QPaintEvent*) {
     // The form around the control.
     QRegion around = QRegion(all).subtracted(QRegion(m_controlRect));
     for (const QRect& r : around) p.fillRect(r, palette().color(QPalette::Window));
-    if (m_border > 0 && IsWindowLive() && m_control.IsInPlaceActive()) {
-        const QRect frame = m_controlRect.adjusted(-m_border, -m_border, m_border, m_border);
-        QRegion band = QRegion(frame).subtracted(QRegion(m_controlRect));
-        p.setClipRegion(band);
-        p.fillRect(frame, QBrush(palette().color(QPalette::Dark), Qt::BDiagPattern));
-        p.setClipping(false);
-    }
     p.drawImage(m_controlRect.topLeft(), m_backing);
+    if (BorderShown()) m_tracker.Draw(p, palette());
 }
 
 void MovitrelWidget::resizeEvent(QResizeEvent*) {
@@ -215,12 +222,16 @@ void MovitrelWidget::SendMouse(uint32_t msg, int32_t x, int32_t y, uint32_t flag
 
 void MovitrelWidget::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && m_border > 0 && IsWindowLive() &&
-        !m_controlRect.contains(p) &&
-        m_controlRect.adjusted(-m_border, -m_border, m_border, m_border).contains(p)) {
-        SendMessage(m_control.GetSafeHwnd(), WM_NCLBUTTONDOWN, HTBORDER,
+    const QtRectTracker::Hit hit =
+        BorderShown() ? m_tracker.HitTest(p) : QtRectTracker::hitNothing;
+    if (hit != QtRectTracker::hitNothing) {
+        if (event->button() != Qt::LeftButton) return;
+        // The control takes the point in screen coordinates, which are this widget's: its
+        // position rectangle is measured here.
+        QPointer<MovitrelWidget> self(this);
+        SendMessage(m_control.GetSafeHwnd(), WM_NCLBUTTONDOWN, QtRectTracker::HitTestCode(hit),
                     MAKELPARAM(p.x(), p.y()));
-        PaintIfInvalid();
+        if (self) PaintIfInvalid();
         return;
     }
     if (event->button() == Qt::LeftButton) DeliverMouse(WM_LBUTTONDOWN, event);
@@ -232,6 +243,11 @@ void MovitrelWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MovitrelWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (BorderShown() && event->buttons() == Qt::NoButton) {
+        const QtRectTracker::Hit hit = m_tracker.HitTest(event->position().toPoint());
+        if (hit == QtRectTracker::hitNothing) unsetCursor();
+        else setCursor(QtRectTracker::CursorFor(hit));
+    }
     DeliverMouse(WM_MOUSEMOVE, event);
 }
 
@@ -361,14 +377,18 @@ void MovitrelWidget::OnControlModified(BOOL modified) {
 void MovitrelWidget::OnPosRectChange(const RECT& rect) {
     const CRect r(rect);
     const QRect q(r.left, r.top, std::max(1, r.Width()), std::max(1, r.Height()));
-    // The form follows its control: it grows or shrinks so the control keeps its frame.
-    PlaceControl(q);
-    const QSize wanted(q.right() + 1 + m_border, q.bottom() + 1 + m_border);
+    // The form follows its control: it grows or shrinks so the control keeps its frame, and
+    // a layout asks for the new size from now on.
+    m_preferred = q.size();
+    updateGeometry();
+    const QSize wanted = q.size() + QSize(2 * m_border, 2 * m_border);
     if (wanted != size()) {
         QWidget* top = window();
         if (top != this) top->resize(top->size() + (wanted - size()));
         resize(wanted);
     }
+    // A hidden widget learns its new size only when shown.
+    PlaceControl(FittedControlRect());
     Q_EMIT posRectChanged(q);
 }
 

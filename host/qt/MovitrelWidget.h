@@ -1,8 +1,10 @@
 // A Qt 6 Widgets container for one control, placed the way a form places a control.
 //
 // The widget is the container's client area. The control sits in it at (border, border)
-// and fills the rest; the border (0 unless set) is the frame a form draws around a control
-// that is active in place, and a press on it reaches the control as a non-client press.
+// and fills the rest; the border (0 unless set) is the resize frame a form draws at design
+// time around a control that is active in place. A press on it reaches the control as a
+// non-client press, and the widget lends the control the tracker that follows the drag; when
+// the control then asks for a new rectangle the widget takes on its size.
 // The control paints into a QImage that the widget shows as it is: the device context draws
 // straight into the image's pixels. Messages other threads post to the control's window are
 // delivered from the Qt event loop. The control's events come out as Qt signals.
@@ -17,11 +19,14 @@
 #include <memory>
 
 #include "framework/OleControl.h"
+#include "framework/RectTracker.h"
 #include "host/qt/PropertyFrame.h"
 #include "host/qt/QtMessagePump.h"
+#include "host/qt/QtRectTracker.h"
 
 class MovitrelWidget : public QWidget,
                        public IControlSite,
+                       public IRectTrackerSite,
                        private IControlEventSink,
                        private IPropertyNotifySink {
     Q_OBJECT
@@ -41,9 +46,12 @@ public:
     // Whether showing the widget creates the control's window (on by default).
     void SetCreateOnShow(bool on) { m_createOnShow = on; }
 
-    // The frame width, in pixels, around a control that is active in place; 0 for none.
+    // The resize frame's width, in pixels, around a control that is active in place; 0 for
+    // none. The frame's handles are that size.
     void SetResizeBorder(int32_t pixels);
     int32_t ResizeBorder() const { return m_border; }
+    // Whether a drag of the frame is under way.
+    bool IsTrackingBorder() const { return m_tracker.IsTracking(); }
     // The control's rectangle in the widget.
     QRect ControlRect() const { return m_controlRect; }
 
@@ -97,6 +105,10 @@ public:
     BOOL ShowPropertyPages(const std::vector<CLSID>& pages) override;
     int32_t DoModalDialog(const CDialogTemplate& dialog) override;
 
+    // ---- IRectTrackerSite -----------------------------------------------------------------
+    // The frame's tracker while the frame is shown, else null.
+    CRectTracker* GetRectTracker() override;
+
 Q_SIGNALS:
     // Every event the control fires, in order; the typed signals below follow each one.
     void controlEvent(int dispid, const QString& name, const QVariantList& args);
@@ -107,7 +119,9 @@ Q_SIGNALS:
     // A bound property changed (its DISPID).
     void propertyChanged(int dispid);
     void modifiedChanged(bool modified);
-    // The control asked for a new position (container coordinates).
+    // The control asked for this rectangle (the widget's coordinates). The widget has taken
+    // on its size and keeps the control at (border, border); a window that places the widget
+    // moves it by the difference to follow a move.
     void posRectChanged(const QRect& rect);
     void propertyPagesRequested(int count);
     // The control finished painting into the image.
@@ -132,6 +146,7 @@ private:
     // Sends a mouse message for a widget point; false when the point lies outside the control.
     bool DeliverMouse(uint32_t msg, const QMouseEvent* event);
     void PaintIfInvalid();
+    bool BorderShown() const;
 
     COleControl& m_control;
     QtMessagePump::Holder m_pump;
@@ -147,4 +162,5 @@ private:
     uint32_t m_notifyCookie = 0;
     std::map<DISPID, CVariant> m_ambient;
     PageFactory m_pageFactory = CreatePageFromRegistry;
+    QtRectTracker m_tracker{this};
 };

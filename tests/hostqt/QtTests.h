@@ -3,3 +3,4 @@
 
 int RunMovitrelWidgetTest(int argc, char** argv);
 int RunPropertyFrameTest(int argc, char** argv);
+int RunBorderTrackerTest(int argc, char** argv);

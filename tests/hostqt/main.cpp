@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMovitrelWidgetTest(argc, argv);
     failed += RunPropertyFrameTest(argc, argv);
+    failed += RunBorderTrackerTest(argc, argv);
     return failed;
 }
