@@ -24,6 +24,7 @@ namespace {
 
 // Paints to wait for before a --screenshot: enough for the first frames to have arrived.
 constexpr int32_t kScreenshotPaints = 12;
+constexpr int32_t kResizeBorder = 6;  // pixels of the resize border and its handles
 
 class PlayWindow : public QMainWindow {
 public:
@@ -78,6 +79,10 @@ private:
         });
         control->addAction("&Loop", QKeySequence(Qt::Key_L), this, [this] {
             m_widget->SetControlProperty("Loop", !m_widget->ControlProperty("Loop").toBool());
+        });
+        // The frame a form draws around a control at design time: drag its handles to resize.
+        control->addAction("&Resize border", QKeySequence(Qt::CTRL | Qt::Key_R), this, [this] {
+            m_widget->SetResizeBorder(m_widget->ResizeBorder() > 0 ? 0 : kResizeBorder);
         });
         control->addAction("&Maximize", QKeySequence(Qt::Key_M), this, [this] {
             m_widget->SetControlProperty("Maximize", !m_widget->ControlProperty("Maximize").toBool());

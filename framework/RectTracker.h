@@ -6,17 +6,6 @@
 
 class COleControl;
 
-// Hit-test codes of the border's handles in WM_NCLBUTTONDOWN; the band between them is
-// HTBORDER.
-constexpr uint32_t HTLEFT = 10;
-constexpr uint32_t HTRIGHT = 11;
-constexpr uint32_t HTTOP = 12;
-constexpr uint32_t HTTOPLEFT = 13;
-constexpr uint32_t HTTOPRIGHT = 14;
-constexpr uint32_t HTBOTTOM = 15;
-constexpr uint32_t HTBOTTOMLEFT = 16;
-constexpr uint32_t HTBOTTOMRIGHT = 17;
-
 // The border tracker of an in-place active control, as the container draws it. The container
 // lends it (IRectTrackerSite); the control lets it follow the mouse to resize itself.
 class CRectTracker {

@@ -25,6 +25,15 @@ using LPCREATESTRUCT = CREATESTRUCT*;
 constexpr uint32_t HTCLIENT = 1;
 constexpr uint32_t HTHSCROLL = 6;
 constexpr uint32_t HTVSCROLL = 7;
+// The handles of a resize border; the band between them is HTBORDER.
+constexpr uint32_t HTLEFT = 10;
+constexpr uint32_t HTRIGHT = 11;
+constexpr uint32_t HTTOP = 12;
+constexpr uint32_t HTTOPLEFT = 13;
+constexpr uint32_t HTTOPRIGHT = 14;
+constexpr uint32_t HTBOTTOM = 15;
+constexpr uint32_t HTBOTTOMLEFT = 16;
+constexpr uint32_t HTBOTTOMRIGHT = 17;
 constexpr uint32_t HTBORDER = 18;
 
 // HIMETRIC (0.01 mm) from and to pixels of the 96-dot-per-inch screen, rounded to nearest.
