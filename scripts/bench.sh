@@ -4,8 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-bash scripts/build.sh build
+bash scripts/setup.sh >&2
+bash scripts/build.sh build >&2  # the table alone goes to standard output
 export MOVITREL_FRAMES=${MOVITREL_FRAMES:-/tmp/movitrel-frames}
 bash "$root/../shared/tools/make-frames.sh" "$MOVITREL_FRAMES" >/dev/null
 out=build/bench-results
