@@ -5,10 +5,6 @@
 uint32_t CMovitrelCtrl::PlayerThreadProc(void* param) {
     auto* ctrl = static_cast<CMovitrelCtrl*>(param);
     ctrl->m_pPlayer->Run(*ctrl);
-    // A wait on the event can return while SetEvent is still inside the event, and the control
-    // may be destroyed right after that wait: StopPlayerThread takes this lock once after it,
-    // so the control outlives the signal.
-    CSingleLock fence(ctrl->m_pPlayer->m_lock);
     ctrl->m_eventExit.SetEvent();
     return 0;
 }
@@ -43,7 +39,6 @@ void CMovitrelCtrl::StopPlayerThread() {
     m_bStop = TRUE;
     m_eventWake.SetEvent();
     m_eventExit.Wait(INFINITE);
-    { CSingleLock fence(m_pPlayer->m_lock); }  // the worker is done with the exit event
     m_pThread = nullptr;
 }
 
