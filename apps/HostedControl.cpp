@@ -63,6 +63,13 @@ CHostedControl::CHostedControl(CComInstance instance)
       m_position(static_cast<const IMovitrelFramePosition*>(
           m_control->GetInterface(IID_IMovitrelFramePosition))) {}
 
+std::string CHostedControl::FramePosition() const {
+    const int32_t count = ShownFrameCount();
+    const int32_t index = ShownFrameIndex();
+    if (count <= 0 || index < 0) return "no frames";
+    return "frame " + std::to_string(index + 1) + " of " + std::to_string(count);
+}
+
 int16_t CHostedControl::CurrentCommand() const {
     CVariant value;
     if (FAILED(m_control->GetProperty("Command", &value, VT_I2))) return 0;

@@ -28,6 +28,8 @@ public:
     COleControl& Control() const { return *m_control; }
     int32_t ShownFrameIndex() const { return m_position ? m_position->ShownFrameIndex() : -1; }
     int32_t ShownFrameCount() const { return m_position ? m_position->ShownFrameCount() : 0; }
+    // "frame i of n" for the status lines, or "no frames".
+    std::string FramePosition() const;
     int16_t CurrentCommand() const;
     int32_t CurrentDelay() const;
 

@@ -96,13 +96,9 @@ private:
     }
 
     void OnPainted() {
-        const int32_t count = m_control.ShownFrameCount();
-        const int32_t index = m_control.ShownFrameIndex();
-        QString frame = count > 0 && index >= 0
-                            ? QString("frame %1 of %2").arg(index + 1).arg(count)
-                            : QString("no frames");
         m_status->setText(QString("%1  |  %2  |  delay %3 ms")
-                              .arg(frame, CommandName(m_control.CurrentCommand()))
+                              .arg(QString::fromStdString(m_control.FramePosition()),
+                                   CommandName(m_control.CurrentCommand()))
                               .arg(m_control.CurrentDelay()));
         if (!m_options.screenshot.empty() && !m_shot && m_widget->PaintCount() >= kScreenshotPaints) {
             m_shot = true;

@@ -48,13 +48,8 @@ private:
         }
         ++m_saved;
         const bool tty = isatty(fileno(stdout));
-        const int32_t count = m_ctrl.ShownFrameCount();
-        const int32_t index = m_ctrl.ShownFrameIndex();
-        char frame[48] = "no frames";
-        if (count > 0 && index >= 0)
-            std::snprintf(frame, sizeof frame, "frame %d of %d", int(index + 1), int(count));
         std::printf("%s[%d/%d] %s  %s, %s", tty ? "\r" : "", int(m_saved), int(m_limit), name,
-                    frame, CommandName(m_ctrl.CurrentCommand()));
+                    m_ctrl.FramePosition().c_str(), CommandName(m_ctrl.CurrentCommand()));
         std::printf(tty ? "   " : "\n");
         std::fflush(stdout);
     }
