@@ -2,11 +2,9 @@
 // paints to PNG files, lets a script drive the control over JSON lines, or describes and
 // converts image files.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <vector>
 
 #include "apps/HostedControl.h"
 #include "apps/MovitrelApp.h"
@@ -100,14 +98,13 @@ int main(int argc, char** argv) {
                           "render and automate read)");
 
     // regsvr takes the registration tool's "/u"; other words starting with a slash are paths.
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[0] == "regsvr" && (args[i] == "/u" || args[i] == "/U")) args[i] = "--unregister";
+    static char unregisterFlag[] = "--unregister";
+    for (int i = 2; i < argc && std::string(argv[1]) == "regsvr"; ++i) {
+        if (std::string(argv[i]) == "/u" || std::string(argv[i]) == "/U") argv[i] = unregisterFlag;
     }
-    std::reverse(args.begin(), args.end());  // CLI11 takes them last first
 
     try {
-        app.parse(args);
+        app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int32_t status = app.exit(e);
         return status == 0 ? 0 : kUsageError;
