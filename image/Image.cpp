@@ -1,6 +1,7 @@
 #include "image/Image.h"
 
 #include <iterator>
+#include <utility>
 
 #include "platform/StringUtil.h"
 
@@ -164,4 +165,10 @@ BOOL CImage::Load(const CString& path, int32_t type) {
         if (!CreateImpl(imagePath, type)) return FALSE;
     }
     return imageImpl->Read(imagePath);
+}
+
+void CImage::Swap(CImage& other) noexcept {
+    std::swap(imageType, other.imageType);
+    std::swap(imagePath, other.imagePath);
+    std::swap(imageImpl, other.imageImpl);
 }

@@ -59,6 +59,9 @@ public:
     // empty. A failed Read on a kept object leaves its previous picture in place.
     BOOL Load(const CString& path, int32_t type);
 
+    // Exchanges whole pictures (type, path and implementation object) without copying pixels.
+    void Swap(CImage& other) noexcept;
+
     int32_t GetImageType() const { return imageType; }
     const CString& GetImagePath() const { return imagePath; }
 

@@ -19,7 +19,7 @@ uint32_t PlayerThreadProc(void* param) {
     return 0;
 }
 
-CFramePlayer::CFramePlayer() : m_pImage(new CImage) {}
+CFramePlayer::CFramePlayer() : m_pImage(new CImage), m_pLoading(std::make_unique<CImage>()) {}
 
 CFramePlayer::~CFramePlayer() {
     // Once handed over, the image belongs to the control, which destroys it.
@@ -134,10 +134,16 @@ bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
         return true;
     }
 
+    // The cursor is ahead of m_nShown until the swap; only this thread walks the two
+    // together, and a paint meanwhile sees the previous index with the previous picture.
+    const CString path =
+        m_posCurrent != nullptr ? CFrameList::GetAt(m_posCurrent).strPath : CString();
+    m_lock.Unlock();
+    // A frame that fails to load leaves the previous one on show.
+    const bool loaded = !path.empty() && m_pLoading->Load(path, kTypeJpeg);
+    m_lock.Lock();
+    if (loaded) m_pImage->Swap(*m_pLoading);
     m_nShown = current;
-    if (m_posCurrent != nullptr) {
-        m_pImage->Load(CFrameList::GetAt(m_posCurrent).strPath, kTypeJpeg);  // outcome ignored
-    }
     m_lock.Unlock();
     PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
     return command == 0 || command == 7;

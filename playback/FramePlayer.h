@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "platform/FileFind.h"
 #include "platform/Sync.h"
@@ -58,8 +59,9 @@ public:
     int32_t m_nShown = -1;
     CImage* m_pImage = nullptr;
     POSITION m_posCurrent = nullptr;
-    // Held for a whole step, decode included. The control also holds it while it draws
-    // m_pImage, so a draw never sees a half-loaded frame.
+    // Held while a step moves the cursor and while it swaps a decoded frame into m_pImage,
+    // never during the decode itself; the control holds it while it draws m_pImage. So a
+    // paint waits at most for a swap, and a draw never sees a half-loaded frame.
     CCriticalSection m_lock;
     CFrameList m_frames;
 
@@ -80,4 +82,6 @@ public:
 
 private:
     bool m_bImageHandedOver = false;
+    // Frames decode here, outside m_lock, and are swapped into m_pImage once complete.
+    std::unique_ptr<CImage> m_pLoading;
 };

@@ -2,11 +2,20 @@
 // posts and signals.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <future>
+#include <iterator>
+#include <thread>
 #include <vector>
 
+#include "TestTmp.h"
 #include "image/Image.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
@@ -14,18 +23,42 @@
 
 namespace {
 
-class ListFind : public CFileFind {
+// Tiny real frames f0.jpg ... f<n-1>.jpg in the test's scratch folder, written once.
+const std::string& FrameDir() {
+    static const std::string dir = [] {
+        const std::string d = TestTmp() + "/frames";
+        std::filesystem::create_directories(d);
+        for (int i = 0; i < 10; ++i) {
+            CImage image;
+            const std::string path = d + "/f" + std::to_string(i) + ".jpg";
+            if (!image.CreateImpl(path, 1) || image.Create(4, 4, 24, -1) <= 0) std::abort();
+            std::fill_n(image.GetBits(), image.GetBytesPerLine() * 4, BYTE(20 * i));
+            if (!image.GetImpl()->Write("")) std::abort();
+        }
+        return d;
+    }();
+    return dir;
+}
+
+// A directory search that finds the given paths, in order.
+class PathsFind : public CFileFind {
 public:
-    explicit ListFind(int n) : n_(n) {}
-    BOOL FindFile(const CString&) override { return n_ > 0 ? TRUE : FALSE; }
-    BOOL FindNextFile() override { return ++i_ < n_ ? TRUE : FALSE; }
-    CString GetFilePath() const override { return "/nonexistent/f" + std::to_string(i_ - 1) + ".jpg"; }
-    CString GetFileTitle() const override { return "f" + std::to_string(i_ - 1); }
+    explicit PathsFind(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+    BOOL FindFile(const CString&) override { return paths_.empty() ? FALSE : TRUE; }
+    BOOL FindNextFile() override { return ++i_ < int(paths_.size()) ? TRUE : FALSE; }
+    CString GetFilePath() const override { return paths_[size_t(i_ - 1)]; }
+    CString GetFileTitle() const override {
+        const std::string& p = paths_[size_t(i_ - 1)];
+        const size_t slash = p.rfind('/') + 1;
+        return p.substr(slash, p.rfind('.') - slash);
+    }
 
 private:
-    int n_;
+    std::vector<std::string> paths_;
     int i_ = 0;
 };
+
+std::string FramePath(int i) { return FrameDir() + "/f" + std::to_string(i) + ".jpg"; }
 
 class FakeControl : public CPlayerClient, public IWindowHandler {
 public:
@@ -52,9 +85,14 @@ public:
 
     // Builds a list of n entries and leaves the player just after the scan (index -1).
     void ScanFrames(int n) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < n; ++i) paths.push_back(FramePath(i));
+        ScanPaths(std::move(paths));
+    }
+    void ScanPaths(std::vector<std::string> paths) {
         source.SetSource("/nonexistent", "f", 0);
         player.m_pSource = &source;
-        ListFind find(n);
+        PathsFind find(std::move(paths));
         player.ScanDirectory(find);
     }
     // Index of the entry whose file the last load asked for, from the image's path.
@@ -191,6 +229,54 @@ TEST(StepTest, NothingFoundPostsNothingAndKeepsTheImage) {
     PumpMessages();
     EXPECT_EQ(c.refreshes, before);
     EXPECT_EQ(c.LoadedEntry(), 0);
+}
+
+TEST(StepTest, AFrameThatFailsToLoadLeavesThePreviousPictureOnShow) {
+    FakeControl c;
+    c.ScanPaths({FramePath(0), FrameDir() + "/missing.jpg", FramePath(2)});
+    c.player.Step(1, FALSE, c);
+    c.player.Step(1, FALSE, c);
+    EXPECT_EQ(c.player.m_nShown, 1);
+    EXPECT_EQ(c.LoadedEntry(), 0);
+    EXPECT_TRUE(c.player.m_pImage->IsValid());
+    c.player.Step(1, FALSE, c);
+    EXPECT_EQ(c.player.m_nShown, 2);
+    EXPECT_EQ(c.LoadedEntry(), 2);
+}
+
+// A frame read from a pipe decodes only as fast as the pipe is fed: while the step waits for
+// the bytes, the control must still be able to take the current frame and paint.
+TEST(StepTest, APaintIsNotHeldUpWhileAFrameDecodes) {
+    FakeControl c;
+    c.ScanFrames(1);
+    c.player.Step(1, FALSE, c);
+    const std::string fifo = FrameDir() + "/slow.jpg";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    c.ScanPaths({FramePath(0), fifo});
+    c.player.Seek(0);
+
+    std::thread step([&] { c.player.Step(1, FALSE, c); });
+    const int writer = ::open(fifo.c_str(), O_WRONLY);  // returns once the step has opened it
+    ASSERT_GE(writer, 0);
+    CImage* mine = nullptr;
+    int32_t count = 0, shown = -9;
+    auto paint = std::async(std::launch::async, [&] { c.player.GetFrame(&mine, &count, &shown); });
+    const bool paintedMeanwhile = paint.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+
+    std::ifstream in(FramePath(3), std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    ::close(writer);
+    paint.get();
+    step.join();
+
+    EXPECT_TRUE(paintedMeanwhile);
+    EXPECT_EQ(shown, 0);  // the previous frame, until the new one is whole
+    EXPECT_EQ(c.player.m_nShown, 1);
+    EXPECT_EQ(c.player.m_pImage->GetImagePath(), fifo);
+    EXPECT_TRUE(c.player.m_pImage->IsValid());
+    delete mine;
 }
 
 TEST(StepTest, EmptyListAfterASearchMovesToZeroThenEnds) {
