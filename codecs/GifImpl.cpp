@@ -50,15 +50,22 @@ public:
         return chunk[position++];
     }
 
+    int32_t GetGifBytes(uint8_t* out, int32_t count) override {
+        const size_t got = Read(out, size_t(count));
+        return got == size_t(count) ? count : -1;
+    }
+
     // Reads up to count bytes; the number read.
     size_t Read(uint8_t* out, size_t count) {
         size_t done = 0;
         while (done < count) {
-            const int32_t b = GetGifByte();
-            if (b < 0) {
+            if (position >= filled && !Refill()) {
                 break;
             }
-            out[done++] = uint8_t(b);
+            const size_t n = std::min(count - done, filled - position);
+            std::memcpy(out + done, chunk + position, n);
+            position += n;
+            done += n;
         }
         return done;
     }

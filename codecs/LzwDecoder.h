@@ -14,6 +14,19 @@ public:
     virtual ~CLzwByteSource() = default;
     // The next byte as 0..255, or a negative value once there are no more.
     virtual int32_t GetGifByte() = 0;
+    // Reads count bytes into out: count, or, when the source ends first, the negative value
+    // GetGifByte gave for the first missing byte. Sources that hold their bytes in memory
+    // should override this; the decoder takes whole sub-blocks through it.
+    virtual int32_t GetGifBytes(uint8_t* out, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t b = GetGifByte();
+            if (b < 0) {
+                return b;
+            }
+            out[i] = uint8_t(b);
+        }
+        return count;
+    }
 };
 
 // Where finished lines go.
@@ -48,8 +61,9 @@ public:
     void SkipRemainingData();
 
 private:
-    int16_t ReadSubBlock();
-    int16_t NextByte(uint8_t& byte);
+    struct BitReader;
+    int32_t ReadSubBlock();
+    inline int32_t FetchCode(BitReader& in, int32_t size);
 
     CLzwByteSource& source;
     CLzwLineSink& sink;
@@ -60,15 +74,18 @@ private:
     int16_t firstFree = 0;
     int16_t topSlot = 0;
     int16_t nextSlot = 0;
-    int16_t bytesLeft = 0;
-    int16_t bitsLeft = 0;
-    uint8_t currentByte = 0;
     bool dataEnded = false;  // the empty sub-block, or the end of the source, has been read
+
+    // Bits not yet taken as codes, lowest first; bits above bitCount may hold the start of
+    // the next unread byte of the sub-block.
+    uint64_t bitBuffer = 0;
+    int32_t bitCount = 0;
+    int32_t blockPosition = 0;
+    int32_t blockLength = 0;
     uint8_t blockBuffer[256] = {};
-    const uint8_t* blockPointer = blockBuffer;
 
     uint16_t prefix[kTableSize] = {};
     uint8_t suffix[kTableSize] = {};
-    // Each string is pushed whole, plus one byte for a code not yet in the table.
-    uint8_t stack[kTableSize + 1] = {};
+    // The length of each code's string, so that it can be written in place, last byte first.
+    uint16_t length[kTableSize] = {};
 };
