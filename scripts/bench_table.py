@@ -53,6 +53,13 @@ for files in (10000, 100000):
     for sort in (0, 1, 2):
         row(f"scan {files} files, sort {sort}", ms(f"BM_Scan/files:{files}/sort:{sort}"),
             "bare readdir", peer)
+paint = runs.get("BM_PaintWhilePlaying1080/iterations:1/manual_time")
+if paint:
+    decode_1080 = paint.get("decode_ms")
+    row("Qt window, 500 x 1920x1080 at delay 0: longest paint", paint.get("paint_max_ms"),
+        "one frame's decode", decode_1080)
+    row("same: GUI thread's longest stall (late 2 ms tick)", paint.get("late_max_ms"),
+        "one frame's decode", decode_1080)
 row("GIF decode 640x480", ms("BM_OurGifRead"), "giflib", ms("BM_GiflibRead"))
 row("GIF encode 640x480", ms("BM_OurGifWrite"), "giflib", ms("BM_GiflibWrite"))
 
