@@ -197,6 +197,24 @@ public:
     explicit CGifPixelSource(CGifImpl& gif) : image(gif) {}
     int32_t NextPixel() override { return image.NextPixel(); }
 
+    // The rest of the current row, straight from the pixel rows; the walk moves on as
+    // NextPixel would move it.
+    int32_t NextSpan(const uint8_t*& span, uint8_t*, int32_t) override {
+        if (image.pixelsLeft <= 0) {
+            return 0;
+        }
+        const int32_t stride = ((image.gifBits * image.gifWidth + 31) >> 5) * 4;
+        const int32_t count = std::min(image.gifWidth - image.curX, image.pixelsLeft);
+        span = image.pixelData + static_cast<ptrdiff_t>(image.curY) * stride + image.curX;
+        image.pixelsLeft -= count;
+        image.curX += count;
+        if (image.curX == image.gifWidth) {
+            image.curX = 0;
+            --image.curY;
+        }
+        return count;
+    }
+
 private:
     CGifImpl& image;
 };

@@ -1,6 +1,8 @@
 #include "codecs/LzwEncoder.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace {
 
@@ -17,11 +19,88 @@ constexpr int32_t HashShift() {
 constexpr int32_t kHashShift = HashShift();
 static_assert(kHashShift == 4);
 
+void StoreLittleEndian32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
 }  // namespace
 
 int32_t CLzwEncoder::MaxCodeFor(int32_t bits) {
     // At 12 bits the limit is one past the last code, so the width never grows beyond it.
     return bits == kMaxBits ? kCodeLimit : (1 << bits) - 1;
+}
+
+CLzwEncoder::CodeWriter CLzwEncoder::Load() const {
+    return CodeWriter{curAccum, curBits, bufferedCount, nBits, maxCode, freeEnt};
+}
+
+void CLzwEncoder::Store(const CodeWriter& w) {
+    curAccum = w.accum;
+    curBits = w.bits;
+    bufferedCount = w.count;
+    nBits = w.nBits;
+    maxCode = w.maxCode;
+    freeEnt = w.freeEnt;
+}
+
+inline void CLzwEncoder::PutBits(CodeWriter& w, int32_t code) {
+    assert(code >= 0 && code < kCodeLimit);
+    // Fewer than 32 bits are ever pending here, so the accumulator cannot overflow.
+    w.accum |= uint64_t(code) << w.bits;
+    w.bits += w.nBits;
+    if (w.bits >= 32) {
+        StoreLittleEndian32(buffered + w.count, uint32_t(w.accum));
+        w.count += 4;
+        w.accum >>= 32;
+        w.bits -= 32;
+        if (w.count >= kBufferedBytes) {
+            w.count = WriteSubBlocks(w.count, false);
+        }
+    }
+}
+
+inline void CLzwEncoder::Put(CodeWriter& w, int32_t code) {
+    PutBits(w, code);
+    if (w.freeEnt > w.maxCode) {
+        ++w.nBits;
+        w.maxCode = MaxCodeFor(w.nBits);
+    }
+}
+
+inline void CLzwEncoder::PutThenNarrow(CodeWriter& w, int32_t code) {
+    PutBits(w, code);
+    w.nBits = initBits;
+    w.maxCode = MaxCodeFor(initBits);
+}
+
+void CLzwEncoder::Finish(CodeWriter& w) {
+    while (w.bits > 0) {
+        buffered[w.count++] = uint8_t(w.accum);
+        w.accum >>= 8;
+        w.bits -= 8;
+    }
+    w.accum = 0;
+    w.bits = 0;
+    w.count = WriteSubBlocks(w.count, true);
+    if (!sink->Flush()) {
+        writeFailed = true;
+    }
+}
+
+int32_t CLzwEncoder::WriteSubBlocks(int32_t count, bool all) {
+    int32_t done = 0;
+    while (count - done >= kPacketLimit || (all && count > done)) {
+        const int32_t n = std::min(count - done, kPacketLimit);
+        const uint8_t length = uint8_t(n);
+        sink->WriteBytes(&length, 1);
+        sink->WriteBytes(buffered + done, size_t(n));
+        done += n;
+    }
+    std::memmove(buffered, buffered + done, size_t(count - done));
+    return count - done;
 }
 
 bool CLzwEncoder::Compress(int32_t init, CLzwPixelSource& pixels, CLzwByteSink& out) {
@@ -36,91 +115,91 @@ bool CLzwEncoder::Compress(int32_t init, CLzwPixelSource& pixels, CLzwByteSink& 
     freeEnt = clearCode + 2;
     curAccum = 0;
     curBits = 0;
-    InitPacket();
+    bufferedCount = 0;
 
-    int32_t ent = pixels.NextPixel();
+    const uint8_t* pixel = nullptr;
+    int32_t count = pixels.NextSpan(pixel, span, kSpanCapacity);
     ClearHash(kHashSize);
-    Output(clearCode);
-    if (ent < 0) {
+    CodeWriter w = Load();
+    Put(w, clearCode);
+    if (count <= 0) {
         // No pixels: a clear code and the end code make an empty but well-formed stream.
-        Output(eofCode);
+        Put(w, eofCode);
+        Finish(w);
+        Store(w);
         return !writeFailed;
     }
-    assert(ent < clearCode);
 
-    for (int32_t c = pixels.NextPixel(); c >= 0; c = pixels.NextPixel()) {
-        assert(c < clearCode);
-        const int32_t key = (c << kMaxBits) + ent;
-        int32_t i = (c << kHashShift) ^ ent;
-        if (hashTable[i] == key) {
-            ent = codeTable[i];
-            continue;
-        }
-        if (hashTable[i] >= 0) {
-            const int32_t displacement = i == 0 ? 1 : kHashSize - i;
-            bool found = false;
-            do {
-                i -= displacement;
-                if (i < 0) {
-                    i += kHashSize;
-                }
-                if (hashTable[i] == key) {
-                    found = true;
-                    break;
-                }
-            } while (hashTable[i] > 0);
-            if (found) {
+    const int32_t firstFree = clearCode + 2;
+    int32_t ent = pixel[0];
+    assert(ent < clearCode);
+    int32_t next = 1;
+    for (;;) {
+        for (; next < count; ++next) {
+            const int32_t c = pixel[next];
+            assert(c < clearCode);
+            const int32_t key = (c << kMaxBits) + ent;
+            int32_t i = (c << kHashShift) ^ ent;
+            if (hashTable[i] == key) {
                 ent = codeTable[i];
                 continue;
             }
+            if (hashTable[i] >= 0) {
+                const int32_t displacement = i == 0 ? 1 : kHashSize - i;
+                bool found = false;
+                // A slot holding key 0 ends the probe like an empty one; the streams written
+                // so far depend on that.
+                do {
+                    i -= displacement;
+                    if (i < 0) {
+                        i += kHashSize;
+                    }
+                    if (hashTable[i] == key) {
+                        found = true;
+                        break;
+                    }
+                } while (hashTable[i] > 0);
+                if (found) {
+                    ent = codeTable[i];
+                    continue;
+                }
+            }
+            Put(w, ent);
+            ent = c;
+            if (w.freeEnt < kCodeLimit) {
+                codeTable[i] = uint16_t(w.freeEnt++);
+                hashTable[i] = key;
+            } else {
+                ClearHash(kHashSize);
+                w.freeEnt = firstFree;
+                PutThenNarrow(w, clearCode);
+            }
         }
-        Output(ent);
-        ent = c;
-        if (freeEnt < kCodeLimit) {
-            codeTable[i] = uint16_t(freeEnt++);
-            hashTable[i] = key;
-        } else {
-            ClearBlock();
+        count = pixels.NextSpan(pixel, span, kSpanCapacity);
+        if (count <= 0) {
+            break;
         }
+        next = 0;
     }
-    Output(ent);
-    Output(eofCode);
+    Put(w, ent);
+    Put(w, eofCode);
+    Finish(w);
+    Store(w);
     return !writeFailed;
 }
 
 void CLzwEncoder::Output(int32_t code) {
-    assert(code >= 0 && code < kCodeLimit);
-    // Fewer than 8 bits are ever pending here, so the accumulator cannot overflow.
-    curAccum = (curAccum & ((1u << curBits) - 1)) | (uint32_t(code) << curBits);
-    curBits += nBits;
-    while (curBits >= 8) {
-        PutPacketByte(uint8_t(curAccum & 0xFF));
-        curAccum >>= 8;
-        curBits -= 8;
+    CodeWriter w = Load();
+    if (clearFlag) {
+        PutThenNarrow(w, code);
+        clearFlag = false;
+    } else {
+        Put(w, code);
     }
-
-    if (freeEnt > maxCode || clearFlag) {
-        if (clearFlag) {
-            nBits = initBits;
-            maxCode = MaxCodeFor(nBits);
-            clearFlag = false;
-        } else {
-            ++nBits;
-            maxCode = MaxCodeFor(nBits);
-        }
-    }
-
     if (code == eofCode) {
-        while (curBits > 0) {
-            PutPacketByte(uint8_t(curAccum & 0xFF));
-            curAccum >>= 8;
-            curBits -= 8;
-        }
-        FlushPacket();
-        if (!sink->Flush()) {
-            writeFailed = true;
-        }
+        Finish(w);
     }
+    Store(w);
 }
 
 void CLzwEncoder::ClearBlock() {
@@ -131,23 +210,5 @@ void CLzwEncoder::ClearBlock() {
 }
 
 void CLzwEncoder::ClearHash(int32_t size) {
-    for (int32_t i = 0; i < size && i < kHashSize; ++i) {
-        hashTable[i] = -1;
-    }
-}
-
-void CLzwEncoder::PutPacketByte(uint8_t b) {
-    packet[packetCount++] = b;
-    if (packetCount >= kPacketLimit) {
-        FlushPacket();
-    }
-}
-
-void CLzwEncoder::FlushPacket() {
-    if (packetCount > 0) {
-        const uint8_t count = uint8_t(packetCount);
-        sink->WriteBytes(&count, 1);
-        sink->WriteBytes(packet, size_t(packetCount));
-        packetCount = 0;
-    }
+    std::fill_n(hashTable, std::clamp(size, 0, kHashSize), -1);
 }

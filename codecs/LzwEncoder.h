@@ -3,7 +3,7 @@
 // use, output packed least significant bit first into data sub-blocks of at most 254 bytes.
 //
 // Pixels come from a pixel source and sub-blocks go to a byte sink, so the encoder knows
-// nothing of files or images. All state lives in the object (about 30 KB: allocate it).
+// nothing of files or images. All state lives in the object (about 35 KB: allocate it).
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,22 @@ public:
     virtual ~CLzwPixelSource() = default;
     // The next pixel index, or -1 when every pixel has been sent.
     virtual int32_t NextPixel() = 0;
+    // The next run of pixels: their number (0 once every pixel has been sent), with span
+    // pointing at them, either in the source's own memory or in scratch, which has room for
+    // capacity pixels. The encoder takes pixels only through this; sources whose pixels lie
+    // in rows should override it.
+    virtual int32_t NextSpan(const uint8_t*& span, uint8_t* scratch, int32_t capacity) {
+        int32_t count = 0;
+        while (count < capacity) {
+            const int32_t pixel = NextPixel();
+            if (pixel < 0) {
+                break;
+            }
+            scratch[count++] = uint8_t(pixel);
+        }
+        span = scratch;
+        return count;
+    }
 };
 
 class CLzwByteSink {
@@ -45,9 +61,32 @@ public:
     void ClearHash(int32_t size);
 
 private:
-    void InitPacket() { packetCount = 0; }
-    void PutPacketByte(uint8_t b);
-    void FlushPacket();
+    // Sub-blocks are gathered a few at a time, so that codes can be stored a word at once.
+    static constexpr int32_t kBufferedBytes = kPacketLimit * 16;
+    static constexpr int32_t kSpanCapacity = 1024;
+
+    // The coder's running state, held in locals while compressing so that the byte stores
+    // of the output cannot force it back to memory.
+    struct CodeWriter {
+        uint64_t accum;
+        int32_t bits;  // pending in accum
+        int32_t count;  // bytes in buffered
+        int32_t nBits;
+        int32_t maxCode;
+        int32_t freeEnt;
+    };
+    CodeWriter Load() const;
+    void Store(const CodeWriter& w);
+    // Packs code at the current width.
+    inline void PutBits(CodeWriter& w, int32_t code);
+    // Packs code, then widens the codes once the table needs it.
+    inline void Put(CodeWriter& w, int32_t code);
+    // Packs code (the clear code), then goes back to the initial width.
+    inline void PutThenNarrow(CodeWriter& w, int32_t code);
+    // The last bits, every buffered byte, and the sink's flush.
+    void Finish(CodeWriter& w);
+    // Hands every full sub-block (all of them when all is set) to the sink; the bytes left.
+    int32_t WriteSubBlocks(int32_t count, bool all);
     static int32_t MaxCodeFor(int32_t bits);
 
     CLzwByteSink* sink = nullptr;
@@ -61,12 +100,14 @@ private:
     int32_t freeEnt = 0;
     bool clearFlag = false;
 
-    uint32_t curAccum = 0;
+    uint64_t curAccum = 0;
     int32_t curBits = 0;
 
     int32_t hashTable[kHashSize] = {};
     uint16_t codeTable[kHashSize] = {};
 
-    int32_t packetCount = 0;
-    uint8_t packet[256] = {};
+    int32_t bufferedCount = 0;
+    // A word store may start at the last byte before the hand-over.
+    uint8_t buffered[kBufferedBytes + 8] = {};
+    uint8_t span[kSpanCapacity] = {};
 };
