@@ -35,10 +35,11 @@ void CFramePlayer::Run(CPlayerClient& client) {
             waitFirst = false;
             client.WakeEvent().Wait(INFINITE);
         }
-        if (client.RescanEvent().Wait(0) == WAIT_OBJECT_0) {
-            ScanDirectory();
-            waitFirst = true;
-        }
+        // No wait is forced after a scan: the control stops playback before it asks for one,
+        // so the step below shows the first frame and waits anyway. A play command found here
+        // came with the new source, and its wake may have merged with the source's own into
+        // the one that started this pass; waiting for another would stall on the first frame.
+        if (client.RescanEvent().Wait(0) == WAIT_OBJECT_0) ScanDirectory();
         if (client.StopRequested()) break;
 
         const int32_t command = m_pPlayback->GetCommand();

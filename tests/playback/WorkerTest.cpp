@@ -341,6 +341,35 @@ TEST_F(RunTest, PlaysToTheEndAndWaits) {
     EXPECT_EQ(c.player.m_nCurrent.load(), 2);
 }
 
+// A script sets the source and at once Play: the two wakes merge into one, which wakes the
+// waiting worker for the scan. Playback must go on from the first frame, not wait there for
+// a wake that was already spent.
+TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
+    ASSERT_NE(AfxBeginThread(PlayerThreadProc, &c), nullptr);
+    running = true;
+    ASSERT_TRUE(WaitForWaits(1));  // nothing scanned yet: the worker waits
+    c.source.SetSource(FrameDir(), "f", 1);
+    c.playback.SetAll(1, FALSE, 0, 0);
+    c.rescan.SetEvent();
+    c.wake.SetEvent();
+    EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
+    EXPECT_EQ(c.player.m_nCurrent.load(), c.player.m_nCount.load() - 1);
+    EXPECT_GE(c.player.m_nCount.load(), 10);
+}
+
+// A new source with no command (what the control sends) still shows the first frame and waits.
+TEST_F(RunTest, ANewSourceWithoutACommandShowsTheFirstFrameAndWaits) {
+    c.source.SetSource(FrameDir(), "f", 1);
+    c.playback.SetAll(0, FALSE, 0, 0);
+    c.rescan.SetEvent();
+    c.wake.SetEvent();
+    ASSERT_NE(AfxBeginThread(PlayerThreadProc, &c), nullptr);
+    running = true;
+    ASSERT_TRUE(WaitForWaits(1));
+    EXPECT_EQ(c.player.m_nShown, 0);
+    EXPECT_EQ(c.LoadedEntry(), 0);
+}
+
 TEST_F(RunTest, PauseStateOneTakesNoStepHoweverOftenWoken) {
     Start(3, 1, 1, 0, FALSE);
     ASSERT_TRUE(WaitForWaits(1));
