@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 
 namespace {
 
@@ -52,12 +51,14 @@ inline void CLzwEncoder::PutBits(CodeWriter& w, int32_t code) {
     w.accum |= uint64_t(code) << w.bits;
     w.bits += w.nBits;
     if (w.bits >= 32) {
+        assert(w.count + 4 <= kBufferedBytes);
         StoreLittleEndian32(buffered + w.count, uint32_t(w.accum));
         w.count += 4;
         w.accum >>= 32;
         w.bits -= 32;
-        if (w.count >= kBufferedBytes) {
-            w.count = WriteSubBlocks(w.count, false);
+        if (w.count == kBufferedBytes) {
+            WriteSubBlocks(w.count);
+            w.count = 0;
         }
     }
 }
@@ -77,30 +78,30 @@ inline void CLzwEncoder::PutThenNarrow(CodeWriter& w, int32_t code) {
 }
 
 void CLzwEncoder::Finish(CodeWriter& w) {
+    // The count is a whole number of words below the buffer size, and fewer than 32 bits
+    // are pending, so the last bytes fit.
     while (w.bits > 0) {
+        assert(w.count < kBufferedBytes);
         buffered[w.count++] = uint8_t(w.accum);
         w.accum >>= 8;
         w.bits -= 8;
     }
     w.accum = 0;
     w.bits = 0;
-    w.count = WriteSubBlocks(w.count, true);
+    WriteSubBlocks(w.count);
+    w.count = 0;
     if (!sink->Flush()) {
         writeFailed = true;
     }
 }
 
-int32_t CLzwEncoder::WriteSubBlocks(int32_t count, bool all) {
-    int32_t done = 0;
-    while (count - done >= kPacketLimit || (all && count > done)) {
+void CLzwEncoder::WriteSubBlocks(int32_t count) {
+    for (int32_t done = 0; done < count; done += kPacketLimit) {
         const int32_t n = std::min(count - done, kPacketLimit);
         const uint8_t length = uint8_t(n);
         sink->WriteBytes(&length, 1);
         sink->WriteBytes(buffered + done, size_t(n));
-        done += n;
     }
-    std::memmove(buffered, buffered + done, size_t(count - done));
-    return count - done;
 }
 
 bool CLzwEncoder::Compress(int32_t init, CLzwPixelSource& pixels, CLzwByteSink& out) {

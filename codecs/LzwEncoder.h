@@ -61,8 +61,10 @@ public:
     void ClearHash(int32_t size);
 
 private:
-    // Sub-blocks are gathered a few at a time, so that codes can be stored a word at once.
+    // Sub-blocks are gathered a few at a time, so that codes can be stored a word at once;
+    // whole words fill the buffer exactly, so it is handed over as full sub-blocks.
     static constexpr int32_t kBufferedBytes = kPacketLimit * 16;
+    static_assert(kBufferedBytes % 4 == 0);
     static constexpr int32_t kSpanCapacity = 1024;
 
     // The coder's running state, held in locals while compressing so that the byte stores
@@ -85,8 +87,8 @@ private:
     inline void PutThenNarrow(CodeWriter& w, int32_t code);
     // The last bits, every buffered byte, and the sink's flush.
     void Finish(CodeWriter& w);
-    // Hands every full sub-block (all of them when all is set) to the sink; the bytes left.
-    int32_t WriteSubBlocks(int32_t count, bool all);
+    // Hands the first count buffered bytes to the sink in sub-blocks.
+    void WriteSubBlocks(int32_t count);
     static int32_t MaxCodeFor(int32_t bits);
 
     CLzwByteSink* sink = nullptr;
@@ -107,7 +109,6 @@ private:
     uint16_t codeTable[kHashSize] = {};
 
     int32_t bufferedCount = 0;
-    // A word store may start at the last byte before the hand-over.
-    uint8_t buffered[kBufferedBytes + 8] = {};
+    uint8_t buffered[kBufferedBytes] = {};
     uint8_t span[kSpanCapacity] = {};
 };
