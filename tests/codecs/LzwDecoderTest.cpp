@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "codecs/LzwDecoder.h"
+#include "codecs/LzwEncoder.h"
 #include "tests/codecs/LzwTestSupport.h"
 
 using namespace lzwtest;
@@ -271,6 +275,142 @@ TEST(LzwDecoderEarlyEnd, WidthZeroStoresNothing) {
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.lines.empty());
     EXPECT_EQ(r.consumed, p.Stream().size());
+}
+
+// ---- sub-block boundaries ----
+
+namespace {
+
+// The packed code bits of a stream made by the encoder, without any sub-block framing.
+Bytes PackedBits(const Bytes& pixels, int32_t s) {
+    auto encoder = std::make_unique<CLzwEncoder>();
+    VectorPixels source(pixels);
+    VectorSink sink;
+    encoder->Compress(s + 1, source, sink);
+    Bytes packed;
+    for (size_t i = 0; i < sink.data.size(); i += size_t(sink.data[i]) + 1) {
+        packed.insert(packed.end(), sink.data.begin() + long(i) + 1,
+                      sink.data.begin() + long(i) + 1 + sink.data[i]);
+    }
+    return packed;
+}
+
+// The code size byte, then packed in sub-blocks: the first of firstLength bytes, the rest of
+// length bytes, then the empty sub-block.
+Bytes Framed(int32_t s, const Bytes& packed, size_t firstLength, size_t length) {
+    Bytes out{uint8_t(s)};
+    for (size_t i = 0, n = firstLength; i < packed.size(); i += n, n = length) {
+        n = std::min(n, packed.size() - i);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), packed.begin() + long(i), packed.begin() + long(i + n));
+    }
+    out.push_back(0);
+    return out;
+}
+
+Bytes Bursts(size_t n, uint32_t colours, uint32_t seed) {
+    Rng rng(seed);
+    Bytes p(n);
+    for (size_t i = 0; i < n; ++i) {
+        p[i] = i > 0 && rng.Below(12) ? p[i - 1] : uint8_t(rng.Below(colours));
+    }
+    return p;
+}
+
+}  // namespace
+
+TEST(LzwDecoderSubBlocks, EveryByteOfTheStreamCanEndASubBlock) {
+    // Enough pixels for widths 9 to 12 and a clear code at the full table: with the first
+    // sub-block 1..255 bytes long and full ones after it, each width change, the clear and
+    // every code fall on a sub-block edge in some round.
+    const Bytes pixels = Bursts(24000, 256, 8);
+    const Bytes packed = PackedBits(pixels, 8);
+    const Bytes plain = Framed(8, packed, 255, 255);
+    const ReferenceResult ref = ReferenceDecode(8, Bytes(plain.begin() + 1, plain.end()));
+    ASSERT_TRUE(ref.ok);
+    ASSERT_EQ(std::count(ref.codes.begin(), ref.codes.end(), std::make_pair(256, 12)), 1);
+    for (size_t first = 1; first <= 255; ++first) {
+        const Bytes stream = Framed(8, packed, first, 255);
+        const DecodeResult r = DecodeStream(stream, 97);
+        ASSERT_EQ(r.result, 0) << "first sub-block " << first;
+        ASSERT_EQ(r.badCodes, 0) << "first sub-block " << first;
+        ASSERT_EQ(Join(r.lines), pixels) << "first sub-block " << first;
+        ASSERT_EQ(r.consumed, stream.size()) << "first sub-block " << first;
+    }
+}
+
+TEST(LzwDecoderSubBlocks, ShortSubBlocksOfEveryLength) {
+    // Blocks shorter than a word, a word long, and just over it.
+    for (int32_t s : {2, 5, 8}) {
+        const Bytes pixels = Bursts(9000, 1u << s, uint32_t(s));
+        const Bytes packed = PackedBits(pixels, s);
+        for (size_t length = 1; length <= 17; ++length) {
+            const Bytes stream = Framed(s, packed, length, length);
+            const DecodeResult r = DecodeStream(stream, 64);
+            ASSERT_EQ(r.result, 0) << "s=" << s << " length " << length;
+            ASSERT_EQ(Join(r.lines), pixels) << "s=" << s << " length " << length;
+            ASSERT_EQ(r.consumed, stream.size()) << "s=" << s << " length " << length;
+        }
+    }
+}
+
+TEST(LzwDecoderSubBlocks, SourceEndingAtEveryByteKeepsTheLinesOfWholeSubBlocks) {
+    // The reference decoder sees only the sub-blocks that arrived whole, as ours must.
+    const int32_t s = 4;
+    const Bytes pixels = Bursts(600, 16, 3);
+    const Bytes stream = Framed(s, PackedBits(pixels, s), 13, 13);
+    const int32_t width = 10;
+    for (size_t cut = 1; cut < stream.size(); ++cut) {
+        const Bytes part(stream.begin(), stream.begin() + long(cut));
+        Bytes whole;
+        for (size_t i = 1; i < part.size() && i + part[i] < part.size(); i += size_t(part[i]) + 1) {
+            whole.insert(whole.end(), part.begin() + long(i), part.begin() + long(i) + 1 + part[i]);
+        }
+        const ReferenceResult ref = ReferenceDecode(s, whole);
+        const size_t fullLines = ref.ok ? (ref.pixels.size() + width - 1) / width
+                                        : ref.pixels.size() / width;
+        const DecodeResult r = DecodeStream(part, width);
+        ASSERT_EQ(r.result, 0) << "cut at " << cut;
+        ASSERT_EQ(r.lines.size(), fullLines) << "cut at " << cut;
+        ASSERT_EQ(Join(r.lines), Bytes(ref.pixels.begin(),
+                                       ref.pixels.begin() + long(std::min(ref.pixels.size(),
+                                                                          fullLines * width))))
+            << "cut at " << cut;
+        ASSERT_EQ(r.consumed, cut) << "cut at " << cut;
+    }
+}
+
+// ---- lines ----
+
+TEST(LzwDecoderLines, LinesOfEveryWidthUpToAndBeyondTheLongestString) {
+    // One colour makes strings of up to 90 pixels, so a string may fill several lines.
+    Bytes pixels(4000, 7);
+    const Bytes bursts = Bursts(3000, 256, 5);
+    pixels.insert(pixels.end(), bursts.begin(), bursts.end());
+    const Bytes packed = PackedBits(pixels, 8);
+    const Bytes stream = Framed(8, packed, 255, 255);
+    for (int32_t width = 1; width <= 130; ++width) {
+        const DecodeResult r = DecodeStream(stream, width);
+        ASSERT_EQ(r.result, 0) << width;
+        ASSERT_EQ(Join(r.lines), pixels) << width;
+        const size_t rest = pixels.size() % size_t(width);
+        ASSERT_EQ(r.lines.size(), pixels.size() / size_t(width) + (rest ? 1 : 0)) << width;
+        ASSERT_EQ(r.lines.back().size(), rest ? rest : size_t(width)) << width;
+    }
+}
+
+TEST(LzwDecoderLines, RefusalInsideALongStringStopsAtThatLine) {
+    const Bytes pixels(3000, 9);
+    const Bytes stream = Framed(8, PackedBits(pixels, 8), 255, 255);
+    for (int32_t limit : {0, 1, 40, 299}) {
+        VectorSource source(stream);
+        LineCollector lines(limit, -9);
+        CLzwDecoder decoder(source, lines);
+        int32_t bad = 0;
+        EXPECT_EQ(decoder.Decode(3, bad), -9) << limit;
+        EXPECT_EQ(lines.calls, limit + 1) << "no line is offered after the refusal";
+        EXPECT_EQ(lines.Joined(), Bytes(size_t(limit) * 3, 9)) << limit;
+    }
 }
 
 // ---- hostile input ----
