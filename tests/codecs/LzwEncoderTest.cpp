@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "codecs/LzwDecoder.h"
 #include "codecs/LzwEncoder.h"
@@ -149,6 +152,81 @@ TEST(LzwEncoderOutput, EncoderObjectCanBeReused) {
     ASSERT_TRUE(encoder->Compress(9, sa, first));
     ASSERT_TRUE(encoder->Compress(9, sb, second));
     EXPECT_EQ(second.data, Encode(b, 8).subBlocks);  // nothing carried over from the first
+}
+
+// ---- pixel spans and sub-block hand-over ----
+
+namespace {
+
+// Hands pixels over in spans of lengths taken in turn from a list, alternately from its own
+// memory and copied into the encoder's scratch space (cut to its capacity).
+class SpanPixels : public CLzwPixelSource {
+public:
+    SpanPixels(const Bytes& pixels, std::vector<int32_t> spanLengths)
+        : data(pixels), lengths(std::move(spanLengths)) {}
+    int32_t NextPixel() override { return pos < data.size() ? data[pos++] : -1; }
+    int32_t NextSpan(const uint8_t*& span, uint8_t* scratch, int32_t capacity) override {
+        int32_t n = int32_t(std::min(size_t(lengths[turn % lengths.size()]), data.size() - pos));
+        if (turn++ % 2 == 0) {
+            span = data.data() + pos;
+        } else {
+            n = std::min(n, capacity);
+            std::copy(data.begin() + long(pos), data.begin() + long(pos) + n, scratch);
+            span = scratch;
+        }
+        pos += size_t(n);
+        return n;
+    }
+
+private:
+    const Bytes& data;
+    std::vector<int32_t> lengths;
+    size_t pos = 0;
+    size_t turn = 0;
+};
+
+}  // namespace
+
+TEST(LzwEncoderSpans, SpanLengthsDoNotChangeTheStream) {
+    const std::vector<std::vector<int32_t>> splits = {
+        {1}, {2, 1}, {3, 7, 1, 64}, {640}, {5000, 1}, {1, 5000}, {100000}};
+    for (int32_t s : {3, 8}) {
+        for (const char* kind : {"random", "bursts", "flat"}) {
+            const Bytes pixels = Pattern(kind, 30000, s, uint32_t(s) + 40);
+            const Encoded plain = Encode(pixels, s);
+            for (const std::vector<int32_t>& lengths : splits) {
+                auto encoder = std::make_unique<CLzwEncoder>();
+                SpanPixels source(pixels, lengths);
+                VectorSink sink;
+                ASSERT_TRUE(encoder->Compress(s + 1, source, sink));
+                ASSERT_EQ(sink.data, plain.subBlocks)
+                    << kind << " s=" << s << " first span " << lengths[0];
+            }
+        }
+    }
+}
+
+TEST(LzwEncoderSpans, EveryStreamLengthAroundManySubBlocksIsFramedAndDecodes) {
+    // Pixel counts whose streams end on and around sub-block edges, over many sub-blocks.
+    const Bytes all = Pattern("random", 3400, 8, 17);
+    bool endedOnAnEdge = false;
+    for (size_t n = 2700; n <= all.size(); ++n) {
+        const Bytes pixels(all.begin(), all.begin() + long(n));
+        const Encoded e = Encode(pixels, 8);
+        ASSERT_TRUE(e.ok);
+        const std::vector<size_t> lengths = BlockLengths(e.subBlocks);
+        size_t total = 0;
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            ASSERT_TRUE(lengths[i] == 254 || (i + 1 == lengths.size() && lengths[i] > 0))
+                << n << " pixels, block " << i << " of " << lengths[i];
+            total += lengths[i];
+        }
+        endedOnAnEdge = endedOnAnEdge || total % 254 == 0;
+        const ReferenceResult ref = ReferenceDecode(8, e.subBlocks);
+        ASSERT_TRUE(ref.ok) << n << " pixels";
+        ASSERT_EQ(ref.pixels, pixels) << n << " pixels";
+    }
+    EXPECT_TRUE(endedOnAnEdge);
 }
 
 // ---- round trips ----
