@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "codecs/LzwDecoder.h"
 #include "image/Image.h"
 #include "image/ImageFormats.h"
 #include "tests/codecs/GifTestSupport.h"
@@ -180,6 +181,59 @@ TEST(GifReadPixels, ImageLargerThanTheChunkBuffer) {
         expected.emplace_back(pixels.begin() + long(y * 300), pixels.begin() + long(y * 300 + 300));
     }
     EXPECT_EQ(Rows(*r.gif), expected);
+}
+
+TEST(GifReadPixels, SubBlocksAtEveryOffsetFromTheReadBufferEdge) {
+    // A comment of 0..254 bytes before the image moves its data one byte at a time, so that
+    // the 16 KB read buffer ends at every byte of a sub-block, its length byte included.
+    lzwtest::Rng rng(12);
+    const Bytes pixels = Pixels(150, 120, [&](int32_t, int32_t) { return rng.Below(256); });
+    std::vector<Bytes> expected;
+    for (size_t y = 0; y < 120; ++y) {
+        expected.emplace_back(pixels.begin() + long(y * 150), pixels.begin() + long(y * 150 + 150));
+    }
+    GifBuilder image;
+    image.Descriptor(150, 120, 0x00).Data(8, pixels).Trailer();
+    const std::string path = TempPath("offsets.gif");
+    for (uint32_t pad = 0; pad < 255; ++pad) {
+        GifBuilder b;
+        b.Header("GIF89a", 150, 120, 0x00).Raw({0x21, 0xFE});
+        if (pad > 0) {
+            b.Raw({uint8_t(pad)}).Raw(Bytes(pad, 'x'));
+        }
+        b.Raw({0x00}).Raw(image.bytes);
+        ASSERT_GT(b.bytes.size(), 16384u + 255u);
+        WriteFile(path, b.bytes);
+        CGifImpl gif("");
+        ASSERT_TRUE(gif.Read(path)) << pad;
+        ASSERT_EQ(Rows(gif), expected) << "comment of " << pad << " bytes";
+    }
+}
+
+TEST(GifReadPixels, FileEndingAtEveryByteAroundTheReadBufferEdge) {
+    // The rows must be those the decoder makes of the same bytes held in memory.
+    lzwtest::Rng rng(13);
+    const Bytes pixels = Pixels(150, 120, [&](int32_t, int32_t) { return rng.Below(256); });
+    GifBuilder b;
+    b.Header("GIF87a", 150, 120, 0x00).Descriptor(150, 120, 0x00).Data(8, pixels).Trailer();
+    const size_t dataStart = 13 + 10;
+    const std::string path = TempPath("cut.gif");
+    for (size_t cut = 16384 - 300; cut <= 16384 + 300; ++cut) {
+        const Bytes bytes(b.bytes.begin(), b.bytes.begin() + long(cut));
+        lzwtest::VectorSource source(Bytes(bytes.begin() + long(dataStart), bytes.end()));
+        lzwtest::LineCollector lines;
+        CLzwDecoder decoder(source, lines);
+        int32_t bad = 0;
+        ASSERT_EQ(decoder.Decode(150, bad), 0);
+        std::vector<Bytes> expected = lines.lines;
+        ASSERT_LT(expected.size(), 120u);
+        expected.resize(120, Bytes(150, 0));
+
+        WriteFile(path, bytes);
+        CGifImpl gif("");
+        ASSERT_TRUE(gif.Read(path)) << cut;
+        ASSERT_EQ(Rows(gif), expected) << "file of " << cut << " bytes";
+    }
 }
 
 // ---- palettes and transparency ----
