@@ -40,8 +40,6 @@ std::unique_ptr<CHostedControl> CHostedControl::Create(std::string* error) {
     CComInstance instance;
     HRESULT hr = CreateObjectFromRegistry(registry, kControlProgId, &instance);
     if (RegistrationMissing(hr)) {
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(registry).parent_path(), ec);
         const HRESULT registered = RegisterModule(DefaultModulePath(), registry, false);
         if (FAILED(registered)) {
             *error = "cannot register " + DefaultModulePath() + " in " + registry + " (" +

@@ -28,7 +28,6 @@ int32_t RunRegsvr(const std::string& module, bool unregister, std::string regist
     const std::filesystem::path absolute = std::filesystem::absolute(module, ec);
     // The registry names the module by the path a container will load it from.
     const std::string path = ec ? module : absolute.lexically_normal().string();
-    std::filesystem::create_directories(std::filesystem::path(registry).parent_path(), ec);
     const HRESULT hr = RegisterModule(path, registry, unregister);
     const char* what = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     if (FAILED(hr)) {

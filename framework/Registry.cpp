@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -318,6 +319,10 @@ int32_t CRegistry::FromText(const CString& text) {
 BOOL CRegistry::SaveToFile(const CString& path) const {
     // Written beside the file and renamed over it, so that a reader in another process never
     // sees half a registry and a failed write loses nothing.
+    // A first registration makes the file's folder, as on a fresh account.
+    std::error_code ignored;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
     const CString temporary = path + ".tmp" + std::to_string(getpid());
     std::unique_ptr<FILE, int (*)(FILE*)> file(CreateFileForWrite(temporary), &std::fclose);
     if (!file) return FALSE;

@@ -69,7 +69,7 @@ public:
     // registry is left empty).
     int32_t FromText(const CString& text);
 
-    // FALSE when the file cannot be written. A missing or unreadable file loads as an empty
+    // FALSE when the file cannot be written; a missing folder is made first. A missing or unreadable file loads as an empty
     // registry and returns FALSE; so does a file without the header.
     BOOL SaveToFile(const CString& path) const;
     BOOL LoadFromFile(const CString& path);

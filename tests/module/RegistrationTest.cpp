@@ -3,6 +3,8 @@
 #include "TestTmp.h"
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <filesystem>
 #include <map>
 
@@ -152,8 +154,10 @@ TEST(Registration, UnregisteringWhatIsNotRegisteredFails) {
 }
 
 TEST(Registration, AnUnwritableRegistryFailsTheTypeLibraryStep) {
-    std::string dir = TestTmp() + "/no-such-dir/x.reg";
-    EXPECT_EQ(RegisterModule(kModule, dir, false), SELFREG_E_TYPELIB);
+    // A plain file where the registry's folder should be: no folder can be made there.
+    const std::string notAFolder = TestTmp() + "/not-a-folder";
+    std::ofstream(notAFolder) << "x";
+    EXPECT_EQ(RegisterModule(kModule, notAFolder + "/x.reg", false), SELFREG_E_TYPELIB);
 }
 
 TEST(Registration, ModuleAndExportFailuresAreReported) {

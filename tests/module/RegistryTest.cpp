@@ -114,6 +114,23 @@ TEST(RegistryFile, RoundTripsThroughAFile) {
     EXPECT_EQ(back.GetValue("HKCR\\X", "d")->dword, 0xFFFFFFFFu);
 }
 
+TEST(RegistryFile, SavingMakesItsFoldersAndAFailedSaveLeavesNoTemporaryFile) {
+    const std::string path = TempPath("new/sub/first.reg");
+    CRegistry reg;
+    reg.SetString("HKCR\\X", "v", "1");
+    ASSERT_TRUE(reg.SaveToFile(path));
+    // A folder where the file should be: nothing can be renamed over it.
+    const std::string blocked = TempPath("new/sub/blocked.reg");
+    std::filesystem::create_directories(blocked);
+    EXPECT_FALSE(reg.SaveToFile(blocked));
+    EXPECT_TRUE(std::filesystem::is_directory(blocked));
+    CRegistry back;
+    ASSERT_TRUE(back.LoadFromFile(path));
+    EXPECT_EQ(back.GetString("HKCR\\X", "v"), "1");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(TestTmp() + "/new/sub"), {}), 2)
+        << "no temporary file left behind";
+}
+
 TEST(RegistryFile, UpdatesTheProcessFileAndLeavesAForeignFileAlone) {
     std::string path = TempPath("process.reg");
     SetRegistryFile("");
