@@ -1,64 +1,115 @@
-// GIF decode and encode of a 640 x 480 8-bit picture: our reader and writer against giflib on
-// the same file, plus the LZW coder alone in memory.
+// GIF decode and encode of two 1920 x 1080 8-bit pictures, our reader and writer against
+// giflib on the same file with the same 256-entry colour map, plus the LZW coder alone in
+// memory. Picture 0 is a photograph (a frame of the L set, quantised by the frame loader to
+// 128 colours: MOVITREL_FRAMES, default /tmp/movitrel-frames); picture 1 a flat-colour
+// graphic. The writers' file sizes are reported as the counter "bytes".
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "codecs/LzwDecoder.h"
 #include "codecs/LzwEncoder.h"
+#include "image/Image.h"
 #include "image/ImageFormats.h"
 
 namespace {
 
-constexpr int32_t kWidth = 640;
-constexpr int32_t kHeight = 480;
+constexpr int32_t kWidth = 1920;
+constexpr int32_t kHeight = 1080;
 
-// A photograph-like picture: smooth gradients with a little noise, so strings have a range
-// of lengths.
-std::vector<uint8_t> Picture() {
-    std::vector<uint8_t> pixels(size_t(kWidth) * kHeight);
-    uint32_t noise = 12345;
-    for (int32_t y = 0; y < kHeight; ++y) {
-        for (int32_t x = 0; x < kWidth; ++x) {
-            noise = noise * 1103515245u + 12345u;
-            const int32_t base = (x / 5 + y / 3 + (x * y) / 4000) & 0xFF;
-            pixels[size_t(y) * kWidth + size_t(x)] = uint8_t(base ^ ((noise >> 16) & 0x03));
-        }
+struct Picture {
+    std::vector<uint8_t> pixels;  // picture rows, top first
+    uint8_t rgb[256][3] = {};     // unused entries black
+    bool ok = false;
+};
+
+Picture Photograph() {
+    Picture p;
+    const char* env = std::getenv("MOVITREL_FRAMES");
+    CImage frame;
+    if (!frame.Load(std::string(env ? env : "/tmp/movitrel-frames") + "/L/img0001.jpg", 1) ||
+        frame.GetWidth() != kWidth || frame.GetHeight() != kHeight ||
+        frame.GetBitsPerPixel() != 8 || frame.GetPalette() == nullptr) {
+        return p;
     }
-    return pixels;
+    const CImageImpl& impl = *frame.GetImpl();
+    p.pixels.resize(size_t(kWidth) * kHeight);
+    for (int32_t r = 0; r < kHeight; ++r) {
+        std::copy_n(impl.PictureRow(r), kWidth, p.pixels.begin() + ptrdiff_t(r) * kWidth);
+    }
+    for (int32_t i = 0; i < frame.GetPalette()->GetEntryCount(); ++i) {
+        frame.GetPalette()->GetEntryRGB(i, &p.rgb[i][0], &p.rgb[i][1], &p.rgb[i][2]);
+    }
+    p.ok = true;
+    return p;
 }
 
-std::unique_ptr<CGifImpl> PictureImage() {
+// Large areas of a few colours: panels, a checker of small squares, thin rules.
+Picture FlatGraphic() {
+    Picture p;
+    p.pixels.resize(size_t(kWidth) * kHeight);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            uint8_t v = uint8_t((x / 240 + (y / 180) * 3) % 6);
+            if ((x / 16 + y / 16) % 11 == 0) v = 9;
+            if (y % 200 < 4) v = 12;
+            p.pixels[size_t(y) * kWidth + size_t(x)] = v;
+        }
+    }
+    for (int32_t i = 0; i < 16; ++i) {
+        p.rgb[i][0] = uint8_t(40 * (i % 6));
+        p.rgb[i][1] = uint8_t(90 + 10 * i);
+        p.rgb[i][2] = uint8_t(250 - 15 * i);
+    }
+    p.ok = true;
+    return p;
+}
+
+const Picture& PictureFor(int64_t which) {
+    static const Picture pictures[2] = {Photograph(), FlatGraphic()};
+    return pictures[which];
+}
+
+std::unique_ptr<CGifImpl> OurImage(const Picture& p) {
     auto gif = std::make_unique<CGifImpl>("");
     gif->Create(kWidth, kHeight, 8, -1);
-    const std::vector<uint8_t> pixels = Picture();
     for (int32_t r = 0; r < kHeight; ++r) {
-        std::copy(pixels.begin() + ptrdiff_t(r) * kWidth, pixels.begin() + ptrdiff_t(r + 1) * kWidth,
-                  gif->PictureRow(r));
+        std::copy_n(p.pixels.begin() + ptrdiff_t(r) * kWidth, kWidth, gif->PictureRow(r));
     }
-    BYTE ramp[256];
-    for (int32_t i = 0; i < 256; ++i) {
-        ramp[i] = BYTE(i);
-    }
-    gif->CreatePalette(256, ramp, nullptr, nullptr);
+    gif->CreatePaletteFromRGB(256, &p.rgb[0][0]);
     return gif;
 }
 
-const std::string& OurFile() {
-    static const std::string path = [] {
-        const std::string p = "/tmp/movitrel-bench-gif.gif";
-        PictureImage()->Write(p);
-        return p;
-    }();
-    return path;
+std::string TempFile(const std::string& leaf) {
+    return (std::filesystem::temp_directory_path() / ("movitrel-bench-gif-" + leaf)).string();
+}
+
+// The picture as our writer makes it, which both readers then read.
+const std::string& OurFile(int64_t which) {
+    static const std::string paths[2] = {TempFile("photo.gif"), TempFile("flat.gif")};
+    static bool written[2] = {};
+    if (!written[which]) {
+        OurImage(PictureFor(which))->Write(paths[which]);
+        written[which] = true;
+    }
+    return paths[which];
+}
+
+bool Ready(benchmark::State& state) {
+    if (PictureFor(state.range(0)).ok) return true;
+    state.SkipWithError("no 1920x1080 frame: run make-frames.sh");
+    return false;
 }
 
 void BM_OurGifRead(benchmark::State& state) {
-    const std::string& path = OurFile();
+    if (!Ready(state)) return;
+    const std::string& path = OurFile(state.range(0));
     CGifImpl gif("");
     for (auto _ : state) {
         benchmark::DoNotOptimize(gif.Read(path));
@@ -67,7 +118,8 @@ void BM_OurGifRead(benchmark::State& state) {
 }
 
 void BM_GiflibRead(benchmark::State& state) {
-    const std::string& path = OurFile();
+    if (!Ready(state)) return;
+    const std::string& path = OurFile(state.range(0));
     std::vector<GifPixelType> line(kWidth);
     for (auto _ : state) {
         int error = 0;
@@ -89,36 +141,40 @@ void BM_GiflibRead(benchmark::State& state) {
 }
 
 void BM_OurGifWrite(benchmark::State& state) {
-    auto gif = PictureImage();
-    const std::string path = "/tmp/movitrel-bench-gif-ours-out.gif";
+    if (!Ready(state)) return;
+    auto gif = OurImage(PictureFor(state.range(0)));
+    const std::string path = TempFile("ours-out.gif");
     for (auto _ : state) {
         benchmark::DoNotOptimize(gif->Write(path));
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+    state.counters["bytes"] = double(std::filesystem::file_size(path));
 }
 
 void BM_GiflibWrite(benchmark::State& state) {
-    const std::vector<uint8_t> pixels = Picture();
+    if (!Ready(state)) return;
+    const Picture& picture = PictureFor(state.range(0));
     std::vector<GifPixelType> line(kWidth);
-    const std::string path = "/tmp/movitrel-bench-gif-giflib-out.gif";
+    const std::string path = TempFile("giflib-out.gif");
     for (auto _ : state) {
         int error = 0;
         GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+        // The same 256 entries as ours, so both streams start at code size 8.
         ColorMapObject* map = GifMakeMapObject(256, nullptr);
         for (int32_t i = 0; i < 256; ++i) {
-            map->Colors[i] = {GifByteType(i), GifByteType(i), GifByteType(i)};
+            map->Colors[i] = {picture.rgb[i][0], picture.rgb[i][1], picture.rgb[i][2]};
         }
         EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map);
         EGifPutImageDesc(gif, 0, 0, kWidth, kHeight, false, nullptr);
         for (int32_t r = 0; r < kHeight; ++r) {
-            std::copy(pixels.begin() + ptrdiff_t(r) * kWidth,
-                      pixels.begin() + ptrdiff_t(r + 1) * kWidth, line.begin());
+            std::copy_n(picture.pixels.begin() + ptrdiff_t(r) * kWidth, kWidth, line.begin());
             EGifPutLine(gif, line.data(), kWidth);
         }
         EGifCloseFile(gif, &error);
         GifFreeMapObject(map);
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+    state.counters["bytes"] = double(std::filesystem::file_size(path));
 }
 
 // ---- the LZW coder alone, in memory ----
@@ -162,7 +218,8 @@ public:
 };
 
 void BM_LzwEncode(benchmark::State& state) {
-    const std::vector<uint8_t> pixels = Picture();
+    if (!Ready(state)) return;
+    const std::vector<uint8_t>& pixels = PictureFor(state.range(0)).pixels;
     auto encoder = std::make_unique<CLzwEncoder>();
     for (auto _ : state) {
         MemoryPixels source(pixels);
@@ -175,7 +232,8 @@ void BM_LzwEncode(benchmark::State& state) {
 }
 
 void BM_LzwDecode(benchmark::State& state) {
-    const std::vector<uint8_t> pixels = Picture();
+    if (!Ready(state)) return;
+    const std::vector<uint8_t>& pixels = PictureFor(state.range(0)).pixels;
     std::vector<uint8_t> stream{8};
     {
         auto encoder = std::make_unique<CLzwEncoder>();
@@ -198,11 +256,11 @@ void BM_LzwDecode(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_OurGifRead);
-BENCHMARK(BM_GiflibRead);
-BENCHMARK(BM_OurGifWrite);
-BENCHMARK(BM_GiflibWrite);
-BENCHMARK(BM_LzwEncode);
-BENCHMARK(BM_LzwDecode);
+BENCHMARK(BM_OurGifRead)->Arg(0)->Arg(1);
+BENCHMARK(BM_GiflibRead)->Arg(0)->Arg(1);
+BENCHMARK(BM_OurGifWrite)->Arg(0)->Arg(1);
+BENCHMARK(BM_GiflibWrite)->Arg(0)->Arg(1);
+BENCHMARK(BM_LzwEncode)->Arg(0)->Arg(1);
+BENCHMARK(BM_LzwDecode)->Arg(0)->Arg(1);
 
 BENCHMARK_MAIN();

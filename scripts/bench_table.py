@@ -60,8 +60,15 @@ if paint:
         "one frame's decode", decode_1080)
     row("same: GUI thread's longest stall (late 2 ms tick)", paint.get("late_max_ms"),
         "one frame's decode", decode_1080)
-row("GIF decode 640x480", ms("BM_OurGifRead"), "giflib", ms("BM_GiflibRead"))
-row("GIF encode 640x480", ms("BM_OurGifWrite"), "giflib", ms("BM_GiflibWrite"))
+for arg, label in ((0, "photograph"), (1, "flat graphic")):
+    row(f"GIF decode 1920x1080 {label}", ms(f"BM_OurGifRead/{arg}"), "giflib",
+        ms(f"BM_GiflibRead/{arg}"))
+    row(f"GIF encode 1920x1080 {label}", ms(f"BM_OurGifWrite/{arg}"), "giflib",
+        ms(f"BM_GiflibWrite/{arg}"))
+    ours, theirs = runs.get(f"BM_OurGifWrite/{arg}"), runs.get(f"BM_GiflibWrite/{arg}")
+    if ours and theirs and "bytes" in ours and "bytes" in theirs:
+        row(f"GIF file size, {label}", ours["bytes"] / 1000.0, "giflib", theirs["bytes"] / 1000.0,
+            "kB")
 
 print(f"Machine: {platform.node()}, {context.get('num_cpus', '?')} CPUs at "
       f"{context.get('mhz_per_cpu', '?')} MHz, {platform.platform()}; CPU time unless marked.")
