@@ -147,7 +147,7 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     CDC* device = target.Device();
     const int32_t pictureHeight = cy - StripHeight(m_bShowButtons, m_bShowSlider);
     {
-        // The worker loads each frame into this very image under the same lock.
+        // The worker swaps each decoded frame into this very image under the same lock.
         CSingleLock lock(m_pPlayer->m_lock);
         DrawPicture(device, *m_pFrameImage, cx, pictureHeight, m_bMaximize, m_clrPictureBack);
     }
