@@ -15,6 +15,7 @@
 
 #include "apps/MovitrelApp.h"
 #include "image/Image.h"
+#include "platform/FileIO.h"
 #include "platform/MessageSink.h"
 
 namespace {
@@ -266,14 +267,6 @@ private:
     MessageSink previous;
 };
 
-// Next to the output, so that the finished file can be renamed into place.
-std::string PartialPath(const std::string& out) {
-    const std::filesystem::path path(out);
-    const std::string leaf =
-        "." + path.filename().string() + ".partial-" + std::to_string(getpid());
-    return (path.parent_path() / leaf).string();
-}
-
 int32_t Info(const std::string& path) {
     CImage image;
     if (!LoadPicture(image, path)) return kFailure;
@@ -299,7 +292,7 @@ int32_t Convert(const std::string& in, const std::string& out, int32_t jpegQuali
 
     const int32_t type = ImageTypeFromPath(out);
     const char* format = FormatName(type);
-    const std::string partial = PartialPath(out);
+    const std::string partial = PartialPathFor(out);
     CImage target;
     if (!target.CreateImpl(partial, type)) {
         std::fprintf(stderr, "movitrel: %s\n", ImagePathProblem(out).c_str());
@@ -330,16 +323,13 @@ int32_t Convert(const std::string& in, const std::string& out, int32_t jpegQuali
     for (const CString& text : messages) {
         std::fprintf(stderr, "movitrel: %s writer: %s\n", format, text.c_str());
     }
-    std::error_code ec;
     if (!written || !messages.empty()) {
-        std::filesystem::remove(partial, ec);
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
         std::fprintf(stderr, "movitrel: cannot write %s as a %s file\n", out.c_str(), format);
         return kFailure;
     }
-    std::filesystem::rename(partial, out, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
+    if (const std::error_code ec = CommitPartial(partial, out)) {
         std::fprintf(stderr, "movitrel: cannot write %s: %s\n", out.c_str(), ec.message().c_str());
         return kFailure;
     }

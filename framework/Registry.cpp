@@ -1,7 +1,5 @@
 #include "framework/Registry.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -317,23 +315,22 @@ int32_t CRegistry::FromText(const CString& text) {
 }
 
 BOOL CRegistry::SaveToFile(const CString& path) const {
-    // Written beside the file and renamed over it, so that a reader in another process never
-    // sees half a registry and a failed write loses nothing.
     // A first registration makes the file's folder, as on a fresh account.
     std::error_code ignored;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    const CString temporary = path + ".tmp" + std::to_string(getpid());
-    std::unique_ptr<FILE, int (*)(FILE*)> file(CreateFileForWrite(temporary), &std::fclose);
+    // Written whole before it replaces the file, so that a reader in another process never
+    // sees half a registry and a failed write loses nothing.
+    const CString partial = PartialPathFor(path);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(CreateFileForWrite(partial), &std::fclose);
     if (!file) return FALSE;
     CString text = ToText();
     const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (std::fclose(file.release()) != 0 || !written ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
+    if (std::fclose(file.release()) != 0 || !written) {
+        std::remove(partial.c_str());
         return FALSE;
     }
-    return TRUE;
+    return CommitPartial(partial, path) ? FALSE : TRUE;
 }
 
 BOOL CRegistry::LoadFromFile(const CString& path) {

@@ -3,12 +3,19 @@
 #pragma once
 
 #include <cstdio>
+#include <system_error>
 
 #include "platform/Types.h"
 
 // Open for reading, or create/truncate for writing; null on failure.
 FILE* OpenFileForRead(const CString& path);
 FILE* CreateFileForWrite(const CString& path);
+
+// A file is written whole or not at all by writing it under PartialPathFor (a hidden name
+// beside it, unique to the process) and then CommitPartial: renamed over the target, or
+// removed when that fails. The error is empty on success.
+CString PartialPathFor(const CString& target);
+std::error_code CommitPartial(const CString& partial, const CString& target);
 
 using HFILE = int32_t;
 constexpr HFILE HFILE_ERROR = -1;

@@ -125,6 +125,31 @@ TEST(FileIOTest, HandleCallsWriteReadSeekAndReportSize) {
     EXPECT_EQ(OpenFileForRead(dir.str() + "/missing"), nullptr);
 }
 
+TEST(FileIOTest, APartialFileReplacesItsTargetOrLeavesNothing) {
+    TempDir dir;
+    const std::string target = dir.str() + "/out.txt";
+    std::ofstream(target) << "old";
+    const std::string partial = PartialPathFor(target);
+    EXPECT_EQ(fs::path(partial).parent_path(), fs::path(dir.str()));
+    EXPECT_EQ(fs::path(partial).filename().string().front(), '.');
+    std::ofstream(partial) << "new";
+    EXPECT_FALSE(CommitPartial(partial, target));
+    std::string text;
+    std::ifstream(target) >> text;
+    EXPECT_EQ(text, "new");
+    EXPECT_FALSE(fs::exists(partial));
+
+    // A non-empty folder in the target's place cannot be replaced: the folder stays and the
+    // partial file goes.
+    const std::string blocked = dir.str() + "/blocked";
+    fs::create_directories(blocked + "/inside");
+    const std::string other = PartialPathFor(blocked);
+    std::ofstream(other) << "new";
+    EXPECT_TRUE(CommitPartial(other, blocked));
+    EXPECT_TRUE(fs::is_directory(blocked));
+    EXPECT_FALSE(fs::exists(other));
+}
+
 TEST(MessageSinkTest, TextGoesToTheInstalledSink) {
     std::vector<std::string> seen;
     MessageSink previous = SetMessageSink([&](const CString& text) { seen.push_back(text); });
