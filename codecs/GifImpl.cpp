@@ -203,7 +203,7 @@ public:
         if (image.pixelsLeft <= 0) {
             return 0;
         }
-        const int32_t stride = ((image.gifBits * image.gifWidth + 31) >> 5) * 4;
+        const int64_t stride = StrideOf(image.gifWidth, image.gifBits);
         const int32_t count = std::min(image.gifWidth - image.curX, image.pixelsLeft);
         span = image.pixelData + static_cast<ptrdiff_t>(image.curY) * stride + image.curX;
         image.pixelsLeft -= count;
@@ -351,7 +351,7 @@ BOOL CGifImpl::Write(const CString& path) {
     std::unique_ptr<CLzwEncoder> encoder(new (std::nothrow) CLzwEncoder);
     std::unique_ptr<BYTE[]> expanded;
     bool memoryOk = encoder != nullptr;
-    const int64_t stride8 = ((int64_t(gifWidth) * 8 + 31) / 32) * 4;
+    const int64_t stride8 = StrideOf(gifWidth, 8);
     if (memoryOk && bitsPerPixel < 8) {
         const int64_t bytes = stride8 * gifHeight;
         memoryOk = bytes <= kMaxImageBytes;
@@ -430,7 +430,7 @@ int32_t CGifImpl::NextPixel() {
     --pixelsLeft;
     // Rows of an 8-bit image, whatever the depth: deeper images are refused before this, and
     // shallower ones are expanded to a copy of 8-bit rows.
-    const int32_t stride = ((gifBits * gifWidth + 31) >> 5) * 4;
+    const int64_t stride = StrideOf(gifWidth, gifBits);
     const int32_t pixel = pixelData[static_cast<ptrdiff_t>(curY) * stride + curX];
     BumpPixel();
     return pixel;

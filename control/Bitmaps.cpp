@@ -305,16 +305,12 @@ constexpr Grid<kSliderImageCount> SliderPixels() {
     return g;
 }
 
-constexpr int32_t StrideOf(int32_t width) {
-    return (width * 4 + 31) / 32 * 4;
-}
-
 // Two pixels a byte, the left one in the high nibble; the bottom row first.
 template <int32_t W>
-constexpr std::array<uint8_t, size_t(StrideOf(W)) * kRows> Pack(const Grid<W>& g) {
-    std::array<uint8_t, size_t(StrideOf(W)) * kRows> out{};
+constexpr std::array<uint8_t, size_t(StrideOf(W, 4)) * kRows> Pack(const Grid<W>& g) {
+    std::array<uint8_t, size_t(StrideOf(W, 4)) * kRows> out{};
     for (int32_t y = 0; y < kRows; ++y) {
-        const size_t row = size_t(kRows - 1 - y) * size_t(StrideOf(W));
+        const size_t row = size_t(kRows - 1 - y) * size_t(StrideOf(W, 4));
         for (int32_t x = 0; x < W; ++x) {
             const uint8_t v = g.px[y][x];
             out[row + size_t(x / 2)] |= static_cast<uint8_t>(x % 2 == 0 ? v << 4 : v);
@@ -339,7 +335,7 @@ constexpr Dib16Info MakeInfo(int32_t width) {
     d.info.bmiHeader.biPlanes = 1;
     d.info.bmiHeader.biBitCount = 4;
     d.info.bmiHeader.biCompression = BI_RGB;
-    d.info.bmiHeader.biSizeImage = uint32_t(StrideOf(width)) * kRows;
+    d.info.bmiHeader.biSizeImage = uint32_t(StrideOf(width, 4)) * kRows;
     d.info.bmiHeader.biClrUsed = 16;
     d.info.bmiColors[0] = kColours[0];
     for (int32_t i = 1; i < 16; ++i) d.moreColours[i - 1] = kColours[i];

@@ -35,10 +35,6 @@ bool ReadExact(HFILE file, void* buffer, int64_t count) {
     return FileRead(file, buffer, count) == count;
 }
 
-int64_t StrideOf(int64_t width, int64_t bits) {
-    return ((width * bits + 31) / 32) * 4;
-}
-
 // Depth and compression pairs a block can hold once loaded. Run-length rows are bottom-up by
 // definition.
 bool IsReadableFormat(uint16_t bits, uint32_t compression, bool topDown) {

@@ -27,10 +27,6 @@ bool IsSupportedDepth(int32_t bits) {
     }
 }
 
-int64_t StrideOf(int64_t width, int64_t bits) {
-    return ((width * bits + 31) / 32) * 4;
-}
-
 // Rows of `stride` bytes times height, or -1 when the block would pass the cap.
 int64_t RowBytesWithin(int64_t stride, int64_t height, int64_t room) {
     if (height > 0 && stride > room / height) return -1;

@@ -57,10 +57,6 @@ private:
     std::vector<uint8_t> m_px;
 };
 
-int32_t Stride(int32_t cx, int32_t bits) {
-    return ((cx * bits + 31) / 32) * 4;
-}
-
 void AppendHeader(std::vector<uint8_t>& out, int32_t cx, int32_t cyField, uint32_t sizeImage) {
     BITMAPINFOHEADER h{};
     h.biSize = sizeof(BITMAPINFOHEADER);
@@ -78,7 +74,7 @@ void AppendHeader(std::vector<uint8_t>& out, int32_t cx, int32_t cyField, uint32
 
 // The 4-bit rows, bottom-up, high nibble first.
 void AppendPixels(std::vector<uint8_t>& out, const Canvas& canvas, int32_t cx, int32_t cy) {
-    int32_t stride = Stride(cx, 4);
+    int32_t stride = int32_t(StrideOf(cx, 4));
     for (int32_t y = cy - 1; y >= 0; --y) {
         std::vector<uint8_t> row(size_t(stride), 0);
         for (int32_t x = 0; x < cx; ++x) {
@@ -97,7 +93,7 @@ std::vector<uint8_t> ToolboxBitmap() {
     canvas.FilmFrame(2, 2, 18, 20, 2);
     canvas.Fill(2, 20, 18, 21, kGrey);  // a shadow under the strip
     std::vector<uint8_t> out;
-    AppendHeader(out, cx, cy, uint32_t(Stride(cx, 4) * cy));
+    AppendHeader(out, cx, cy, uint32_t(StrideOf(cx, 4) * cy));
     AppendPixels(out, canvas, cx, cy);
     return out;
 }
@@ -107,12 +103,12 @@ std::vector<uint8_t> ModuleIcon() {
     Canvas canvas(size, size, kBlack);
     canvas.FilmFrame(2, 4, 30, 28, 3);
     std::vector<uint8_t> out;
-    uint32_t xorBytes = uint32_t(Stride(size, 4) * size);
-    uint32_t andBytes = uint32_t(Stride(size, 1) * size);
+    uint32_t xorBytes = uint32_t(StrideOf(size, 4) * size);
+    uint32_t andBytes = uint32_t(StrideOf(size, 1) * size);
     AppendHeader(out, size, size * 2, xorBytes + andBytes);
     AppendPixels(out, canvas, size, size);
     // The AND mask: 1 where the screen shows through, outside the film strip.
-    int32_t stride = Stride(size, 1);
+    int32_t stride = int32_t(StrideOf(size, 1));
     for (int32_t y = size - 1; y >= 0; --y) {
         std::vector<uint8_t> row(size_t(stride), 0);
         for (int32_t x = 0; x < size; ++x) {

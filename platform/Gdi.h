@@ -30,6 +30,11 @@ struct RGBTRIPLE {
     BYTE rgbtRed;
 };
 
+// Bytes of one row of a DIB: width pixels of bits each, padded to 4 bytes.
+constexpr int64_t StrideOf(int64_t width, int64_t bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
+
 struct BITMAPINFOHEADER {
     uint32_t biSize;
     int32_t biWidth;

@@ -130,7 +130,7 @@ bool ReadDib(const BITMAPINFO* info, const void* bits, UINT colorUse, const CDC&
     src.height = int32_t(height);
     src.topDown = h.biHeight < 0;
     src.bitCount = bitCount;
-    src.stride = (int64_t(h.biWidth) * bitCount + 31) / 32 * 4;
+    src.stride = StrideOf(h.biWidth, bitCount);
     const uint8_t* table = reinterpret_cast<const uint8_t*>(info) + h.biSize;
     if (bitCount > 8) {
         if (h.biCompression == BI_BITFIELDS) {
