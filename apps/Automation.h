@@ -3,9 +3,12 @@
 // host adapts it to the headless or the Qt container.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "apps/HostedControl.h"
@@ -24,6 +27,8 @@ public:
     virtual void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) = 0;
     // Runs the container's loop until done() holds or the time is up; whether it held.
     virtual bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) = 0;
+    // Delivers what is queued for the control's window and paints when it asked to be.
+    virtual void Pump() = 0;
     virtual bool SavePng(const std::string& path) = 0;
     virtual int32_t PaintCount() const = 0;
     virtual int32_t Width() const = 0;
@@ -52,6 +57,43 @@ private:
     void OnEvent(DISPID dispid, const CString& name, const std::vector<CVariant>& args) override;
     std::unique_ptr<Impl> m_impl;
 };
+
+// The session's requests from a file descriptor (standard input). A thread of its own only
+// reads and queues lines, so the container's loop runs on while no request comes; wake() tells
+// the container's thread (from the reader thread) that lines or the end of input are queued,
+// and that thread handles them with Drain.
+class CAutomationInput {
+public:
+    CAutomationInput(CAutomationSession& session, int fd, std::function<void()> wake);
+    // Stops the reader, also while it waits for input that never comes, and joins it.
+    ~CAutomationInput();
+    CAutomationInput(const CAutomationInput&) = delete;
+    CAutomationInput& operator=(const CAutomationInput&) = delete;
+
+    // Handles the queued lines in order, on the caller's thread. A call made while an earlier
+    // one is inside a request (a wait or a dialog runs a nested loop) returns at once: the
+    // earlier call goes on with the rest, so requests never nest.
+    void Drain();
+    // After "quit" or the end of input.
+    bool Ended() const { return m_ended; }
+
+private:
+    void Read();
+
+    CAutomationSession& m_session;
+    const int m_fd;
+    std::function<void()> m_wake;
+    int m_stopPipe[2] = {-1, -1};
+    std::mutex m_mutex;
+    std::deque<std::string> m_lines;  // under m_mutex
+    bool m_endOfInput = false;        // under m_mutex
+    bool m_draining = false;
+    bool m_ended = false;
+    std::thread m_reader;
+};
+
+// Writes one line of the session to standard output at once.
+void WriteAutomationLine(const std::string& line);
 
 // The headless container as an automation host.
 std::unique_ptr<IAutomationHost> MakeHeadlessAutomationHost();

@@ -61,10 +61,15 @@ CHostedControl::CHostedControl(CComInstance instance)
       m_position(static_cast<const IMovitrelFramePosition*>(
           m_control->GetInterface(IID_IMovitrelFramePosition))) {}
 
+bool CHostedControl::ShowsFrame(int32_t index) const {
+    return m_position && index >= 0 && index < m_position->ShownFrameCount() &&
+           m_position->ShownFrameIndex() == index && m_position->ShownFrameIsCurrent();
+}
+
 std::string CHostedControl::FramePosition() const {
     const int32_t count = ShownFrameCount();
     const int32_t index = ShownFrameIndex();
-    if (count <= 0 || index < 0) return "no frames";
+    if (!ShowsFrame(index)) return "no frames";
     return "frame " + std::to_string(index + 1) + " of " + std::to_string(count);
 }
 

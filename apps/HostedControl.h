@@ -28,7 +28,11 @@ public:
     COleControl& Control() const { return *m_control; }
     int32_t ShownFrameIndex() const { return m_position ? m_position->ShownFrameIndex() : -1; }
     int32_t ShownFrameCount() const { return m_position ? m_position->ShownFrameCount() : 0; }
-    // "frame i of n" for the status lines, or "no frames".
+    // Whether the last paint showed frame index of the list of the source now set: not a
+    // frame of a list a new Dir replaces, nor frame 0 of an empty list.
+    bool ShowsFrame(int32_t index) const;
+    // "frame i of n" for the status lines, or "no frames" until a frame of the current
+    // source's list is shown.
     std::string FramePosition() const;
     int16_t CurrentCommand() const;
     int32_t CurrentDelay() const;

@@ -90,6 +90,11 @@ std::string HresultText(HRESULT hr) {
     }
 }
 
+// The frame the last paint showed, or -1 while it was none of the current source's list.
+int32_t CurrentFrame(const CHostedControl& c) {
+    return c.ShowsFrame(c.ShownFrameIndex()) ? c.ShownFrameIndex() : -1;
+}
+
 json DialogJson(const CDialogTemplate& d) {
     json items = json::array();
     for (const CDialogItem& item : d.items) items.push_back({{"id", item.id}, {"text", item.text}});
@@ -103,7 +108,8 @@ struct CAutomationSession::Impl {
     Writer write;
     CAutomationSession* owner;
     uint32_t eventCookie = 0;
-    // Events since the current wait began, for "until":"event".
+    // Events since the previous reply, for "until":"event": one that fires between two
+    // requests is not lost to the wait that follows.
     std::vector<std::pair<std::string, json>> recent;
 
     CHostedControl& Hosted() {
@@ -181,6 +187,7 @@ bool CAutomationSession::HandleLine(const std::string& line) {
     if (req.is_object() && req.contains("id")) reply["id"] = req["id"];
     if (req.is_object() && req.contains("op")) reply["op"] = req["op"];
     m_impl->write(reply.dump());
+    m_impl->recent.clear();
     return go_on;
 }
 
@@ -274,10 +281,9 @@ json CAutomationSession::Impl::Wait(const json& req) {
     const uint32_t timeout = OptTimeout(req, "timeout_ms", kDefaultTimeoutMs);
     std::function<bool()> done;
     std::string what;
-    recent.clear();
     if (until == "frame") {
         const int32_t index = NeedInt(req, "index");
-        done = [&c, index] { return c.ShownFrameIndex() == index; };
+        done = [&c, index] { return c.ShowsFrame(index); };
         what = "frame " + std::to_string(index);
     } else if (until == "idle") {
         // At rest: nothing plays (no command, Stop, or paused) and no paint for a while.
@@ -316,7 +322,7 @@ json CAutomationSession::Impl::Wait(const json& req) {
     }
     const bool held = host.PumpUntil(done, timeout);
     json reply = {{"ok", held},
-                  {"frame", c.ShownFrameIndex()},
+                  {"frame", CurrentFrame(c)},
                   {"count", c.ShownFrameCount()},
                   {"paints", host.PaintCount()}};
     if (!held) reply["error"] = "timeout after " + std::to_string(timeout) + " ms waiting for " + what;
@@ -356,7 +362,7 @@ json CAutomationSession::Impl::Load(const json& req) {
 json CAutomationSession::Impl::Info() {
     CHostedControl& c = Hosted();
     return {{"ok", true},
-            {"frame", c.ShownFrameIndex()},
+            {"frame", CurrentFrame(c)},
             {"count", c.ShownFrameCount()},
             {"command", c.CurrentCommand()},
             {"paints", host.PaintCount()},
@@ -403,6 +409,13 @@ public:
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override {
         return m_site->PumpUntil(done, timeoutMs);
     }
+    void Pump() override {
+        if (m_site) {
+            m_site->Pump();
+        } else {
+            PumpMessages();
+        }
+    }
     bool SavePng(const std::string& path) override { return m_site->SavePng(path) != FALSE; }
     int32_t PaintCount() const override { return m_site ? m_site->PaintCount() : 0; }
     int32_t Width() const override { return m_site ? m_site->Width() : 0; }
@@ -427,7 +440,28 @@ private:
     size_t m_dialogsSeen = 0;
 };
 
+// A window that takes posted messages and does nothing with them: posting to it wakes its
+// thread's wait.
+class CWakeWindow : private IWindowHandler {
+public:
+    CWakeWindow() : m_hwnd(CreatePlatformWindow(this)) {}
+    ~CWakeWindow() override { DestroyPlatformWindow(m_hwnd); }
+    CWakeWindow(const CWakeWindow&) = delete;
+    CWakeWindow& operator=(const CWakeWindow&) = delete;
+    void Post() { PostMessage(m_hwnd, WM_USER, 0, 0); }
+
+private:
+    LRESULT OnWindowMessage(HWND, uint32_t, WPARAM, LPARAM) override { return 0; }
+    HWND m_hwnd;
+};
+
 }  // namespace
+
+void WriteAutomationLine(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
 
 std::unique_ptr<IAutomationHost> MakeHeadlessAutomationHost() {
     return std::make_unique<CHeadlessAutomationHost>();
@@ -444,14 +478,17 @@ int32_t RunAutomate(bool headless, int argc, char** argv) {
 #endif
     }
     auto host = MakeHeadlessAutomationHost();
-    CAutomationSession session(*host, [](const std::string& line) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    });
-    std::string line;
-    while (std::getline(std::cin, line)) {
-        if (!session.HandleLine(line)) break;
+    CAutomationSession session(*host, WriteAutomationLine);
+    // The container's loop runs all the time, as a form's does: between requests the control
+    // plays, paints and fires its events. The reader wakes the loop through a window of the
+    // session's own, which only serves to end the wait.
+    CWakeWindow wake;
+    CAutomationInput input(session, STDIN_FILENO, [&wake] { wake.Post(); });
+    for (;;) {
+        input.Drain();
+        host->Pump();
+        if (input.Ended()) break;
+        WaitMessage(INFINITE);
     }
     return 0;
 }

@@ -10,10 +10,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <unistd.h>
+
 #include <cstdio>
-#include <deque>
-#include <iostream>
-#include <thread>
 
 #include "apps/Automation.h"
 #include "apps/MovitrelApp.h"
@@ -147,6 +146,7 @@ public:
     void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) override {
         m_widget->SendMouse(msg, x, y, flags);
     }
+    void Pump() override { QCoreApplication::processEvents(); }
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override {
         if (done()) return true;
         QEventLoop loop;
@@ -211,41 +211,18 @@ int32_t RunAutomateWindow(int argc, char** argv) {
     // A script cannot answer a message box; texts go to standard error as without a window.
     QApplication::setQuitOnLastWindowClosed(false);
     QtAutomationHost host;
-    CAutomationSession session(host, [](const std::string& line) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    });
-
-    // Lines are read on a thread of their own and handled on the GUI thread one at a time,
-    // also while a request runs a nested loop (a wait, a dialog).
-    std::deque<std::string> pending;
-    bool busy = false;
-    bool ended = false;
-    auto drain = [&] {
-        if (busy || ended) return;
-        busy = true;
-        while (!pending.empty() && !ended) {
-            std::string line = std::move(pending.front());
-            pending.pop_front();
-            if (!session.HandleLine(line)) ended = true;
-        }
-        busy = false;
-        if (ended) QApplication::quit();
-    };
-    std::thread reader([&app, &pending, &drain] {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            QMetaObject::invokeMethod(
-                &app, [&pending, &drain, line] { pending.push_back(line); drain(); },
-                Qt::QueuedConnection);
-        }
+    CAutomationSession session(host, WriteAutomationLine);
+    // Lines are handled on the GUI thread; Drain keeps a request's nested loop (a wait, a
+    // dialog) from starting the next one.
+    CAutomationInput input(session, STDIN_FILENO, [&app, &input] {
         QMetaObject::invokeMethod(
-            &app, [&pending, &drain] { pending.push_back("{\"op\":\"quit\"}"); drain(); },
+            &app,
+            [&input] {
+                input.Drain();
+                if (input.Ended()) QApplication::quit();
+            },
             Qt::QueuedConnection);
     });
-    // The reader may be blocked reading when the session ends; the process ends it.
-    reader.detach();
     app.exec();
     host.Destroy();
     return 0;

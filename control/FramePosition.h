@@ -16,6 +16,9 @@ public:
     // number of frames the worker had then.
     virtual int32_t ShownFrameIndex() const = 0;
     virtual int32_t ShownFrameCount() const = 0;
+    // Whether that index belongs to the list of the source now set (Dir, BaseFile, Sort): false
+    // from a change of source until a paint shows a frame of the new list.
+    virtual bool ShownFrameIsCurrent() const = 0;
 
 protected:
     ~IMovitrelFramePosition() = default;

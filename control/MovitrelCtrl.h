@@ -80,6 +80,9 @@ public:
     void* GetInterface(const IID& iid) override;
     int32_t ShownFrameIndex() const override { return m_nFrameIndex; }
     int32_t ShownFrameCount() const override { return m_nFrameCount; }
+    bool ShownFrameIsCurrent() const override {
+        return m_nFrameGeneration == m_pSource->GetGeneration();
+    }
     void AboutBox() override;
     void OnResetState() override;
 
@@ -180,6 +183,7 @@ protected:
     CImage* m_pFrameImage = nullptr;  // owned; after the first paint the worker's image
     int32_t m_nFrameCount = 0;
     int32_t m_nFrameIndex = -1;
+    uint32_t m_nFrameGeneration = 0;  // the source generation m_nFrameIndex belongs to
     int32_t m_cxBounds = 0;
     int32_t m_cyBounds = 0;
     int32_t m_xBar = 0;

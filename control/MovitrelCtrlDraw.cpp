@@ -127,7 +127,7 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     m_cyBounds = cy;
 
     // GetFrame takes the worker's lock itself; the lock is not recursive.
-    m_pPlayer->GetFrame(&m_pFrameImage, &m_nFrameCount, &m_nFrameIndex);
+    m_pPlayer->GetFrame(&m_pFrameImage, &m_nFrameCount, &m_nFrameIndex, &m_nFrameGeneration);
 
     // The worker stopped at an end of the list and waits; only the control's state follows.
     // An end that a stop or a new source overtook before this paint changes nothing: Command

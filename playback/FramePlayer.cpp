@@ -145,12 +145,14 @@ bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
     m_lock.Lock();
     if (loaded) m_pImage->Swap(*m_pLoading);
     m_nShown = current;
+    m_nShownGeneration = m_nListGeneration;
     m_lock.Unlock();
     PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
     return command == 0 || command == 7;
 }
 
-void CFramePlayer::GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown) {
+void CFramePlayer::GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown,
+                            uint32_t* pGeneration) {
     CSingleLock lock(m_lock);
     if (*ppImage != m_pImage) {
         delete *ppImage;
@@ -159,6 +161,7 @@ void CFramePlayer::GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown) 
     }
     *pCount = m_nCount;
     *pShown = m_nShown;
+    if (pGeneration) *pGeneration = m_nShownGeneration;
 }
 
 void CFramePlayer::Seek(int32_t index) {

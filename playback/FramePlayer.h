@@ -57,6 +57,10 @@ public:
     // -2: nothing found (or no scan yet); -1: list built, nothing shown yet.
     std::atomic<int32_t> m_nCurrent{-2};
     int32_t m_nShown = -1;
+    // The source generation of the list being built or played (written by the worker only),
+    // and that of the list m_nShown indexes (under m_lock).
+    std::atomic<uint32_t> m_nListGeneration{0};
+    uint32_t m_nShownGeneration = 0;
     CImage* m_pImage = nullptr;
     POSITION m_posCurrent = nullptr;
     // Held while a step moves the cursor and while it swaps a decoded frame into m_pImage,
@@ -76,8 +80,10 @@ public:
     void ScanDirectory(CFileFind& finder);
 
     // Control side. GetFrame hands over the worker's image: from the first call on the
-    // control owns it and draws it; the image *ppImage held before is destroyed.
-    void GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown);
+    // control owns it and draws it; the image *ppImage held before is destroyed. *pGeneration,
+    // when asked for, is the source generation of the list the shown index belongs to.
+    void GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown,
+                  uint32_t* pGeneration = nullptr);
     void Seek(int32_t index);
 
 private:

@@ -27,9 +27,11 @@ void CFramePlayer::ScanDirectory() {
 }
 
 void CFramePlayer::ScanDirectory(CFileFind& finder) {
-    const CString dir = m_pSource->GetDir();
-    const CString baseFile = m_pSource->GetBaseFile();
-    const int32_t sort = m_pSource->GetSort();
+    CString dir, baseFile;
+    int32_t sort = 0;
+    uint32_t generation = 0;
+    m_pSource->GetSource(&dir, &baseFile, &sort, &generation);
+    m_nListGeneration = generation;
 
     m_nCount = 0;
     m_nCurrent = -1;

@@ -8,7 +8,22 @@ void CSourceSettings::SetSource(CString dir, CString baseFile, int32_t sort) {
     std::swap(m_strDir, dir);
     std::swap(m_strBaseFile, baseFile);
     m_nSort = sort;
+    ++m_nGeneration;
     m_lock.Unlock();
+}
+
+void CSourceSettings::GetSource(CString* dir, CString* baseFile, int32_t* sort,
+                                uint32_t* generation) {
+    CSingleLock lock(m_lock);
+    *dir = m_strDir;
+    *baseFile = m_strBaseFile;
+    *sort = m_nSort;
+    *generation = m_nGeneration;
+}
+
+uint32_t CSourceSettings::GetGeneration() {
+    CSingleLock lock(m_lock);
+    return m_nGeneration;
 }
 
 CString CSourceSettings::GetDir() {

@@ -12,10 +12,16 @@ public:
     CString m_strDir;
     CString m_strBaseFile;
     int32_t m_nSort = 0;
+    // Counts the SetSource calls: a frame list built from one source carries its number, so
+    // a paint can tell whether it shows the list of the source now in force.
+    uint32_t m_nGeneration = 0;
 
     // All three under one acquisition, so a reader never sees a new Dir with an old BaseFile
     // within one call.
     void SetSource(CString dir, CString baseFile, int32_t sort);
+    // The three and the generation they belong to, in one locked copy.
+    void GetSource(CString* dir, CString* baseFile, int32_t* sort, uint32_t* generation);
+    uint32_t GetGeneration();
     CString GetDir();
     CString GetBaseFile();
     int32_t GetSort();

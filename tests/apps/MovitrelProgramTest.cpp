@@ -11,7 +11,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestTmp.h"
@@ -110,9 +112,10 @@ public:
             if (events) events->push_back(j);
         }
     }
-    // Closes input and returns the exit status (-1 if it did not end in time).
-    int Wait(std::string* errText = nullptr) {
-        CloseInput();
+    // Closes input (unless told to keep it open) and returns the exit status (-1 if it did
+    // not end in time).
+    int Wait(std::string* errText = nullptr, bool closeInput = true) {
+        if (closeInput) CloseInput();
         std::string all = m_buffer;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
         int status = 0;
@@ -148,13 +151,18 @@ class MovitrelProgram : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = fs::path(TestTmp()) / "frames";
+        s_three = fs::path(TestTmp()) / "three";
         s_empty = fs::path(TestTmp()) / "empty";
-        fs::create_directories(s_dir);
         fs::create_directories(s_empty);
-        for (int32_t i = 0; i < kFrames; ++i) {
+        WriteFrames(s_dir, kFrames);
+        WriteFrames(s_three, 3);
+    }
+    static void WriteFrames(const fs::path& dir, int32_t count) {
+        fs::create_directories(dir);
+        for (int32_t i = 0; i < count; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "f%03d.jpg", int(i));
-            const std::string path = (s_dir / name).string();
+            const std::string path = (dir / name).string();
             CJpegImpl jpeg(path);
             ASSERT_NE(jpeg.Create(32, 24, 24, kColorTypeColor), 0);
             for (int32_t y = 0; y < 24; ++y)
@@ -162,7 +170,19 @@ protected:
             ASSERT_TRUE(jpeg.Write(path));
         }
     }
-    static inline fs::path s_dir, s_empty;
+    // Sends request every 50 ms until check holds for its reply or the generous deadline
+    // passes; the last reply. Events read on the way are appended to *events.
+    static json PollUntil(Child& c, const json& request, const std::function<bool(const json&)>& check,
+                          std::vector<json>* events) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+        for (;;) {
+            c.SendJson(request);
+            json r = c.Reply(events);
+            if (r.is_null() || check(r) || std::chrono::steady_clock::now() > deadline) return r;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    static inline fs::path s_dir, s_three, s_empty;
 };
 
 // Button row of a 400 by 300 control: y 280 to 299, strip from x 110, 20 pixels a button.
@@ -248,6 +268,106 @@ TEST_F(MovitrelProgram, AutomatePlaysAndReportsEventsBeforeTheReply) {
     char sig[8] = {};
     f.read(sig, 8);
     EXPECT_EQ(std::string(sig + 1, 3), "PNG");
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+// A script that only sets and polls, as scripts do: the program runs the control's loop
+// between requests, so the list is scanned, frames are painted and the end of playback is
+// noticed without any wait request.
+TEST_F(MovitrelProgram, AutomatePlaysBetweenRequestsForAScriptThatOnlyPolls) {
+    Child c({"automate", "--headless"});
+    std::vector<json> events;
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply(&events)["ok"], true);
+    for (const json& set : {json{{"name", "Sort"}, {"value", 1}},
+                            json{{"name", "BaseFile"}, {"value", "f"}},
+                            json{{"name", "Dir"}, {"value", s_three.string()}}}) {
+        json request = set;
+        request["op"] = "set";
+        c.SendJson(request);
+        EXPECT_EQ(c.Reply(&events)["ok"], true);
+    }
+    json info = PollUntil(c, json{{"op", "info"}}, [](const json& r) { return r["count"] == 3; },
+                          &events);
+    EXPECT_EQ(info["count"], 3);
+    EXPECT_EQ(info["frame"], 0);
+
+    c.SendJson(json{{"op", "set"}, {"name", "Delay"}, {"value", 50}});
+    EXPECT_EQ(c.Reply(&events)["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Command"}, {"value", 1}});
+    EXPECT_EQ(c.Reply(&events)["ok"], true);
+    json command = PollUntil(c, json{{"op", "get"}, {"name", "Command"}},
+                             [](const json& r) { return r["value"] == 0; }, &events);
+    EXPECT_EQ(command["value"], 0);
+    EXPECT_EQ(events, (std::vector<json>{{{"event", "ChangeCommand"}, {"args", {1}}},
+                                         {{"event", "ChangeCommand"}, {"args", {0}}}}));
+    c.SendJson(json{{"op", "info"}});
+    EXPECT_EQ(c.Reply()["frame"], 2);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+// An event that fires while no request runs is written at once, and a wait for it that comes
+// after still finds it.
+TEST_F(MovitrelProgram, AutomateWritesEventsWhenTheyFireAndWaitsFindThemAfterwards) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Delay"}, {"value", 10}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", s_three.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    std::vector<json> events;
+    c.SendJson(json{{"op", "set"}, {"name", "Command"}, {"value", 1}});
+    EXPECT_EQ(c.Reply(&events)["ok"], true);
+    EXPECT_EQ(events, (std::vector<json>{{{"event", "ChangeCommand"}, {"args", {1}}}}));
+    // No request now: the end of playback must come out on its own.
+    EXPECT_EQ(c.ReadJson(), (json{{"event", "ChangeCommand"}, {"args", {0}}}));
+    c.SendJson(json{{"op", "wait"}, {"until", "event"}, {"name", "ChangeCommand"},
+                {"args", {0}}, {"timeout_ms", 100}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    // Only until the next reply: the same event is not found twice.
+    c.SendJson(json{{"op", "wait"}, {"until", "event"}, {"name", "ChangeCommand"},
+                {"args", {0}}, {"timeout_ms", 100}});
+    EXPECT_EQ(c.Reply()["ok"], false);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+// "quit" ends the session although standard input stays open: the reader does not keep the
+// program alive.
+TEST_F(MovitrelProgram, AutomateQuitEndsTheSessionWithInputStillOpen) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "quit"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    EXPECT_EQ(c.Wait(nullptr, /*closeInput=*/false), 0);
+}
+
+// A wait for a frame holds only for a frame of the list of the Dir now set: not for the frame
+// the old list showed, nor for frame 0 of a folder without frames.
+TEST_F(MovitrelProgram, AutomateFrameWaitsIgnoreTheListANewDirReplaces) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", s_dir.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "wait"}, {"until", "frame"}, {"index", 0}, {"timeout_ms", kGenerousMs}});
+    EXPECT_EQ(c.Reply()["count"], kFrames);
+
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", s_three.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "wait"}, {"until", "frame"}, {"index", 0}, {"timeout_ms", kGenerousMs}});
+    json r = c.Reply();
+    EXPECT_EQ(r["ok"], true);
+    EXPECT_EQ(r["count"], 3);
+
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", s_empty.string()}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "wait"}, {"until", "frame"}, {"index", 0}, {"timeout_ms", 300}});
+    r = c.Reply();
+    EXPECT_EQ(r["ok"], false);
+    EXPECT_EQ(r["frame"], -1);
+    EXPECT_EQ(r["count"], 0);
     EXPECT_EQ(c.Wait(), 0);
 }
 

@@ -99,6 +99,29 @@ TEST_F(PropertiesPlaybackTest, ANewBaseFileWhilePlayingStopsAndShowsItsFirstFram
     EXPECT_EQ(ShownFrame(16), 8);
 }
 
+// A container that reports "frame i of n" must not take the last paint's index for a frame
+// of the new list while the new source is still being scanned.
+TEST_F(PropertiesPlaybackTest, TheShownFrameIsOfTheCurrentSourceOnlyOnceItsListIsPainted) {
+    ASSERT_TRUE(StartWithFrames(4));
+    EXPECT_TRUE(ctrl->ShownFrameIsCurrent());
+    EXPECT_EQ(ctrl->ShownFrameCount(), 4);
+
+    const std::string other = FreshDir("other");
+    WriteFrames(other, "f", 2);
+    SetString("Dir", other);
+    // Nothing pumped yet: the last paint still shows the old list's frame 0.
+    EXPECT_FALSE(ctrl->ShownFrameIsCurrent());
+    ASSERT_TRUE(WaitFor([&] { return ctrl->ShownFrameIsCurrent(); }));
+    EXPECT_EQ(ctrl->ShownFrameCount(), 2);
+    EXPECT_EQ(ctrl->ShownFrameIndex(), 0);
+
+    // A folder without frames: the worker finds nothing and paints nothing new, so the last
+    // paint's index and count stay those of the old list, and must never pass for its own.
+    SetString("Dir", FreshDir("empty"));
+    Settle();
+    EXPECT_FALSE(ctrl->ShownFrameIsCurrent());
+}
+
 // Waits for the wall clock to enter a new second, so that files made before and after have
 // different creation times.
 bool NextSecond() {
