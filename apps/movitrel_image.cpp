@@ -1,5 +1,6 @@
 // movitrel image: describes an image file, or converts it to another format, through the
-// image library's own readers and writers (the format follows the file's extension).
+// image library's own readers and writers. An input's format is told by its first bytes (its
+// extension only when they name none); an output's follows its extension.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "image/Image.h"
 #include "platform/FileIO.h"
 #include "platform/MessageSink.h"
+#include "platform/StringUtil.h"
 
 namespace {
 
@@ -40,9 +43,36 @@ const char* FormatName(int32_t type) {
     }
 }
 
-// Empty when the library has a format class for the path's extension, else why not.
-std::string ImagePathProblem(const std::string& path) {
+// The type an extension names for the command: the library's table, and ".jpeg" as JPEG.
+int32_t TypeFromExtension(const std::string& path) {
     const int32_t type = ImageTypeFromPath(path);
+    if (type != -1) return type;
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && StrICmp(path.c_str() + dot + 1, "jpeg") == 0) {
+        return kImageTypeJpeg;
+    }
+    return -1;
+}
+
+// An input's format: its first bytes decide, its extension only when they name none.
+struct InputType {
+    int32_t type = -1;
+    int32_t byExtension = -1;
+};
+
+InputType TypeOfInput(const std::string& path) {
+    InputType input;
+    input.byExtension = TypeFromExtension(path);
+    BYTE head[8] = {};
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char*>(head), sizeof head);
+    const int32_t bySignature = ImageTypeFromSignature(head, size_t(file.gcount()));
+    input.type = bySignature != -1 ? bySignature : input.byExtension;
+    return input;
+}
+
+// Empty when the library has a format class for the type, else why not.
+std::string FormatProblem(const std::string& path, int32_t type) {
     CImage probe;
     if (probe.CreateImpl(path, type)) return {};
     if (type == -1)
@@ -52,9 +82,15 @@ std::string ImagePathProblem(const std::string& path) {
 }
 
 bool LoadPicture(CImage& image, const std::string& path) {
-    const BOOL read = image.Load(path, -1);
+    const InputType input = TypeOfInput(path);
+    if (input.byExtension != -1 && input.byExtension != input.type) {
+        std::fprintf(stderr, "movitrel: note: %s holds a %s file, not %s as its extension says; "
+                     "read as %s\n", path.c_str(), FormatName(input.type),
+                     FormatName(input.byExtension), FormatName(input.type));
+    }
+    const BOOL read = image.Load(path, input.type);
     if (read && image.IsValid()) return true;
-    const char* format = FormatName(ImageTypeFromPath(path));
+    const char* format = FormatName(input.type);
     if (read) {
         std::fprintf(stderr, "movitrel: %s holds no picture\n", path.c_str());
     } else {
@@ -290,12 +326,12 @@ int32_t Convert(const std::string& in, const std::string& out, int32_t jpegQuali
     if (!LoadPicture(source, in)) return kFailure;
     CImageImpl& picture = *source.GetImpl();
 
-    const int32_t type = ImageTypeFromPath(out);
+    const int32_t type = TypeFromExtension(out);
     const char* format = FormatName(type);
     const std::string partial = PartialPathFor(out);
     CImage target;
     if (!target.CreateImpl(partial, type)) {
-        std::fprintf(stderr, "movitrel: %s\n", ImagePathProblem(out).c_str());
+        std::fprintf(stderr, "movitrel: %s\n", FormatProblem(out, type).c_str());
         return kFailure;
     }
     CImageImpl& writer = *target.GetImpl();
@@ -342,17 +378,20 @@ int32_t Convert(const std::string& in, const std::string& out, int32_t jpegQuali
 }  // namespace
 
 void AddImageCommands(CLI::App& app, ImageCommands& commands) {
-    const CLI::Validator imagePath([](std::string& path) { return ImagePathProblem(path); },
-                                   "IMAGE");
+    const CLI::Validator inputPath(
+        [](std::string& path) { return FormatProblem(path, TypeOfInput(path).type); }, "IMAGE");
+    const CLI::Validator outputPath(
+        [](std::string& path) { return FormatProblem(path, TypeFromExtension(path)); }, "IMAGE");
     CLI::App* image =
         app.add_subcommand("image", "describe an image file or convert it to another format");
     image->require_subcommand(1);
 
     const auto addInput = [&](CLI::App* command, const char* name) {
-        command->add_option(name, commands.in, "a .bmp, .jpg, .gif or .png file")
+        command->add_option(name, commands.in,
+                            "a BMP, JPEG, GIF or PNG file, told by its first bytes")
             ->required()
             ->check(CLI::ExistingFile)
-            ->check(imagePath);
+            ->check(inputPath);
     };
 
     commands.info = image->add_subcommand(
@@ -362,9 +401,10 @@ void AddImageCommands(CLI::App& app, ImageCommands& commands) {
     commands.convert = image->add_subcommand(
         "convert", "read IN and write it as OUT, each in the format its extension names");
     addInput(commands.convert, "IN");
-    commands.convert->add_option("OUT", commands.out, "a .bmp, .jpg, .gif or .png file to write")
+    commands.convert
+        ->add_option("OUT", commands.out, "a .bmp, .jpg (or .jpeg), .gif or .png file to write")
         ->required()
-        ->check(imagePath);
+        ->check(outputPath);
     commands.convert
         ->add_option("--quality", commands.jpegQuality,
                      "JPEG quality for a .jpg OUT, 1 to 100 (default: the writer's own, 30)")

@@ -1,5 +1,7 @@
 #include "image/Image.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <iterator>
 #include <utility>
 
@@ -19,6 +21,19 @@ constexpr ExtensionRow kExtensions[] = {
 };
 
 }  // namespace
+
+int32_t ImageTypeFromSignature(const BYTE* bytes, size_t count) {
+    static constexpr BYTE kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto startsWith = [&](std::initializer_list<BYTE> prefix) {
+        return count >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes);
+    };
+    if (count >= sizeof kPng && std::equal(std::begin(kPng), std::end(kPng), bytes))
+        return kImageTypePng;
+    if (startsWith({'G', 'I', 'F', '8'})) return kImageTypeGif;
+    if (startsWith({0xFF, 0xD8, 0xFF})) return kImageTypeJpeg;
+    if (startsWith({'B', 'M'})) return kImageTypeBmp;
+    return -1;
+}
 
 int32_t ImageTypeFromPath(const CString& path) {
     const size_t dot = path.rfind('.');

@@ -17,6 +17,10 @@
 // Type code of a path's extension (the text after the last '.', compared without regard to
 // case): BMP 0, JPG 1, GIF 2, XPM 3, PNG 4; -1 for anything else, no extension included.
 int32_t ImageTypeFromPath(const CString& path);
+// Type code of a file's first bytes: "BM", FF D8 FF, "GIF8" or the PNG signature; -1 for
+// anything else or too few bytes. Load itself goes by the extension; a caller that wants the
+// content to decide passes this code.
+int32_t ImageTypeFromSignature(const BYTE* bytes, size_t count);
 
 class CImage {
 public:

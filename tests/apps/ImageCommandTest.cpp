@@ -426,6 +426,43 @@ TEST(ImageInfo, DescribesWhatTheReadersMake) {
     EXPECT_LE(colours, 128);
 }
 
+// The input's first bytes tell its format; a disagreeing extension is named on standard error.
+// An output's format still follows its extension, ".jpeg" included.
+TEST(ImageInfo, TellsTheInputFormatByItsBytes) {
+    const auto copied = [](const std::string& from, const std::string& name) {
+        const std::string to = Out(name);
+        fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+        return to;
+    };
+    const std::string pngAsJpg = copied(Made("few", "png"), "png-inside.jpg");
+    Outcome run = Movitrel({"info", pngAsJpg});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(InfoLines(run.out), Expected("PNG", 4, "3 (palette, colour)", 16));
+    EXPECT_NE(run.err.find("holds a PNG file, not JPEG"), std::string::npos) << run.err;
+
+    const std::string jpeg = copied(Made("grey", "jpg"), "a.jpeg");
+    run = Movitrel({"info", jpeg});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(InfoLines(run.out), Expected("JPEG", 8, "3 (palette, colour)", 256));
+    EXPECT_EQ(run.err, "");
+
+    // No extension at all: the bytes alone.
+    run = Movitrel({"info", copied(Made("few", "gif"), "no-extension")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(InfoLines(run.out), Expected("GIF", 8, "3 (palette, colour)", 16));
+
+    // convert a.jpeg b.png, and a .jpeg output written as JPEG.
+    run = Movitrel({"convert", jpeg, Out("from-jpeg.png")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    // The same bytes under .jpg, which the library's own Load takes.
+    EXPECT_TRUE(SamePixels(DecodedByUs(Made("grey", "jpg")), DecodedByPil(Out("from-jpeg.png"))));
+    run = Movitrel({"convert", pngAsJpg, Out("out.jpeg")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    run = Movitrel({"info", Out("out.jpeg")});
+    EXPECT_EQ(InfoLines(run.out).at(0), (std::pair<std::string, std::string>{"type", "JPEG"}));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
 TEST(ImageConvert, TransparencyThatIsLostIsNamed) {
     const Outcome run = Movitrel({"convert", Made("transparent", "gif"), Out("transparent.png")});
     EXPECT_EQ(run.status, 0);
@@ -446,7 +483,7 @@ TEST(ImageCommandErrors, BadCommandLinesExitWithStatusTwo) {
         {{"info", tif}, "no image format"},
         {{"convert", good}, "OUT"},
         {{"convert", Out("missing.gif"), Out("x.png")}, "missing.gif"},
-        {{"convert", good, Out("x.jpeg")}, "no image format"},
+        {{"convert", good, Out("x.tiff")}, "no image format"},
         {{"convert", good, Out("x.xpm")}, "XPM files are not supported"},
         {{"convert", good, Out("x")}, "no image format"},
         {{"convert", good, Out("x.jpg"), "--quality", "0"}, "--quality"},
@@ -456,7 +493,7 @@ TEST(ImageCommandErrors, BadCommandLinesExitWithStatusTwo) {
         EXPECT_EQ(run.status, 2) << c.mention << ": " << run.err;
         EXPECT_NE(run.err.find(c.mention), std::string::npos) << run.err;
     }
-    for (const char* name : {"x.jpeg", "x.xpm", "x", "x.jpg", "x.png"}) {
+    for (const char* name : {"x.tiff", "x.xpm", "x", "x.jpg", "x.png"}) {
         EXPECT_FALSE(fs::exists(Out(name))) << name;
     }
     for (const std::vector<std::string>& help :
@@ -473,12 +510,13 @@ TEST(ImageCommandErrors, UnreadableInputFailsAndWritesNothing) {
     const std::string emptyGif = Out("no-picture.gif");
     std::ofstream(emptyGif, std::ios::binary)
         << std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14);
-    const std::string gifAsJpeg = Out("really-a-gif.jpg");
-    fs::copy_file(Made("few", "gif"), gifAsJpeg, fs::copy_options::overwrite_existing);
+    // A JPEG signature and nothing sensible after it (a GIF named .jpg is read as the GIF it is).
+    const std::string brokenJpeg = Out("broken.jpg");
+    std::ofstream(brokenJpeg, std::ios::binary) << "\xFF\xD8\xFF\xE0 and then nothing sensible";
 
     for (const auto& [in, mention] : {std::pair{damaged, "cannot read"},
                                       {emptyGif, "holds no picture"},
-                                      {gifAsJpeg, "as a JPEG file"}}) {
+                                      {brokenJpeg, "as a JPEG file"}}) {
         const Outcome info = Movitrel({"info", in});
         EXPECT_EQ(info.status, 1) << in;
         EXPECT_NE(info.err.find(mention), std::string::npos) << info.err;

@@ -45,6 +45,10 @@ class CShownMovitrelCtrl : public CMovitrelCtrl {
 public:
     int32_t FrameIndex() const { return m_nFrameIndex; }
     int32_t FrameCount() const { return m_nFrameCount; }
+    // Frame i of the list of the source now set, not a leftover of an earlier one.
+    bool ShowsFrame(int32_t i) const {
+        return m_nFrameIndex == i && i < m_nFrameCount && ShownFrameIsCurrent();
+    }
 };
 
 QStringList Names(const QSignalSpy& spy) {
@@ -78,7 +82,7 @@ private:
         m_widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_widget.get()));
         QVERIFY(m_widget->IsWindowLive());
-        QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_ctrl->ShowsFrame(0), 10000);
         QCOMPARE(m_ctrl->FrameCount(), kFrames);
     }
 

@@ -2,6 +2,8 @@
 #include "TestTmp.h"
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "image/Image.h"
 
 namespace {
@@ -30,6 +32,25 @@ TEST(ImageTypeLookup, EverythingElseHasNoType) {
     EXPECT_EQ(ImageTypeFromPath("a.jp"), -1);
     EXPECT_EQ(ImageTypeFromPath("a.aaa"), -1);  // sorts before every row
     EXPECT_EQ(ImageTypeFromPath("a.zzz"), -1);  // and after
+}
+
+TEST(ImageTypeLookup, SignaturesNameTheirFormatAndNothingElse) {
+    const auto type = [](std::initializer_list<BYTE> bytes) {
+        return ImageTypeFromSignature(bytes.begin(), bytes.size());
+    };
+    EXPECT_EQ(type({'B', 'M', 0x36, 0}), kImageTypeBmp);
+    EXPECT_EQ(type({0xFF, 0xD8, 0xFF, 0xE0}), kImageTypeJpeg);
+    EXPECT_EQ(type({'G', 'I', 'F', '8', '9', 'a'}), kImageTypeGif);
+    EXPECT_EQ(type({'G', 'I', 'F', '8', '7', 'a'}), kImageTypeGif);
+    EXPECT_EQ(type({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0}), kImageTypePng);
+    // One byte short of each signature, or one byte off.
+    EXPECT_EQ(type({'B'}), -1);
+    EXPECT_EQ(type({0xFF, 0xD8}), -1);
+    EXPECT_EQ(type({0xFF, 0xD8, 0x00}), -1);
+    EXPECT_EQ(type({'G', 'I', 'F', '9'}), -1);
+    EXPECT_EQ(type({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A}), -1);
+    EXPECT_EQ(type({0x89, 'P', 'N', 'G', '\n', '\n', 0x1A, '\n'}), -1);
+    EXPECT_EQ(ImageTypeFromSignature(nullptr, 0), -1);
 }
 
 TEST(ImageFactory, MakesTheClassOfEachType) {
