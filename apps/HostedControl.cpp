@@ -57,7 +57,8 @@ std::unique_ptr<CHostedControl> CHostedControl::Create(std::string* error) {
 }
 
 CHostedControl::CHostedControl(CComInstance instance)
-    : m_instance(std::move(instance)), m_control(m_instance.Control()),
+    : m_instance(std::move(instance)),
+      m_control(m_instance.Control()),
       m_position(static_cast<const IMovitrelFramePosition*>(
           m_control->GetInterface(IID_IMovitrelFramePosition))) {}
 

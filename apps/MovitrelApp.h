@@ -18,7 +18,7 @@ struct PlayOptions {
     bool maximize = false;
     std::string stateFile;
     int32_t width = 640;
-    int32_t height = 520;  // a 640x480 frame and the two rows of the strip
+    int32_t height = 520;    // a 640x480 frame and the two rows of the strip
     std::string screenshot;  // play only: save the window there after a few frames and quit
 };
 

@@ -13,8 +13,10 @@ int main(int argc, char** argv) {
     CString base;
     int32_t sort = 1;
     for (int i = 2; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--base") == 0) base = argv[i + 1];
-        else if (std::strcmp(argv[i], "--sort") == 0) sort = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--base") == 0)
+            base = argv[i + 1];
+        else if (std::strcmp(argv[i], "--sort") == 0)
+            sort = std::atoi(argv[i + 1]);
     }
     CSourceSettings source;
     source.SetSource(argv[1], base, sort);

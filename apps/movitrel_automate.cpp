@@ -33,9 +33,11 @@ const json& Need(const json& req, const char* key) {
 
 int32_t NeedInt(const json& req, const char* key) {
     const json& v = Need(req, key);
-    if (!v.is_number_integer()) throw RequestError{std::string("\"") + key + "\" must be an integer"};
+    if (!v.is_number_integer())
+        throw RequestError{std::string("\"") + key + "\" must be an integer"};
     const int64_t n = v.get<int64_t>();
-    if (n < INT32_MIN || n > INT32_MAX) throw RequestError{std::string("\"") + key + "\" out of range"};
+    if (n < INT32_MIN || n > INT32_MAX)
+        throw RequestError{std::string("\"") + key + "\" out of range"};
     return int32_t(n);
 }
 
@@ -55,12 +57,18 @@ uint32_t OptTimeout(const json& req, const char* key, uint32_t def) {
 
 json ToJson(const CVariant& v) {
     switch (v.vt()) {
-        case VT_I2: return v.iVal();
-        case VT_I4: return v.lVal();
-        case VT_UI4: return v.ulVal();
-        case VT_BOOL: return v.boolVal() != 0;
-        case VT_BSTR: return v.bstrVal();
-        default: return nullptr;
+        case VT_I2:
+            return v.iVal();
+        case VT_I4:
+            return v.lVal();
+        case VT_UI4:
+            return v.ulVal();
+        case VT_BOOL:
+            return v.boolVal() != 0;
+        case VT_BSTR:
+            return v.bstrVal();
+        default:
+            return nullptr;
     }
 }
 
@@ -78,10 +86,14 @@ CVariant FromJson(const json& v) {
 
 std::string HresultText(HRESULT hr) {
     switch (hr) {
-        case DISP_E_UNKNOWNNAME: return "unknown name";
-        case DISP_E_MEMBERNOTFOUND: return "no such property or method";
-        case DISP_E_TYPEMISMATCH: return "value of the wrong type";
-        case DISP_E_OVERFLOW: return "value out of range";
+        case DISP_E_UNKNOWNNAME:
+            return "unknown name";
+        case DISP_E_MEMBERNOTFOUND:
+            return "no such property or method";
+        case DISP_E_TYPEMISMATCH:
+            return "value of the wrong type";
+        case DISP_E_OVERFLOW:
+            return "value out of range";
         default: {
             char text[32];
             std::snprintf(text, sizeof text, "failed (0x%08x)", uint32_t(hr));
@@ -149,7 +161,8 @@ CAutomationSession::CAutomationSession(IAutomationHost& host, Writer write)
     : m_impl(std::make_unique<Impl>(Impl{host, std::move(write), this, 0, {}})) {}
 
 CAutomationSession::~CAutomationSession() {
-    if (CHostedControl* c = m_impl->host.Control()) c->Control().UnadviseEvents(m_impl->eventCookie);
+    if (CHostedControl* c = m_impl->host.Control())
+        c->Control().UnadviseEvents(m_impl->eventCookie);
 }
 
 void CAutomationSession::OnEvent(DISPID, const CString& name, const std::vector<CVariant>& args) {
@@ -262,10 +275,14 @@ json CAutomationSession::Impl::Mouse(const json& req) {
     Ctrl();
     const std::string kind = NeedString(req, "kind");
     const int32_t x = NeedInt(req, "x"), y = NeedInt(req, "y");
-    if (kind == "ldown") host.Mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
-    else if (kind == "lup") host.Mouse(WM_LBUTTONUP, x, y, 0);
-    else if (kind == "move") host.Mouse(WM_MOUSEMOVE, x, y, req.value("buttons", 0u));
-    else if (kind == "rdown") host.Mouse(WM_RBUTTONDOWN, x, y, MK_RBUTTON);
+    if (kind == "ldown")
+        host.Mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+    else if (kind == "lup")
+        host.Mouse(WM_LBUTTONUP, x, y, 0);
+    else if (kind == "move")
+        host.Mouse(WM_MOUSEMOVE, x, y, req.value("buttons", 0u));
+    else if (kind == "rdown")
+        host.Mouse(WM_RBUTTONDOWN, x, y, MK_RBUTTON);
     else if (kind == "click") {
         host.Mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
         host.Mouse(WM_LBUTTONUP, x, y, 0);
@@ -325,7 +342,8 @@ json CAutomationSession::Impl::Wait(const json& req) {
                   {"frame", CurrentFrame(c)},
                   {"count", c.ShownFrameCount()},
                   {"paints", host.PaintCount()}};
-    if (!held) reply["error"] = "timeout after " + std::to_string(timeout) + " ms waiting for " + what;
+    if (!held)
+        reply["error"] = "timeout after " + std::to_string(timeout) + " ms waiting for " + what;
     return reply;
 }
 
@@ -400,10 +418,18 @@ public:
     CHostedControl* Control() override { return m_control.get(); }
     void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) override {
         switch (msg) {
-            case WM_LBUTTONDOWN: m_site->LButtonDown(x, y, flags); break;
-            case WM_LBUTTONUP: m_site->LButtonUp(x, y, flags); break;
-            case WM_RBUTTONDOWN: m_site->RButtonDown(x, y, flags); break;
-            default: m_site->MouseMove(x, y, flags); break;
+            case WM_LBUTTONDOWN:
+                m_site->LButtonDown(x, y, flags);
+                break;
+            case WM_LBUTTONUP:
+                m_site->LButtonUp(x, y, flags);
+                break;
+            case WM_RBUTTONDOWN:
+                m_site->RButtonDown(x, y, flags);
+                break;
+            default:
+                m_site->MouseMove(x, y, flags);
+                break;
         }
     }
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override {
@@ -471,8 +497,9 @@ int32_t RunAutomate(bool headless, int argc, char** argv) {
     if (!headless) {
 #ifdef MOVITREL_HAVE_QT
         if (HaveDisplay()) return RunAutomateWindow(argc, argv);
-        std::fprintf(stderr, "movitrel: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
-                             "automating the headless container\n");
+        std::fprintf(stderr,
+                     "movitrel: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
+                     "automating the headless container\n");
 #else
         std::fprintf(stderr, "movitrel: built without Qt; automating the headless container\n");
 #endif

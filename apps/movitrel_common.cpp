@@ -93,8 +93,8 @@ std::string CacheFolder(const std::string& leaf) {
 }
 
 const char* CommandName(int32_t command) {
-    static const char* const kNames[] = {"no action", "play",     "reverse play",
+    static const char* const kNames[] = {"no action",    "play",   "reverse play",
                                          "fast forward", "rewind", "step forward",
-                                         "step back",  "stop"};
+                                         "step back",    "stop"};
     return command >= 0 && command <= 7 ? kNames[command] : "unknown";
 }

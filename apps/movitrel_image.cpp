@@ -84,9 +84,11 @@ std::string FormatProblem(const std::string& path, int32_t type) {
 bool LoadPicture(CImage& image, const std::string& path) {
     const InputType input = TypeOfInput(path);
     if (input.byExtension != -1 && input.byExtension != input.type) {
-        std::fprintf(stderr, "movitrel: note: %s holds a %s file, not %s as its extension says; "
-                     "read as %s\n", path.c_str(), FormatName(input.type),
-                     FormatName(input.byExtension), FormatName(input.type));
+        std::fprintf(stderr,
+                     "movitrel: note: %s holds a %s file, not %s as its extension says; "
+                     "read as %s\n",
+                     path.c_str(), FormatName(input.type), FormatName(input.byExtension),
+                     FormatName(input.type));
     }
     const BOOL read = image.Load(path, input.type);
     if (read && image.IsValid()) return true;
@@ -387,8 +389,8 @@ void AddImageCommands(CLI::App& app, ImageCommands& commands) {
     image->require_subcommand(1);
 
     const auto addInput = [&](CLI::App* command, const char* name) {
-        command->add_option(name, commands.in,
-                            "a BMP, JPEG, GIF or PNG file, told by its first bytes")
+        command
+            ->add_option(name, commands.in, "a BMP, JPEG, GIF or PNG file, told by its first bytes")
             ->required()
             ->check(CLI::ExistingFile)
             ->check(inputPath);

@@ -27,7 +27,8 @@ void AddControlOptions(CLI::App* cmd, PlayOptions& o) {
     cmd->add_option("--state", o.stateFile,
                     "load the control's saved properties from FILE before the options apply "
                     "(play and demo save them there on quit)");
-    cmd->add_option("--width", o.width, "width of the control in pixels")->check(CLI::Range(16, 8192));
+    cmd->add_option("--width", o.width, "width of the control in pixels")
+        ->check(CLI::Range(16, 8192));
     cmd->add_option("--height", o.height, "height of the control in pixels")
         ->check(CLI::Range(16, 8192));
 }
@@ -42,8 +43,8 @@ int32_t RunPlay(const PlayOptions& options, const char* what, int argc, char** a
     const char* why = "this movitrel was built without the Qt container";
 #endif
     const std::string out = CacheFolder(std::string(what) + "-snapshots");
-    std::fprintf(stderr, "movitrel: %s; rendering the first %d paints as PNG files into %s\n",
-                 why, int(kFallbackPaints), out.c_str());
+    std::fprintf(stderr, "movitrel: %s; rendering the first %d paints as PNG files into %s\n", why,
+                 int(kFallbackPaints), out.c_str());
     return RunRender(options, kFallbackPaints, out);
 }
 
@@ -54,7 +55,9 @@ int main(int argc, char** argv) {
 
     PlayOptions play;
     CLI::App* playCmd = app.add_subcommand("play", "play the frames of DIR in a window");
-    playCmd->add_option("DIR", play.dir, "folder of .jpg frames")->required()->check(CLI::ExistingDirectory);
+    playCmd->add_option("DIR", play.dir, "folder of .jpg frames")
+        ->required()
+        ->check(CLI::ExistingDirectory);
     AddControlOptions(playCmd, play);
     playCmd->add_option("--screenshot", play.screenshot,
                         "save the window as a PNG file after a few frames, then quit");
@@ -73,10 +76,15 @@ int main(int argc, char** argv) {
     std::string outDir;
     CLI::App* renderCmd = app.add_subcommand(
         "render", "play DIR without a window and write each paint as a PNG file");
-    renderCmd->add_option("DIR", render.dir, "folder of .jpg frames")->required()->check(CLI::ExistingDirectory);
+    renderCmd->add_option("DIR", render.dir, "folder of .jpg frames")
+        ->required()
+        ->check(CLI::ExistingDirectory);
     AddControlOptions(renderCmd, render);
-    renderCmd->add_option("--frames", frames, "number of paints to write")->required()->check(CLI::Range(1, 1000000));
-    renderCmd->add_option("--out", outDir, "folder for the PNG files (made when missing)")->required();
+    renderCmd->add_option("--frames", frames, "number of paints to write")
+        ->required()
+        ->check(CLI::Range(1, 1000000));
+    renderCmd->add_option("--out", outDir, "folder for the PNG files (made when missing)")
+        ->required();
 
     bool headless = false;
     CLI::App* automateCmd = app.add_subcommand(

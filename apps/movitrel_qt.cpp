@@ -1,4 +1,6 @@
 // The Qt side of movitrel: the play window and the windowed automation session.
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,8 +12,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "apps/Automation.h"
@@ -73,8 +73,10 @@ private:
         QMenu* control = menuBar()->addMenu("&Control");
         control->addAction("&Play / pause", QKeySequence(Qt::Key_Space), this, [this] {
             const int16_t cmd = m_control.CurrentCommand();
-            if (cmd == 0 || cmd == 7) m_widget->SetControlProperty("Command", 1);
-            else m_widget->SetControlProperty("Pause", !m_widget->ControlProperty("Pause").toBool());
+            if (cmd == 0 || cmd == 7)
+                m_widget->SetControlProperty("Command", 1);
+            else
+                m_widget->SetControlProperty("Pause", !m_widget->ControlProperty("Pause").toBool());
         });
         control->addAction("&Loop", QKeySequence(Qt::Key_L), this, [this] {
             m_widget->SetControlProperty("Loop", !m_widget->ControlProperty("Loop").toBool());
@@ -84,7 +86,8 @@ private:
             m_widget->SetResizeBorder(m_widget->ResizeBorder() > 0 ? 0 : kResizeBorder);
         });
         control->addAction("&Maximize", QKeySequence(Qt::Key_M), this, [this] {
-            m_widget->SetControlProperty("Maximize", !m_widget->ControlProperty("Maximize").toBool());
+            m_widget->SetControlProperty("Maximize",
+                                         !m_widget->ControlProperty("Maximize").toBool());
         });
         control->addSeparator();
         control->addAction("P&roperties...", QKeySequence(Qt::ALT | Qt::Key_Return), this,
@@ -99,13 +102,16 @@ private:
                               .arg(QString::fromStdString(m_control.FramePosition()),
                                    CommandName(m_control.CurrentCommand()))
                               .arg(m_control.CurrentDelay()));
-        if (!m_options.screenshot.empty() && !m_shot && m_widget->PaintCount() >= kScreenshotPaints) {
+        if (!m_options.screenshot.empty() && !m_shot &&
+            m_widget->PaintCount() >= kScreenshotPaints) {
             m_shot = true;
             // Let the status line and the last paint reach the screen first.
             QTimer::singleShot(0, this, [this] {
                 const QString path = QString::fromStdString(m_options.screenshot);
-                if (grab().save(path, "PNG")) std::printf("movitrel: saved %s\n", qPrintable(path));
-                else std::fprintf(stderr, "movitrel: cannot write %s\n", qPrintable(path));
+                if (grab().save(path, "PNG"))
+                    std::printf("movitrel: saved %s\n", qPrintable(path));
+                else
+                    std::fprintf(stderr, "movitrel: cannot write %s\n", qPrintable(path));
                 close();
             });
         }

@@ -11,12 +11,18 @@ namespace {
 
 const char* ResultName(HRESULT hr) {
     switch (hr) {
-        case S_OK: return "S_OK";
-        case SELFREG_E_TYPELIB: return "SELFREG_E_TYPELIB: the type library was not registered";
-        case SELFREG_E_CLASS: return "SELFREG_E_CLASS: a class was not registered";
-        case HRESULT_MOD_NOT_FOUND: return "the module cannot be loaded";
-        case HRESULT_PROC_NOT_FOUND: return "the module has no registration export";
-        default: return "failed";
+        case S_OK:
+            return "S_OK";
+        case SELFREG_E_TYPELIB:
+            return "SELFREG_E_TYPELIB: the type library was not registered";
+        case SELFREG_E_CLASS:
+            return "SELFREG_E_CLASS: a class was not registered";
+        case HRESULT_MOD_NOT_FOUND:
+            return "the module cannot be loaded";
+        case HRESULT_PROC_NOT_FOUND:
+            return "the module has no registration export";
+        default:
+            return "failed";
     }
 }
 

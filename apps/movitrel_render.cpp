@@ -17,7 +17,9 @@ class CRecordingSite : public CHeadlessSite {
 public:
     CRecordingSite(CHostedControl& control, int32_t cx, int32_t cy, std::string outDir,
                    int32_t limit)
-        : CHeadlessSite(control.Control(), cx, cy), m_ctrl(control), m_outDir(std::move(outDir)),
+        : CHeadlessSite(control.Control(), cx, cy),
+          m_ctrl(control),
+          m_outDir(std::move(outDir)),
           m_limit(limit) {}
 
     void RedrawControlNow() override {

@@ -1,11 +1,11 @@
 // The blits the control makes every frame: an 8-bit frame of 128 palette colours drawn
 // through the realised palette, stretched to the control or unscaled.
+#include "platform/Gdi.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <vector>
-
-#include "platform/Gdi.h"
 
 namespace {
 

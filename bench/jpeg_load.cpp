@@ -2,6 +2,7 @@
 // playback worker's frame rate with no delay. Frames come from make-frames.sh
 // (MOVITREL_FRAMES, default /tmp/movitrel-frames: sets S, M, L, G).
 #include <benchmark/benchmark.h>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,8 +12,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "image/Image.h"
 #include "platform/Thread.h"
@@ -91,8 +90,8 @@ void BM_Djpeg(benchmark::State& state) {
     if (frames.empty()) return state.SkipWithError("no frames: run make-frames.sh");
     size_t i = 0;
     for (auto _ : state) {
-        const std::string command = "djpeg -colors 128 -dither fs -outfile /dev/null '" +
-                                    frames[i++ % frames.size()] + "'";
+        const std::string command =
+            "djpeg -colors 128 -dither fs -outfile /dev/null '" + frames[i++ % frames.size()] + "'";
         if (std::system(command.c_str()) != 0) state.SkipWithError("djpeg failed");
     }
     state.SetLabel(kSets[state.range(0)]);

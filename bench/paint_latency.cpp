@@ -84,8 +84,9 @@ void BM_PaintWhilePlaying1080(benchmark::State& state) {
     for (int i = 0; i < 5; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
         probe.Load(dir + "/frame000" + std::to_string(i) + ".jpg", 1);
-        decodes.push_back(std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now() - t0).count());
+        decodes.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
 
     for (auto _ : state) {

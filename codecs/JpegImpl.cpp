@@ -82,8 +82,8 @@ BOOL Decode(CJpegImpl& image, FILE* file) {
     if (gray) {
         image.CreateGrayPalette(256);
     } else {
-        image.CreatePalette(cinfo.actual_number_of_colors, cinfo.colormap[0],
-                            cinfo.colormap[1], cinfo.colormap[2]);
+        image.CreatePalette(cinfo.actual_number_of_colors, cinfo.colormap[0], cinfo.colormap[1],
+                            cinfo.colormap[2]);
     }
 
     // Scanlines are decoded straight into the image rows, top picture row first; the

@@ -123,8 +123,8 @@ int16_t CLzwDecoder::Decode(int32_t lineWidth, int32_t& badCodes) {
 
     // Strings are written whole after a part-filled line, so the buffer has room for the
     // longest one beyond the line.
-    std::unique_ptr<uint8_t[]> buffer(
-        new (std::nothrow) uint8_t[size_t(lineWidth) + size_t(kTableSize)]);
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
+                                          uint8_t[size_t(lineWidth) + size_t(kTableSize)]);
     if (!buffer) {
         return kNoMemory;
     }

@@ -71,7 +71,7 @@ private:
     // of the output cannot force it back to memory.
     struct CodeWriter {
         uint64_t accum;
-        int32_t bits;  // pending in accum
+        int32_t bits;   // pending in accum
         int32_t count;  // bytes in buffered
         int32_t nBits;
         int32_t maxCode;

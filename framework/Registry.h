@@ -69,8 +69,9 @@ public:
     // registry is left empty).
     int32_t FromText(const CString& text);
 
-    // FALSE when the file cannot be written; a missing folder is made first. A missing or unreadable file loads as an empty
-    // registry and returns FALSE; so does a file without the header.
+    // FALSE when the file cannot be written; a missing folder is made first. A missing or
+    // unreadable file loads as an empty registry and returns FALSE; so does a file without the
+    // header.
     BOOL SaveToFile(const CString& path) const;
     BOOL LoadFromFile(const CString& path);
 

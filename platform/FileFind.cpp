@@ -16,8 +16,7 @@ bool MatchFrom(const char* p, const char* s) {
         if (*p == '*') {
             star = p++;
             resume = s;
-        } else if (*p == '?' ||
-                   (*p && std::tolower(uint8_t(*p)) == std::tolower(uint8_t(*s)))) {
+        } else if (*p == '?' || (*p && std::tolower(uint8_t(*p)) == std::tolower(uint8_t(*s)))) {
             ++p;
             ++s;
         } else if (star) {

@@ -1,7 +1,9 @@
 #include "platform/StringUtil.h"
 
 namespace {
-int FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+int FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 }  // namespace
 
 int32_t StrICmp(const char* a, const char* b) {

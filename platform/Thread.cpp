@@ -11,8 +11,9 @@ CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param) {
     thread->m_pParam = param;
     CWinThread* raw = thread.get();
     try {
-        std::thread([owned = std::move(thread)] { owned->m_pfnThreadProc(owned->m_pParam); })
-            .detach();
+        std::thread([owned = std::move(thread)] {
+            owned->m_pfnThreadProc(owned->m_pParam);
+        }).detach();
     } catch (const std::system_error&) {
         return nullptr;
     }

@@ -25,9 +25,15 @@ using CString = std::string;
 constexpr COLORREF RGB(uint8_t r, uint8_t g, uint8_t b) {
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr uint8_t GetRValue(COLORREF c) { return uint8_t(c & 0xFF); }
-constexpr uint8_t GetGValue(COLORREF c) { return uint8_t((c >> 8) & 0xFF); }
-constexpr uint8_t GetBValue(COLORREF c) { return uint8_t((c >> 16) & 0xFF); }
+constexpr uint8_t GetRValue(COLORREF c) {
+    return uint8_t(c & 0xFF);
+}
+constexpr uint8_t GetGValue(COLORREF c) {
+    return uint8_t((c >> 8) & 0xFF);
+}
+constexpr uint8_t GetBValue(COLORREF c) {
+    return uint8_t((c >> 16) & 0xFF);
+}
 
 constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 
@@ -56,6 +62,8 @@ public:
     CRect(const RECT& r) : RECT(r) {}  // NOLINT: implicit like the framework's
     int32_t Width() const { return right - left; }
     int32_t Height() const { return bottom - top; }
-    bool PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool PtInRect(POINT p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
     bool IsRectEmpty() const { return right <= left || bottom <= top; }
 };

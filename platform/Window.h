@@ -33,8 +33,12 @@ constexpr uint32_t MK_RBUTTON = 0x0002;
 constexpr LPARAM MAKELPARAM(int32_t lo, int32_t hi) {
     return LPARAM(uint32_t(uint16_t(lo)) | (uint32_t(uint16_t(hi)) << 16));
 }
-constexpr int16_t GET_X_LPARAM(LPARAM lp) { return int16_t(uint32_t(lp) & 0xFFFF); }
-constexpr int16_t GET_Y_LPARAM(LPARAM lp) { return int16_t((uint32_t(lp) >> 16) & 0xFFFF); }
+constexpr int16_t GET_X_LPARAM(LPARAM lp) {
+    return int16_t(uint32_t(lp) & 0xFFFF);
+}
+constexpr int16_t GET_Y_LPARAM(LPARAM lp) {
+    return int16_t((uint32_t(lp) >> 16) & 0xFFFF);
+}
 
 class IWindowHandler {
 public:

@@ -13,7 +13,9 @@ void CFrameList::RemoveAll() {
     m_count = 0;
 }
 
-POSITION CFrameList::AddHead(CFrameEntry entry) { return InsertBefore(m_head, std::move(entry)); }
+POSITION CFrameList::AddHead(CFrameEntry entry) {
+    return InsertBefore(m_head, std::move(entry));
+}
 
 POSITION CFrameList::AddTail(CFrameEntry entry) {
     Node* node = new Node{std::move(entry), m_tail, nullptr};
@@ -41,9 +43,13 @@ POSITION CFrameList::InsertBefore(POSITION pos, CFrameEntry entry) {
     return node;
 }
 
-POSITION CFrameList::Next(POSITION pos) { return pos ? pos->next : nullptr; }
+POSITION CFrameList::Next(POSITION pos) {
+    return pos ? pos->next : nullptr;
+}
 
-POSITION CFrameList::Prev(POSITION pos) { return pos ? pos->prev : nullptr; }
+POSITION CFrameList::Prev(POSITION pos) {
+    return pos ? pos->prev : nullptr;
+}
 
 const CFrameEntry& CFrameList::GetAt(POSITION pos) {
     assert(pos != nullptr);

@@ -7,8 +7,12 @@ namespace {
 
 constexpr int32_t kTypeJpeg = 1;
 
-bool IsForward(int32_t command) { return command == 1 || command == 3 || command == 5; }
-bool IsBackward(int32_t command) { return command == 2 || command == 4 || command == 6; }
+bool IsForward(int32_t command) {
+    return command == 1 || command == 3 || command == 5;
+}
+bool IsBackward(int32_t command) {
+    return command == 2 || command == 4 || command == 6;
+}
 
 }  // namespace
 

@@ -1,10 +1,9 @@
 // The directory scan that builds the frame list.
-#include "playback/FramePlayer.h"
-
 #include <algorithm>
 #include <vector>
 
 #include "platform/StringUtil.h"
+#include "playback/FramePlayer.h"
 
 int32_t FrameNumberKey(const CString& title, size_t prefixLength) {
     uint32_t value = 0;  // unsigned: wraps modulo 2^32 without undefined behaviour
@@ -59,9 +58,9 @@ void CFramePlayer::ScanDirectory(CFileFind& finder) {
         found.push_back(std::move(entry));
     }
     if (sort != 0) {
-        std::stable_sort(found.begin(), found.end(), [](const CFrameEntry& a, const CFrameEntry& b) {
-            return a.nKey < b.nKey;
-        });
+        std::stable_sort(
+            found.begin(), found.end(),
+            [](const CFrameEntry& a, const CFrameEntry& b) { return a.nKey < b.nKey; });
     }
     for (CFrameEntry& entry : found) {
         m_frames.AddTail(std::move(entry));

@@ -11,8 +11,8 @@
 inline const std::string& TestTmp() {
     // Never destroyed: the exit handler below still needs it.
     static const std::string* const dir = [] {
-        auto* path = new std::string(std::string(MOVITREL_TEST_TMP_ROOT) + "/" +
-                                     std::to_string(getpid()));
+        auto* path =
+            new std::string(std::string(MOVITREL_TEST_TMP_ROOT) + "/" + std::to_string(getpid()));
         std::filesystem::remove_all(*path);  // left by an earlier process with this number
         std::filesystem::create_directories(*path);
         if (!std::getenv("MOVITREL_KEEP_TEST_TMP")) {

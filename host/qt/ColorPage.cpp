@@ -68,7 +68,8 @@ ColorPage::ColorPage(COleControl& control, QWidget* parent)
 }
 
 bool ColorPage::IsDirty() const {
-    return std::any_of(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.changed; });
+    return std::any_of(m_entries.begin(), m_entries.end(),
+                       [](const Entry& e) { return e.changed; });
 }
 
 bool ColorPage::Apply(QString* prompt, QWidget** field) {

@@ -12,46 +12,62 @@ namespace {
 
 QString HresultText(HRESULT hr) {
     switch (hr) {
-        case DISP_E_UNKNOWNNAME: return "unknown name";
-        case DISP_E_MEMBERNOTFOUND: return "no such property or method here";
-        case DISP_E_TYPEMISMATCH: return "value of the wrong type";
-        case DISP_E_OVERFLOW: return "value out of range";
-        default: return QString("failed (0x%1)").arg(uint32_t(hr), 8, 16, QChar('0'));
+        case DISP_E_UNKNOWNNAME:
+            return "unknown name";
+        case DISP_E_MEMBERNOTFOUND:
+            return "no such property or method here";
+        case DISP_E_TYPEMISMATCH:
+            return "value of the wrong type";
+        case DISP_E_OVERFLOW:
+            return "value out of range";
+        default:
+            return QString("failed (0x%1)").arg(uint32_t(hr), 8, 16, QChar('0'));
     }
 }
 
 CVariant ToCVariant(const QVariant& v) {
     switch (v.typeId()) {
-        case QMetaType::Bool: return CVariant::Bool(v.toBool() ? TRUE : FALSE);
+        case QMetaType::Bool:
+            return CVariant::Bool(v.toBool() ? TRUE : FALSE);
         case QMetaType::Int:
         case QMetaType::Short:
-        case QMetaType::Char: return CVariant::I4(v.toInt());
+        case QMetaType::Char:
+            return CVariant::I4(v.toInt());
         case QMetaType::UInt:
-        case QMetaType::UShort: return CVariant::UI4(v.toUInt());
+        case QMetaType::UShort:
+            return CVariant::UI4(v.toUInt());
         case QMetaType::LongLong:
         case QMetaType::ULongLong:
         case QMetaType::Double: {
             // Colours above 0x7FFFFFFF only fit the unsigned type; the property's own type
             // decides in the end.
             const int64_t n = v.toLongLong();
-            if (n > std::numeric_limits<int32_t>::max() && n <= std::numeric_limits<uint32_t>::max())
+            if (n > std::numeric_limits<int32_t>::max() &&
+                n <= std::numeric_limits<uint32_t>::max())
                 return CVariant::UI4(uint32_t(n));
             if (n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
                 return CVariant::Str(v.toString().toStdString());  // fails as an overflow later
             return CVariant::I4(int32_t(n));
         }
-        default: return CVariant::Str(v.toString().toStdString());
+        default:
+            return CVariant::Str(v.toString().toStdString());
     }
 }
 
 QVariant ToQVariant(const CVariant& v) {
     switch (v.vt()) {
-        case VT_I2: return int(v.iVal());
-        case VT_I4: return int(v.lVal());
-        case VT_UI4: return uint(v.ulVal());
-        case VT_BOOL: return v.boolVal() != 0;
-        case VT_BSTR: return QString::fromStdString(v.bstrVal());
-        default: return QVariant();
+        case VT_I2:
+            return int(v.iVal());
+        case VT_I4:
+            return int(v.lVal());
+        case VT_UI4:
+            return uint(v.ulVal());
+        case VT_BOOL:
+            return v.boolVal() != 0;
+        case VT_BSTR:
+            return QString::fromStdString(v.bstrVal());
+        default:
+            return QVariant();
     }
 }
 
@@ -134,9 +150,9 @@ void MovitrelWidget::PlaceControl(const QRect& rect) {
         m_dc.reset();
         m_backing = QImage(rect.size(), QImage::Format_RGB32);
         m_backing.fill(Qt::black);
-        m_dc = std::make_unique<CDC>(reinterpret_cast<uint32_t*>(m_backing.bits()),
-                                     m_backing.width(), m_backing.height(),
-                                     int32_t(m_backing.bytesPerLine()));
+        m_dc =
+            std::make_unique<CDC>(reinterpret_cast<uint32_t*>(m_backing.bits()), m_backing.width(),
+                                  m_backing.height(), int32_t(m_backing.bytesPerLine()));
     }
     m_control.SetRectInContainer(
         CRect(rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()));
@@ -222,8 +238,7 @@ void MovitrelWidget::SendMouse(uint32_t msg, int32_t x, int32_t y, uint32_t flag
 
 void MovitrelWidget::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    const QtRectTracker::Hit hit =
-        BorderShown() ? m_tracker.HitTest(p) : QtRectTracker::hitNothing;
+    const QtRectTracker::Hit hit = BorderShown() ? m_tracker.HitTest(p) : QtRectTracker::hitNothing;
     if (hit != QtRectTracker::hitNothing) {
         if (event->button() != Qt::LeftButton) return;
         // The control takes the point in screen coordinates, which are this widget's: its
@@ -234,8 +249,10 @@ void MovitrelWidget::mousePressEvent(QMouseEvent* event) {
         if (self) PaintIfInvalid();
         return;
     }
-    if (event->button() == Qt::LeftButton) DeliverMouse(WM_LBUTTONDOWN, event);
-    else if (event->button() == Qt::RightButton) DeliverMouse(WM_RBUTTONDOWN, event);
+    if (event->button() == Qt::LeftButton)
+        DeliverMouse(WM_LBUTTONDOWN, event);
+    else if (event->button() == Qt::RightButton)
+        DeliverMouse(WM_RBUTTONDOWN, event);
 }
 
 void MovitrelWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -245,8 +262,10 @@ void MovitrelWidget::mouseReleaseEvent(QMouseEvent* event) {
 void MovitrelWidget::mouseMoveEvent(QMouseEvent* event) {
     if (BorderShown() && event->buttons() == Qt::NoButton) {
         const QtRectTracker::Hit hit = m_tracker.HitTest(event->position().toPoint());
-        if (hit == QtRectTracker::hitNothing) unsetCursor();
-        else setCursor(QtRectTracker::CursorFor(hit));
+        if (hit == QtRectTracker::hitNothing)
+            unsetCursor();
+        else
+            setCursor(QtRectTracker::CursorFor(hit));
     }
     DeliverMouse(WM_MOUSEMOVE, event);
 }
@@ -425,10 +444,14 @@ void MovitrelWidget::OnEvent(DISPID dispid, const CString& name,
     const QString qname = QString::fromStdString(name);
     Q_EMIT controlEvent(dispid, qname, list);
     auto arg = [&](size_t i) { return i < args.size() ? list[int(i)] : QVariant(); };
-    if (qname == "ClickInPic") Q_EMIT clickInPic(arg(0).toInt(), arg(1).toInt());
-    else if (qname == "ChangeCommand") Q_EMIT changeCommand(arg(0).toInt());
-    else if (qname == "ChangeLoop") Q_EMIT changeLoop(arg(0).toBool());
-    else if (qname == "ChangePause") Q_EMIT changePause(arg(0).toBool());
+    if (qname == "ClickInPic")
+        Q_EMIT clickInPic(arg(0).toInt(), arg(1).toInt());
+    else if (qname == "ChangeCommand")
+        Q_EMIT changeCommand(arg(0).toInt());
+    else if (qname == "ChangeLoop")
+        Q_EMIT changeLoop(arg(0).toBool());
+    else if (qname == "ChangePause")
+        Q_EMIT changePause(arg(0).toBool());
 }
 
 void MovitrelWidget::OnChanged(DISPID dispid) {

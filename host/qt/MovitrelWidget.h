@@ -150,8 +150,8 @@ private:
 
     COleControl& m_control;
     QtMessagePump::Holder m_pump;
-    QImage m_backing;             // the control's pixels; the device context draws into them
-    std::unique_ptr<CDC> m_dc;    // borrows m_backing's pixels
+    QImage m_backing;           // the control's pixels; the device context draws into them
+    std::unique_ptr<CDC> m_dc;  // borrows m_backing's pixels
     QRect m_controlRect;
     int32_t m_border = 0;
     QSize m_preferred{400, 300};

@@ -29,8 +29,10 @@ PropertyFrame::PropertyFrame(COleControl& control, const std::vector<CLSID>& pag
         FramePage* page = nullptr;
         if (clsid == CLSID_StockColorPage) {
             auto* colors = new ColorPage(control);
-            if (colors->HasProperties()) page = colors;
-            else delete colors;
+            if (colors->HasProperties())
+                page = colors;
+            else
+                delete colors;
         } else if (std::shared_ptr<COlePropertyPage> made = factory ? factory(clsid) : nullptr) {
             page = new TemplatePage(std::move(made), control);
         }

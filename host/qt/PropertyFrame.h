@@ -32,8 +32,8 @@ class PropertyFrame : public QDialog {
     Q_OBJECT
 public:
     // A class the factory cannot make gets no tab.
-    PropertyFrame(COleControl& control, const std::vector<CLSID>& pages,
-                  const PageFactory& factory, const QString& caption, QWidget* parent = nullptr);
+    PropertyFrame(COleControl& control, const std::vector<CLSID>& pages, const PageFactory& factory,
+                  const QString& caption, QWidget* parent = nullptr);
 
     int PageCount() const;
     FramePage* Page(int index) const;

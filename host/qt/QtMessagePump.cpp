@@ -15,7 +15,8 @@ public:
     // flag is cleared before pumping, so a post made meanwhile schedules the next one.
     void Schedule() {
         if (m_scheduled.exchange(true)) return;
-        QMetaObject::invokeMethod(this, [this] { Run(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Run(); }, Qt::QueuedConnection);
     }
     int32_t Run() {
         m_scheduled = false;

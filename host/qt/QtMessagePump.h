@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-
 class QtMessagePump {
 public:
     // Holds the thread's pump while alive; the first holder installs it, the last removes it.

@@ -54,7 +54,8 @@ void TemplatePage::Bind(int32_t itemId, QWidget* widget) {
             m_page->SetItemText(itemId, text.toStdString());
             Q_EMIT edited();
         });
-    } else if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->isCheckable()) {
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget);
+               button && button->isCheckable()) {
         // A radio button's group clears the others itself; the page does the same for its
         // own values, so each button only reports its own state.
         connect(button, &QAbstractButton::toggled, this, [this, itemId](bool checked) {

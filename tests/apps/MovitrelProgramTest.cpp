@@ -1,6 +1,7 @@
 // The movitrel program from outside: the automate protocol through pipes, and what the
 // command line answers to bad input.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,9 +10,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,7 +81,8 @@ public:
 
     // The next line of standard output; empty on end of stream or after the deadline.
     std::string ReadLine() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
         for (;;) {
             if (auto nl = m_buffer.find('\n'); nl != std::string::npos) {
                 std::string line = m_buffer.substr(0, nl);
@@ -89,7 +90,8 @@ public:
                 return line;
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now()).count();
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
             if (left <= 0) return {};
             pollfd p{m_out, POLLIN, 0};
             if (poll(&p, 1, int(left)) <= 0) continue;
@@ -117,7 +119,8 @@ public:
     int Wait(std::string* errText = nullptr, bool closeInput = true) {
         if (closeInput) CloseInput();
         std::string all = m_buffer;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
         int status = 0;
         while (waitpid(m_pid, &status, WNOHANG) == 0) {
             if (std::chrono::steady_clock::now() > deadline) return -1;
@@ -172,9 +175,11 @@ protected:
     }
     // Sends request every 50 ms until check holds for its reply or the generous deadline
     // passes; the last reply. Events read on the way are appended to *events.
-    static json PollUntil(Child& c, const json& request, const std::function<bool(const json&)>& check,
+    static json PollUntil(Child& c, const json& request,
+                          const std::function<bool(const json&)>& check,
                           std::vector<json>* events) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
         for (;;) {
             c.SendJson(request);
             json r = c.Reply(events);
@@ -255,8 +260,11 @@ TEST_F(MovitrelProgram, AutomatePlaysAndReportsEventsBeforeTheReply) {
     EXPECT_EQ(c.Reply()["frame"], 3);
     // Without Loop the sequence ends and the command returns to 0 by itself.
     events.clear();
-    c.SendJson(json{{"op", "wait"}, {"until", "event"}, {"name", "ChangeCommand"}, {"args", {0}},
-                {"timeout_ms", kGenerousMs}});
+    c.SendJson(json{{"op", "wait"},
+                    {"until", "event"},
+                    {"name", "ChangeCommand"},
+                    {"args", {0}},
+                    {"timeout_ms", kGenerousMs}});
     EXPECT_EQ(c.Reply(&events)["ok"], true);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back()["args"][0], 0);
@@ -279,16 +287,16 @@ TEST_F(MovitrelProgram, AutomatePlaysBetweenRequestsForAScriptThatOnlyPolls) {
     std::vector<json> events;
     c.SendJson(json{{"op", "create"}});
     EXPECT_EQ(c.Reply(&events)["ok"], true);
-    for (const json& set : {json{{"name", "Sort"}, {"value", 1}},
-                            json{{"name", "BaseFile"}, {"value", "f"}},
-                            json{{"name", "Dir"}, {"value", s_three.string()}}}) {
+    for (const json& set :
+         {json{{"name", "Sort"}, {"value", 1}}, json{{"name", "BaseFile"}, {"value", "f"}},
+          json{{"name", "Dir"}, {"value", s_three.string()}}}) {
         json request = set;
         request["op"] = "set";
         c.SendJson(request);
         EXPECT_EQ(c.Reply(&events)["ok"], true);
     }
-    json info = PollUntil(c, json{{"op", "info"}}, [](const json& r) { return r["count"] == 3; },
-                          &events);
+    json info = PollUntil(
+        c, json{{"op", "info"}}, [](const json& r) { return r["count"] == 3; }, &events);
     EXPECT_EQ(info["count"], 3);
     EXPECT_EQ(info["frame"], 0);
 
@@ -296,8 +304,9 @@ TEST_F(MovitrelProgram, AutomatePlaysBetweenRequestsForAScriptThatOnlyPolls) {
     EXPECT_EQ(c.Reply(&events)["ok"], true);
     c.SendJson(json{{"op", "set"}, {"name", "Command"}, {"value", 1}});
     EXPECT_EQ(c.Reply(&events)["ok"], true);
-    json command = PollUntil(c, json{{"op", "get"}, {"name", "Command"}},
-                             [](const json& r) { return r["value"] == 0; }, &events);
+    json command = PollUntil(
+        c, json{{"op", "get"}, {"name", "Command"}}, [](const json& r) { return r["value"] == 0; },
+        &events);
     EXPECT_EQ(command["value"], 0);
     EXPECT_EQ(events, (std::vector<json>{{{"event", "ChangeCommand"}, {"args", {1}}},
                                          {{"event", "ChangeCommand"}, {"args", {0}}}}));
@@ -322,12 +331,18 @@ TEST_F(MovitrelProgram, AutomateWritesEventsWhenTheyFireAndWaitsFindThemAfterwar
     EXPECT_EQ(events, (std::vector<json>{{{"event", "ChangeCommand"}, {"args", {1}}}}));
     // No request now: the end of playback must come out on its own.
     EXPECT_EQ(c.ReadJson(), (json{{"event", "ChangeCommand"}, {"args", {0}}}));
-    c.SendJson(json{{"op", "wait"}, {"until", "event"}, {"name", "ChangeCommand"},
-                {"args", {0}}, {"timeout_ms", 100}});
+    c.SendJson(json{{"op", "wait"},
+                    {"until", "event"},
+                    {"name", "ChangeCommand"},
+                    {"args", {0}},
+                    {"timeout_ms", 100}});
     EXPECT_EQ(c.Reply()["ok"], true);
     // Only until the next reply: the same event is not found twice.
-    c.SendJson(json{{"op", "wait"}, {"until", "event"}, {"name", "ChangeCommand"},
-                {"args", {0}}, {"timeout_ms", 100}});
+    c.SendJson(json{{"op", "wait"},
+                    {"until", "event"},
+                    {"name", "ChangeCommand"},
+                    {"args", {0}},
+                    {"timeout_ms", 100}});
     EXPECT_EQ(c.Reply()["ok"], false);
     EXPECT_EQ(c.Wait(), 0);
 }
@@ -502,8 +517,8 @@ TEST_F(MovitrelProgram, RegsvrWritesAndRemovesTheModulesClasses) {
     EXPECT_EQ(removed.find("MOVITREL.MovitrelCtrl.1"), std::string::npos) << removed;
     EXPECT_EQ(removed.find("InprocServer32"), std::string::npos) << removed;
     {
-        Child c({"regsvr", (fs::path(TestTmp()) / "missing.OCX").string(), "--registry",
-                 reg.string()});
+        Child c(
+            {"regsvr", (fs::path(TestTmp()) / "missing.OCX").string(), "--registry", reg.string()});
         std::string err;
         EXPECT_EQ(c.Wait(&err), 1);
         EXPECT_NE(err.find("cannot be loaded"), std::string::npos) << err;

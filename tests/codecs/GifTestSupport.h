@@ -2,7 +2,6 @@
 // message sink as a list, and the picture rows and palette of an image.
 #pragma once
 
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTmp.h"
 #include "codecs/LzwEncoder.h"
 #include "image/ImageFormats.h"
 #include "platform/MessageSink.h"

@@ -1,5 +1,4 @@
 // JPEG reading and writing, checked against the libjpeg command-line tools as an oracle.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTmp.h"
 #include "image/Image.h"
 
 namespace fs = std::filesystem;
@@ -28,11 +28,13 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 }
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-int Shell(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
+int Shell(const std::string& command) {
+    return std::system((command + " 2>/dev/null").c_str());
+}
 
 enum class Content { Gradient, Noise, Edges };
 
@@ -87,7 +89,9 @@ struct IndexedPicture {
 
 IndexedPicture ParseBmp8(const std::vector<uint8_t>& f) {
     IndexedPicture p;
-    auto u32 = [&](size_t o) { return uint32_t(f[o]) | f[o + 1] << 8 | f[o + 2] << 16 | uint32_t(f[o + 3]) << 24; };
+    auto u32 = [&](size_t o) {
+        return uint32_t(f[o]) | f[o + 1] << 8 | f[o + 2] << 16 | uint32_t(f[o + 3]) << 24;
+    };
     auto u16 = [&](size_t o) { return uint32_t(f[o]) | f[o + 1] << 8; };
     if (f.size() < 54 || u16(28) != 8) return p;
     const uint32_t offBits = u32(10), headerSize = u32(14);

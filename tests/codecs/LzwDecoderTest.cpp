@@ -367,14 +367,14 @@ TEST(LzwDecoderSubBlocks, SourceEndingAtEveryByteKeepsTheLinesOfWholeSubBlocks) 
             whole.insert(whole.end(), part.begin() + long(i), part.begin() + long(i) + 1 + part[i]);
         }
         const ReferenceResult ref = ReferenceDecode(s, whole);
-        const size_t fullLines = ref.ok ? (ref.pixels.size() + width - 1) / width
-                                        : ref.pixels.size() / width;
+        const size_t fullLines =
+            ref.ok ? (ref.pixels.size() + width - 1) / width : ref.pixels.size() / width;
         const DecodeResult r = DecodeStream(part, width);
         ASSERT_EQ(r.result, 0) << "cut at " << cut;
         ASSERT_EQ(r.lines.size(), fullLines) << "cut at " << cut;
-        ASSERT_EQ(Join(r.lines), Bytes(ref.pixels.begin(),
-                                       ref.pixels.begin() + long(std::min(ref.pixels.size(),
-                                                                          fullLines * width))))
+        ASSERT_EQ(Join(r.lines),
+                  Bytes(ref.pixels.begin(),
+                        ref.pixels.begin() + long(std::min(ref.pixels.size(), fullLines * width))))
             << "cut at " << cut;
         ASSERT_EQ(r.consumed, cut) << "cut at " << cut;
     }

@@ -188,8 +188,8 @@ private:
 }  // namespace
 
 TEST(LzwEncoderSpans, SpanLengthsDoNotChangeTheStream) {
-    const std::vector<std::vector<int32_t>> splits = {
-        {1}, {2, 1}, {3, 7, 1, 64}, {640}, {5000, 1}, {1, 5000}, {100000}};
+    const std::vector<std::vector<int32_t>> splits = {{1},       {2, 1},    {3, 7, 1, 64}, {640},
+                                                      {5000, 1}, {1, 5000}, {100000}};
     for (int32_t s : {3, 8}) {
         for (const char* kind : {"random", "bursts", "flat"}) {
             const Bytes pixels = Pattern(kind, 30000, s, uint32_t(s) + 40);

@@ -17,7 +17,8 @@ std::vector<uint8_t> SampleFile(const std::string& name, int colorType, int dept
     picture.colorType = colorType;
     const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
-        for (int i = 0; i < (1 << depth); ++i) picture.palette.push_back(png_color{uint8_t(i), 1, 2});
+        for (int i = 0; i < (1 << depth); ++i)
+            picture.palette.push_back(png_color{uint8_t(i), 1, 2});
     }
     for (int y = 0; y < picture.height; ++y) {
         std::vector<uint8_t> row(size_t((picture.width * channels * depth + 7) / 8));

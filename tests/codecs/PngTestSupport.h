@@ -1,7 +1,6 @@
 // PNG files for the tests, written and read back by libpng itself.
 #pragma once
 
-#include "TestTmp.h"
 #include <png.h>
 #include <zlib.h>
 
@@ -12,6 +11,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "TestTmp.h"
 
 namespace pngtest {
 
@@ -47,8 +48,9 @@ namespace detail {
 inline bool Write(png_structp png, png_infop info, FILE* file, const PngPicture* picture) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(picture->width), png_uint_32(picture->height), picture->bitDepth,
-                 picture->colorType, picture->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(picture->width), png_uint_32(picture->height),
+                 picture->bitDepth, picture->colorType,
+                 picture->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!picture->palette.empty()) {
         png_set_PLTE(png, info, picture->palette.data(), int(picture->palette.size()));

@@ -3,7 +3,6 @@
 // name through dispatch, and the fired events as readable text.
 #pragma once
 
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTmp.h"
 #include "control/MovitrelCtrl.h"
 #include "framework/PropertyBag.h"
 #include "host/headless/HeadlessSite.h"
@@ -49,8 +49,7 @@ inline int32_t ColourDistance(COLORREF a, COLORREF b) {
 // An empty directory of the test binary's scratch area, named after the running test.
 inline std::string FreshDir(const std::string& leaf = "frames") {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = TestTmp() + "/" + info->test_suite_name() + "." +
-                      info->name() + "/" + leaf;
+    std::string dir = TestTmp() + "/" + info->test_suite_name() + "." + info->name() + "/" + leaf;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

@@ -1,10 +1,10 @@
 // Painting without a worker thread: a picture is put where the worker loads frames, and the
 // next paint hands it over, as the worker's first frame would be. Positions are exact.
-#include "TestTmp.h"
 #include <filesystem>
 #include <string>
 
 #include "ControlFixture.h"
+#include "TestTmp.h"
 #include "control/Bitmaps.h"
 
 namespace {
@@ -32,8 +32,7 @@ protected:
     static void SaveSurface(CHeadlessSite& s, const std::string& suffix) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::filesystem::create_directories(TestTmp());
-        s.SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
-                  info->name() + suffix + ".png");
+        s.SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + suffix + ".png");
     }
 
     // A w by h picture in kInk with its top two rows in kTopRow (so that a shrunk copy keeps

@@ -1,12 +1,12 @@
 // What a paint shows of the control's state: buttons by command, pause and loop, BackColor,
 // the end of playback, and the worker's lock held while the shared image is drawn.
-#include "TestTmp.h"
 #include <atomic>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "ControlFixture.h"
+#include "TestTmp.h"
 #include "control/Bitmaps.h"
 
 namespace {
@@ -25,8 +25,7 @@ protected:
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
             std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
-                          info->name() + ".png");
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
         }
         ControlTest::TearDown();
     }

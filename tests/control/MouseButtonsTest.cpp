@@ -1,10 +1,10 @@
 // Presses on the button row and in the picture area.
-#include "TestTmp.h"
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ControlFixture.h"
+#include "TestTmp.h"
 #include "control/Bitmaps.h"
 
 namespace {
@@ -35,8 +35,7 @@ protected:
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
             std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
-                          info->name() + ".png");
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
         }
         ControlTest::TearDown();
     }

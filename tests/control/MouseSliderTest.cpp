@@ -1,12 +1,12 @@
 // Seeking with the slider: the track, the index under a point, and what the worker shows
 // after a press, a drag and a release.
-#include "TestTmp.h"
 #include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ControlFixture.h"
+#include "TestTmp.h"
 
 namespace {
 
@@ -33,8 +33,7 @@ protected:
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
             std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." +
-                          info->name() + ".png");
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
         }
         ControlTest::TearDown();
     }

@@ -1,9 +1,9 @@
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "SampleControl.h"
+#include "TestTmp.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "TestTmp.h"
 #include "host/headless/HeadlessSite.h"
 #include "platform/Sync.h"
 

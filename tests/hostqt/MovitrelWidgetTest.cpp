@@ -19,13 +19,16 @@ constexpr int32_t kFrames = 10;
 // button row is y 280 to 299, the slider row y 260 to 279.
 constexpr int32_t kButtonY = 290;
 constexpr int32_t kSliderY = 270;
-int32_t ButtonX(int32_t k) { return 110 + 20 * k + 10; }
+int32_t ButtonX(int32_t k) {
+    return 110 + 20 * k + 10;
+}
 constexpr int32_t kPlay = 1, kStop = 2, kLoop = 8;
 
 // Solid frames f000.jpg ... in a fresh folder, each a different colour.
 void MakeFrames(const QString& dir, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
-        const std::string path = QString("%1/f%2.jpg").arg(dir).arg(i, 3, 10, QChar('0')).toStdString();
+        const std::string path =
+            QString("%1/f%2.jpg").arg(dir).arg(i, 3, 10, QChar('0')).toStdString();
         CJpegImpl jpeg(path);
         QVERIFY(jpeg.Create(64, 48, 24, kColorTypeColor) != 0);
         for (int32_t y = 0; y < 48; ++y) {
@@ -129,8 +132,8 @@ private Q_SLOTS:
         QTest::mouseMove(m_widget.get(), QPoint(190, kSliderY));
         QTRY_COMPARE_WITH_TIMEOUT(m_ctrl->FrameIndex(), 4, 10000);
         QTest::mouseRelease(m_widget.get(), Qt::LeftButton, {}, QPoint(190, kSliderY));
-        QCOMPARE(Names(events), QStringList({"ChangePause true", "ChangeCommand 1",
-                                             "ChangePause false"}));
+        QCOMPARE(Names(events),
+                 QStringList({"ChangePause true", "ChangeCommand 1", "ChangePause false"}));
         QCOMPARE(m_widget->ControlProperty("Pause").toBool(), false);
     }
 
@@ -214,8 +217,8 @@ private Q_SLOTS:
         QVERIFY(m_widget->IsWindowLive());
         const QImage shot = m_widget->Snapshot();
         QCOMPARE(shot.size(), QSize(400, 300));
-        QCOMPARE(shot.pixel(5, 5) & 0xFFFFFF, 0xFF0000u);         // no frames: the back colour
-        QCOMPARE(shot.pixel(5, 290) & 0xFFFFFF, 0x0AC81Eu);       // strip side: the palette
+        QCOMPARE(shot.pixel(5, 5) & 0xFFFFFF, 0xFF0000u);    // no frames: the back colour
+        QCOMPARE(shot.pixel(5, 290) & 0xFFFFFF, 0x0AC81Eu);  // strip side: the palette
         m_widget->resize(300, 200);
         QCOMPARE(m_widget->Snapshot().size(), QSize(300, 200));
         QCOMPARE(m_widget->Snapshot().pixel(299, 5) & 0xFFFFFF, 0xFF0000u);

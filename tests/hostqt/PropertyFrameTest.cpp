@@ -57,8 +57,10 @@ private:
 // Replaces the field's text as a user does: select all, type.
 void Type(QLineEdit* edit, const QString& text) {
     edit->selectAll();
-    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);
-    else QTest::keyClicks(edit, text);
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Delete);
+    else
+        QTest::keyClicks(edit, text);
 }
 
 }  // namespace
@@ -242,7 +244,7 @@ private Q_SLOTS:
         QCOMPARE(Colors()->ShownColor(), QColor(255, 0, 0));  // its own value, not the edit
         Colors()->findChild<QSpinBox*>("blue")->setValue(200);
         property->setCurrentIndex(0);
-        QCOMPARE(Colors()->ShownColor(), QColor(10, 20, 30));  // the edit is kept
+        QCOMPARE(Colors()->ShownColor(), QColor(10, 20, 30));         // the edit is kept
         QVERIFY(Get("BackColor").toUInt() != uint(RGB(10, 20, 30)));  // not before Apply
 
         Press(QDialogButtonBox::Apply);

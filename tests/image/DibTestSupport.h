@@ -1,7 +1,6 @@
 // Building BMP files byte by byte for the DIB and BMP tests.
 #pragma once
 
-#include "TestTmp.h"
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTmp.h"
 #include "platform/Gdi.h"
 
 namespace dibtest {

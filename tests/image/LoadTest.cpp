@@ -1,9 +1,9 @@
 // Type codes from extensions, the format factory and Load's reuse of implementation objects.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 
+#include "TestTmp.h"
 #include "image/Image.h"
 
 namespace {

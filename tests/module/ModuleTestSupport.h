@@ -1,12 +1,12 @@
 // Shared by the module tests: paths of the built module files and a fresh registry file.
 #pragma once
 
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
+#include "TestTmp.h"
 #include "framework/Com.h"
 
 namespace module_test {
@@ -26,8 +26,7 @@ inline const CString kEventIid = "{D21DF837-160C-4A03-A360-B2D80B0C22FF}";
 inline std::string FreshRegistryPath() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::create_directories(TestTmp());
-    std::string path = TestTmp() + "/" + info->test_suite_name() + "." +
-                       info->name() + ".reg";
+    std::string path = TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".reg";
     std::filesystem::remove(path);
     return path;
 }

@@ -1,13 +1,12 @@
 // DllRegisterServer and DllUnregisterServer through RegisterModule: the rows written to the
 // registry file, their removal, and the failures.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include <filesystem>
+#include <fstream>
 #include <map>
 
+#include "TestTmp.h"
 #include "framework/ClassFactory.h"
 #include "framework/ComClient.h"
 #include "framework/Registry.h"
@@ -162,8 +161,7 @@ TEST(Registration, AnUnwritableRegistryFailsTheTypeLibraryStep) {
 
 TEST(Registration, ModuleAndExportFailuresAreReported) {
     std::string regFile = FreshRegistryPath();
-    EXPECT_EQ(RegisterModule(TestTmp() + "/missing.OCX", regFile, false),
-              HRESULT_MOD_NOT_FOUND);
+    EXPECT_EQ(RegisterModule(TestTmp() + "/missing.OCX", regFile, false), HRESULT_MOD_NOT_FOUND);
     // A library without the exports: the framework itself.
     {
         auto handle = CModuleHandle::Load(kModule);

@@ -1,10 +1,10 @@
 // The registry file: REGEDIT4 text in and out, keys as a tree, the process's file.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "TestTmp.h"
 #include "framework/Registry.h"
 
 namespace {

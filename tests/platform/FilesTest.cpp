@@ -1,5 +1,4 @@
 // Directory search, file I/O by path, the message sink and the case-insensitive compare.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,6 +8,7 @@
 #include <fstream>
 #include <set>
 
+#include "TestTmp.h"
 #include "platform/FileFind.h"
 #include "platform/FileIO.h"
 #include "platform/MessageSink.h"
@@ -21,8 +21,8 @@ namespace {
 class TempDir {
 public:
     TempDir() {
-        path_ = fs::path(TestTmp()) /
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        path_ =
+            fs::path(TestTmp()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(path_);
         fs::create_directories(path_);
     }

@@ -1,5 +1,4 @@
 // The device's surface, pixels and fills, saving as PNG, and image lists.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -7,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "TestTmp.h"
 #include "platform/Gdi.h"
 
 namespace {

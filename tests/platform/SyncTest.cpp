@@ -90,6 +90,8 @@ TEST(ThreadTest, RunsTheEntryOnANewThreadWithItsParameter) {
     EXPECT_NE(probe.id, std::this_thread::get_id());
 }
 
-TEST(ThreadTest, RefusesANullEntry) { EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr); }
+TEST(ThreadTest, RefusesANullEntry) {
+    EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
+}
 
 }  // namespace

@@ -1,5 +1,4 @@
 // The directory scan: which names become frames, in which order, and the index it leaves.
-#include "TestTmp.h"
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestTmp.h"
 #include "playback/FramePlayer.h"
 
 namespace fs = std::filesystem;
@@ -137,14 +137,14 @@ TEST(FrameNumberKeyTest, DigitsAfterThePrefixAcrossOtherCharacters) {
     EXPECT_EQ(FrameNumberKey("img.0007", 3), 7);
     EXPECT_EQ(FrameNumberKey("imgabc", 3), 0);
     EXPECT_EQ(FrameNumberKey("img", 3), 0);
-    EXPECT_EQ(FrameNumberKey("im", 3), 0);     // shorter than the prefix
+    EXPECT_EQ(FrameNumberKey("im", 3), 0);        // shorter than the prefix
     EXPECT_EQ(FrameNumberKey("a1b2c3", 0), 123);  // empty prefix: every digit counts
-    EXPECT_EQ(FrameNumberKey("9img5", 3), 5);  // prefix characters are dropped, digits or not
+    EXPECT_EQ(FrameNumberKey("9img5", 3), 5);     // prefix characters are dropped, digits or not
 }
 
 TEST(FrameNumberKeyTest, TenOrMoreDigitsWrapAsSigned32Bit) {
-    EXPECT_EQ(FrameNumberKey("img4294967297", 3), 1);               // 2^32 + 1
-    EXPECT_EQ(FrameNumberKey("img2147483648", 3), INT32_MIN);       // 2^31
+    EXPECT_EQ(FrameNumberKey("img4294967297", 3), 1);          // 2^32 + 1
+    EXPECT_EQ(FrameNumberKey("img2147483648", 3), INT32_MIN);  // 2^31
     EXPECT_EQ(FrameNumberKey("img12345678901", 3), int32_t(3755744309u));
 }
 
@@ -152,9 +152,9 @@ TEST(FrameNumberKeyTest, TenOrMoreDigitsWrapAsSigned32Bit) {
 class RealScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = (fs::path(TestTmp()) /
-                ::testing::UnitTest::GetInstance()->current_test_info()->name())
-                   .string();
+        dir_ =
+            (fs::path(TestTmp()) / ::testing::UnitTest::GetInstance()->current_test_info()->name())
+                .string();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -217,7 +217,8 @@ TEST_F(RealScanTest, SortByCreationTimeOrdersFilesMadeASecondApart) {
         const std::time_t start = std::time(nullptr);
         Touch(name);
         // Creation times have whole seconds: let the clock move on before the next file.
-        while (std::time(nullptr) == start) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (std::time(nullptr) == start)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(Scan(dir_, "img", 2), (V{"img9.jpg", "img1.jpg", "img5.jpg"}));
     EXPECT_EQ(Scan(dir_, "img", 1), (V{"img1.jpg", "img5.jpg", "img9.jpg"}));

@@ -1,8 +1,7 @@
 // The playback worker, driven through a fake of the control side that records what the worker
 // posts and signals.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,7 +57,9 @@ private:
     int i_ = 0;
 };
 
-std::string FramePath(int i) { return FrameDir() + "/f" + std::to_string(i) + ".jpg"; }
+std::string FramePath(int i) {
+    return FrameDir() + "/f" + std::to_string(i) + ".jpg";
+}
 
 class FakeControl : public CPlayerClient, public IWindowHandler {
 public:
@@ -262,7 +263,8 @@ TEST(StepTest, APaintIsNotHeldUpWhileAFrameDecodes) {
     CImage* mine = nullptr;
     int32_t count = 0, shown = -9;
     auto paint = std::async(std::launch::async, [&] { c.player.GetFrame(&mine, &count, &shown); });
-    const bool paintedMeanwhile = paint.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    const bool paintedMeanwhile =
+        paint.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
 
     std::ifstream in(FramePath(3), std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
