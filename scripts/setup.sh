@@ -9,6 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev             # the movitrel program's command line and scripting
   libgtest-dev libgmock-dev libbenchmark-dev  # tests and benchmarks
   clang-14 libclang-rt-14-dev                 # the clang build and the fuzz targets
+  clang-format-14                             # the format check of the test job
   mingw-w64-tools libwine-dev                 # widl and the IDL imports, for the type library
   libjpeg-turbo-progs libgif-dev              # independent oracles for the codec tests
   python3 python3-pil                         # test-data helpers

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # The test job: installs what is missing, builds, runs every test.
+#   0. Every C++ file as clang-format 14 makes it.
 #   1. g++ build with the Qt container: every test.
 #   2. clang 14 with AddressSanitizer and UndefinedBehaviorSanitizer, everything outside the
 #      Qt container: every test again.
@@ -12,6 +13,9 @@ bash scripts/setup.sh
 
 clang=(-DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 -DMOVITREL_WITH_QT=OFF
        -DMOVITREL_WITH_BENCH=OFF)
+
+echo "== format"
+bash scripts/check-format.sh
 
 echo "== g++ build and tests"
 bash scripts/build.sh build

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Fails when a C++ file that git tracks differs from what clang-format 14 makes of it under the
+# root .clang-format; with --fix, formats them in place instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if [ "${1:-}" = --fix ]; then
+  clang-format-14 -i "${files[@]}"
+  exit 0
+fi
+if ! clang-format-14 --dry-run --Werror "${files[@]}" 2>/tmp/movitrel-format.$$; then
+  grep -E '^[^ ].*: (error|warning):' /tmp/movitrel-format.$$ | cut -d: -f1 | sort -u |
+    sed 's/^/format: differs from clang-format-14: /' >&2
+  rm -f /tmp/movitrel-format.$$
+  echo "format: run 'bash scripts/check-format.sh --fix'" >&2
+  exit 1
+fi
+rm -f /tmp/movitrel-format.$$
+echo "format: ${#files[@]} files as clang-format-14 makes them"
