@@ -11,6 +11,7 @@
 #include "apps/MovitrelApp.h"
 #include "framework/PropertyBag.h"
 #include "host/headless/HeadlessSite.h"
+#include "playback/Commands.h"
 
 using json = nlohmann::json;
 
@@ -316,7 +317,7 @@ json CAutomationSession::Impl::Wait(const json& req) {
             CVariant pause;
             c.Control().GetProperty("Pause", &pause);
             const int16_t cmd = c.CurrentCommand();
-            const bool resting = cmd == 0 || cmd == 7 || (pause.vt() == VT_BOOL && pause.boolVal());
+            const bool resting = IsAtRest(cmd) || (pause.vt() == VT_BOOL && pause.boolVal());
             return resting && now - lastPaint >= quiet;
         };
         what = "idle";

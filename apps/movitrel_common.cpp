@@ -9,6 +9,7 @@
 #include "apps/MovitrelApp.h"
 #include "framework/OleControl.h"
 #include "framework/PropertyBag.h"
+#include "playback/Commands.h"
 
 namespace {
 
@@ -93,8 +94,24 @@ std::string CacheFolder(const std::string& leaf) {
 }
 
 const char* CommandName(int32_t command) {
-    static const char* const kNames[] = {"no action",    "play",   "reverse play",
-                                         "fast forward", "rewind", "step forward",
-                                         "step back",    "stop"};
-    return command >= 0 && command <= 7 ? kNames[command] : "unknown";
+    switch (command) {
+        case kCommandNone:
+            return "no action";
+        case kCommandPlay:
+            return "play";
+        case kCommandRplay:
+            return "reverse play";
+        case kCommandFf:
+            return "fast forward";
+        case kCommandRew:
+            return "rewind";
+        case kCommandStepFor:
+            return "step forward";
+        case kCommandStepBack:
+            return "step back";
+        case kCommandStop:
+            return "stop";
+        default:
+            return "unknown";
+    }
 }

@@ -18,6 +18,7 @@
 #include "apps/MovitrelApp.h"
 #include "host/qt/MovitrelWidget.h"
 #include "host/qt/QtMessageSink.h"
+#include "playback/Commands.h"
 
 namespace {
 
@@ -73,8 +74,8 @@ private:
         QMenu* control = menuBar()->addMenu("&Control");
         control->addAction("&Play / pause", QKeySequence(Qt::Key_Space), this, [this] {
             const int16_t cmd = m_control.CurrentCommand();
-            if (cmd == 0 || cmd == 7)
-                m_widget->SetControlProperty("Command", 1);
+            if (IsAtRest(cmd))
+                m_widget->SetControlProperty("Command", kCommandPlay);
             else
                 m_widget->SetControlProperty("Pause", !m_widget->ControlProperty("Pause").toBool());
         });
@@ -204,7 +205,7 @@ int32_t RunPlayWindow(const PlayOptions& options, int argc, char** argv) {
         PlayWindow window(*control, options);
         window.show();
         window.Widget()->CreateControlWindow();
-        window.Widget()->SetControlProperty("Command", 1);
+        window.Widget()->SetControlProperty("Command", kCommandPlay);
         status = app.exec();
         window.SaveStateIfAsked();
     }

@@ -9,6 +9,7 @@
 #include "apps/HostedControl.h"
 #include "apps/MovitrelApp.h"
 #include "host/headless/HeadlessSite.h"
+#include "playback/Commands.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ int32_t RunRender(const PlayOptions& options, int32_t frames, const std::string&
             std::fprintf(stderr, "movitrel: the control refused its window\n");
             return 1;
         }
-        hosted->Control().SetProperty("Command", CVariant::I2(1));
+        hosted->Control().SetProperty("Command", CVariant::I2(kCommandPlay));
 
         // Playback that has come to rest (the end of a sequence without Loop, or no frames)
         // paints no more; stop waiting after a quiet spell well beyond the frame delay.

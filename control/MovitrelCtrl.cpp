@@ -2,6 +2,7 @@
 
 #include "control/AboutDialog.h"
 #include "image/Image.h"
+#include "playback/Commands.h"
 
 // The ids are fixed for good: the registry and the type library carry the same values.
 const IID IID_DMovitrel{
@@ -64,7 +65,7 @@ const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
             .Property<VT_BOOL>("Buttons", dispidButtons, &C::GetButtons, &C::SetButtons)
             .Persist("Buttons", &C::m_bShowButtons, TRUE, 8)
             .Property<VT_I2>("Command", dispidCommand, &C::GetCommand, &C::SetCommand)
-            .Persist("Command", &C::m_nCommand, int16_t(0), 6)
+            .Persist("Command", &C::m_nCommand, int16_t(kCommandNone), 6)
             .Property<VT_I4>("Delay", dispidDelay, &C::GetDelay, &C::SetDelay)
             .Persist("Delay", &C::m_lDelay, 500, 7)
             .Property<VT_BSTR>("Dir", dispidDir, &C::GetDir, &C::SetDir)

@@ -26,6 +26,7 @@
 #include "platform/Gdi.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
+#include "playback/Commands.h"
 #include "playback/FramePlayer.h"
 #include "playback/Settings.h"
 
@@ -168,12 +169,12 @@ protected:
     // control that was never initialised from holding indeterminate values.
     CString m_strBaseFile;
     BOOL m_bShowButtons = TRUE;
-    int16_t m_nCommand = 0;
+    int16_t m_nCommand = kCommandNone;
     int32_t m_lDelay = 500;
     CString m_strDir;
     BOOL m_bLoop = FALSE;
     BOOL m_bMaximize = TRUE;
-    int32_t m_nPauseState = 0;  // 0 running, 1 paused, 2 single-step, 3 slider drag
+    int32_t m_nPauseState = kPauseRunning;  // a PauseState
     OLE_COLOR m_clrPictureBack = 0;
     BOOL m_bShowSlider = TRUE;
     int16_t m_nSort = 0;

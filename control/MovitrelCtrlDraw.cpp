@@ -6,6 +6,7 @@
 #include "control/Bitmaps.h"
 #include "control/MovitrelCtrl.h"
 #include "image/Image.h"
+#include "playback/Commands.h"
 
 namespace {
 
@@ -132,11 +133,11 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     // The worker stopped at an end of the list and waits; only the control's state follows.
     // An end that a stop or a new source overtook before this paint changes nothing: Command
     // is 0 already and its event has been fired.
-    if (m_eventEnd.Wait(0) == WAIT_OBJECT_0 && m_nCommand != 0) {
-        m_nCommand = 0;
-        FireChangeCommand(0);
-        if (m_nPauseState != 0) {
-            m_nPauseState = 0;
+    if (m_eventEnd.Wait(0) == WAIT_OBJECT_0 && m_nCommand != kCommandNone) {
+        m_nCommand = kCommandNone;
+        FireChangeCommand(kCommandNone);
+        if (m_nPauseState != kPauseRunning) {
+            m_nPauseState = kPauseRunning;
             FireChangePause(FALSE);
         }
         WritePlaybackSettings();
@@ -196,9 +197,10 @@ void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
     }
 
     if (m_bShowButtons) {
-        const bool on[kButtonCount] = {
-            m_nCommand == 2, m_nCommand == 1, m_nCommand == 7, m_nCommand == 6, m_nPauseState != 0,
-            m_nCommand == 5, m_nCommand == 4, m_nCommand == 3, m_bLoop != 0,
+        const auto pressed = [this](int32_t button) {
+            if (button == kButtonPause) return m_nPauseState != kPauseRunning;
+            if (button == kButtonLoop) return m_bLoop != 0;
+            return m_nCommand == CommandOfButton(button);
         };
         static constexpr int32_t kOffImage[kButtonCount] = {
             kImageRplay,   kImagePlay, kImageStop, kImageStepBack, kImagePause,
@@ -206,7 +208,7 @@ void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
         };
         for (int32_t k = 0; k < kButtonCount; ++k) {
             // Each pressed picture follows its normal one; Loop on follows Loop off too.
-            const int32_t image = kOffImage[k] + (on[k] ? 1 : 0);
+            const int32_t image = kOffImage[k] + (pressed(k + 1) ? 1 : 0);
             m_imageListButtons.Draw(dc, image, POINT{m_xBar + kButtonSize * k, y}, ILD_NORMAL);
         }
     }

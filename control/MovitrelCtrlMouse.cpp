@@ -5,15 +5,9 @@
 
 #include "control/Bitmaps.h"
 #include "control/MovitrelCtrl.h"
+#include "playback/Commands.h"
 
 namespace {
-
-bool IsForward(int32_t command) {
-    return command == 1 || command == 3 || command == 5;
-}
-bool IsBackward(int32_t command) {
-    return command == 2 || command == 4 || command == 6;
-}
 
 // The index to ask the worker for so that it shows `index`: once woken in the drag pause it
 // first moves to the request and then makes one step of the command, so the request lies
@@ -43,7 +37,7 @@ BOOL CMovitrelCtrl::HitTestSlider(int32_t x, int32_t y) {
         m_xBar + 5 < x && x < m_cxBounds - m_xBar - 5 && bottom - 16 < y && y < bottom - 5;
     if (!onTrack) return FALSE;
     // The drag pause: the worker makes one step per wake until the release.
-    m_nPauseState = 3;
+    m_nPauseState = kPauseSliderDrag;
     FireChangePause(TRUE);
     WritePlaybackSettings();
     return TRUE;
@@ -63,45 +57,22 @@ int32_t CMovitrelCtrl::SliderIndexFromX(int32_t x) {
 }
 
 void CMovitrelCtrl::OnLButtonDown(uint32_t flags, CPoint point) {
-    switch (HitTestButtons(point.x, point.y)) {
-        case 1:
-            SetCommand(2);
-            break;
-        case 2:
-            SetCommand(1);
-            break;
-        case 3:
-            SetCommand(7);
-            break;
-        case 4:
-            SetCommand(6);
-            break;
-        case 5:
-            SetPause(m_nPauseState != 0 ? FALSE : TRUE);
-            break;
-        case 6:
-            SetCommand(5);
-            break;
-        case 7:
-            SetCommand(4);
-            break;
-        case 8:
-            SetCommand(3);
-            break;
-        case 9:
-            SetLoop(m_bLoop == 0 ? TRUE : FALSE);
-            break;
-        default:
-            break;
+    const int32_t button = HitTestButtons(point.x, point.y);
+    if (button == kButtonPause) {
+        SetPause(m_nPauseState != kPauseRunning ? FALSE : TRUE);
+    } else if (button == kButtonLoop) {
+        SetLoop(m_bLoop == 0 ? TRUE : FALSE);
+    } else if (button != kButtonNone) {
+        SetCommand(CommandOfButton(button));
     }
 
     if (HitTestSlider(point.x, point.y)) {
         m_bDragging = TRUE;
         int32_t i = SliderIndexFromX(point.x);
-        if (m_nCommand == 0) {
+        if (m_nCommand == kCommandNone) {
             // The effective delay stays what it was, fast after a fast command ran out.
-            m_nCommand = 1;
-            FireChangeCommand(1);
+            m_nCommand = kCommandPlay;
+            FireChangeCommand(kCommandPlay);
             WritePlaybackSettings();
             ++i;
         }

@@ -2,31 +2,11 @@
 // returns when nothing changed, stores, hands the value to the worker, notifies and repaints,
 // in the order the container relies on for its events.
 #include "control/MovitrelCtrl.h"
-
-namespace {
-
-constexpr int16_t kCommandNone = 0;
-constexpr int16_t kCommandPlay = 1;
-constexpr int16_t kCommandRplay = 2;
-constexpr int16_t kCommandFf = 3;
-constexpr int16_t kCommandRew = 4;
-constexpr int16_t kCommandStepFor = 5;
-constexpr int16_t kCommandStepBack = 6;
-constexpr int16_t kCommandStop = 7;
-
-constexpr int32_t kPauseRunning = 0;
-constexpr int32_t kPauseUser = 1;
-constexpr int32_t kPauseSingleStep = 2;
-
-bool IsStep(int32_t command) {
-    return command == kCommandStepFor || command == kCommandStepBack;
-}
-
-}  // namespace
+#include "playback/Commands.h"
 
 int32_t CMovitrelCtrl::EffectiveDelayFor(int32_t command) const {
     // Signed division truncates toward zero: -15 gives -1.
-    return command == kCommandFf || command == kCommandRew ? m_lDelay / 10 : m_lDelay;
+    return IsFast(command) ? m_lDelay / 10 : m_lDelay;
 }
 
 void CMovitrelCtrl::WritePlaybackSettings() {

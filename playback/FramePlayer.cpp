@@ -2,19 +2,7 @@
 
 #include "image/Image.h"
 #include "platform/Thread.h"
-
-namespace {
-
-constexpr int32_t kTypeJpeg = 1;
-
-bool IsForward(int32_t command) {
-    return command == 1 || command == 3 || command == 5;
-}
-bool IsBackward(int32_t command) {
-    return command == 2 || command == 4 || command == 6;
-}
-
-}  // namespace
+#include "playback/Commands.h"
 
 uint32_t PlayerThreadProc(void* param) {
     auto* client = static_cast<CPlayerClient*>(param);
@@ -49,11 +37,12 @@ void CFramePlayer::Run(CPlayerClient& client) {
         const int32_t command = m_pPlayback->GetCommand();
         const BOOL loop = m_pPlayback->GetLoop();
         const int32_t pauseState = m_pPlayback->GetPauseState();
-        if (pauseState == 1) {
+        if (pauseState == kPauseUser) {
             waitFirst = true;
             continue;
         }
-        if (Step(command, loop, client) || pauseState == 2 || pauseState == 3) {
+        if (Step(command, loop, client) || pauseState == kPauseSingleStep ||
+            pauseState == kPauseSliderDrag) {
             waitFirst = true;
             continue;
         }
@@ -102,7 +91,7 @@ bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
         current = count - 1;
         m_posCurrent = m_frames.GetTailPosition();
     };
-    if (command == 0 || command == 7) {
+    if (IsAtRest(command)) {
         toFirst();
     } else if (IsForward(command)) {
         if (current == -1) {
@@ -145,14 +134,14 @@ bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
         m_posCurrent != nullptr ? CFrameList::GetAt(m_posCurrent).strPath : CString();
     m_lock.Unlock();
     // A frame that fails to load leaves the previous one on show.
-    const bool loaded = !path.empty() && m_pLoading->Load(path, kTypeJpeg);
+    const bool loaded = !path.empty() && m_pLoading->Load(path, kImageTypeJpeg);
     m_lock.Lock();
     if (loaded) m_pImage->Swap(*m_pLoading);
     m_nShown = current;
     m_nShownGeneration = m_nListGeneration;
     m_lock.Unlock();
     PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
-    return command == 0 || command == 7;
+    return IsAtRest(command);
 }
 
 void CFramePlayer::GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown,

@@ -4,6 +4,7 @@
 
 #include "platform/Sync.h"
 #include "platform/Types.h"
+#include "playback/Commands.h"
 
 // Which files make up the frame list.
 class CSourceSettings {
@@ -31,9 +32,9 @@ public:
 class CPlaybackSettings {
 public:
     CCriticalSection m_lock;
-    int32_t m_nCommand = 0;
+    int32_t m_nCommand = kCommandNone;
     BOOL m_bLoop = FALSE;
-    int32_t m_nPauseState = 0;
+    int32_t m_nPauseState = kPauseRunning;
     int32_t m_nDelay = 0;  // effective delay in ms (a tenth of Delay for commands 3 and 4)
 
     void SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay);

@@ -8,6 +8,7 @@
 #include "ControlFixture.h"
 #include "TestTmp.h"
 #include "control/Bitmaps.h"
+#include "playback/Commands.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ TEST_F(DrawStateTest, PauseAndLoopButtonsFollowTheirState) {
     site->Paint();
     EXPECT_TRUE(ButtonShows(4, kImagePause));
     EXPECT_TRUE(ButtonShows(8, kImageLoopOff));
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     SetBool("Pause", true);
     EXPECT_TRUE(ButtonShows(4, kImagePause + 1));
     SetBool("Loop", true);
@@ -104,7 +105,7 @@ TEST_F(DrawStateTest, ReachingTheEndWithoutLoopReturnsCommandToZeroAtTheNextPain
     ASSERT_TRUE(StartWithFrames(3));
     SetLong("Delay", 10);
     EventRecorder recorder(*ctrl);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     EXPECT_EQ(ShownFrame(3), 2);
     const std::vector<std::string> expected = {"ChangeCommand(1)", "ChangeCommand(0)", "Bound(3)"};
@@ -116,11 +117,12 @@ TEST_F(DrawStateTest, ReachingTheEndWithoutLoopReturnsCommandToZeroAtTheNextPain
 TEST_F(DrawStateTest, TheEndOfPlaybackAlsoLeavesThePause) {
     SetShort("Sort", 1);
     ASSERT_TRUE(StartWithFrames(2));
-    SetShort("Command", 5);  // single-step mode; from rest the first step moves nothing
-    SetShort("Command", 5);
+    SetShort("Command",
+             kCommandStepFor);  // single-step mode; from rest the first step moves nothing
+    SetShort("Command", kCommandStepFor);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(2) == 1; }));
     EventRecorder recorder(*ctrl);
-    SetShort("Command", 5);  // past the last frame: the end
+    SetShort("Command", kCommandStepFor);  // past the last frame: the end
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     const std::vector<std::string> expected = {"ChangeCommand(5)", "ChangeCommand(0)",
                                                "ChangePause(false)", "Bound(3)"};

@@ -2,6 +2,7 @@
 // through the container's tracker, and the verbs.
 #include <chrono>
 
+#include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
 
 namespace control_test {
@@ -20,7 +21,7 @@ TEST_F(LifecycleTest, CreatingTheWindowShowsTheFirstFrameAndMarksModified) {
     ClearHeard();
     ASSERT_TRUE(StartWithFrames(4));
     EXPECT_TRUE(site->Modified());
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
 }
 
 TEST_F(LifecycleTest, SavedPlayingStateDoesNotStartPlaybackWhenTheWindowIsCreated) {
@@ -33,7 +34,7 @@ TEST_F(LifecycleTest, SavedPlayingStateDoesNotStartPlaybackWhenTheWindowIsCreate
     bag.Write("Command", "1");
     bag.Write("Delay", "20");
     ctrl->LoadProperties(bag);
-    ASSERT_EQ(GetLong("Command"), 1);
+    ASSERT_EQ(GetLong("Command"), kCommandPlay);
 
     EventRecorder heard(*ctrl);
     ASSERT_TRUE(site->CreateControlWindow());
@@ -41,7 +42,7 @@ TEST_F(LifecycleTest, SavedPlayingStateDoesNotStartPlaybackWhenTheWindowIsCreate
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(5) == 0; }));
     Settle();
     EXPECT_EQ(ShownFrame(5), 0);
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
     EXPECT_EQ(heard.log.size(), 2u);
 }
 
@@ -49,7 +50,7 @@ TEST_F(LifecycleTest, DestroyWhileTheWorkerSleepsReturnsAfterAtMostTheDelay) {
     ASSERT_TRUE(StartWithFrames(10));
     SetBool("Loop", true);
     SetLong("Delay", 500);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) >= 2; }));  // playing, so mostly asleep
     const auto start = Clock::now();
     site->DestroyControlWindow();
@@ -71,7 +72,7 @@ TEST_F(LifecycleTest, ANegativeDelayStillLetsTheWindowBeDestroyed) {
     ASSERT_TRUE(StartWithFrames(3));
     SetBool("Loop", true);
     SetLong("Delay", -1000);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 1; }));
     const auto start = Clock::now();
     site->DestroyControlWindow();
@@ -98,8 +99,8 @@ TEST_F(LifecycleTest, RecreatingTheWindowStartsAWorkerOnTheCurrentSettings) {
     ASSERT_TRUE(WaitFor([&] { return colourIs(5); }));
     Quiesce();
     // The new thread steps on request: the second step moves one frame.
-    SetShort("Command", 5);
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
+    SetShort("Command", kCommandStepFor);
     EXPECT_TRUE(WaitFor([&] { return colourIs(6); }));
     Settle();
     EXPECT_TRUE(colourIs(6));
@@ -119,7 +120,7 @@ TEST_F(LifecycleTest, EndOfPlaybackNoticedAtAPaintStopsTheCommandAndNotifies) {
     ASSERT_TRUE(StartWithFrames(3));
     SetLong("Delay", 10);
     EventRecorder heard(*ctrl);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     EXPECT_EQ(heard.log, (Log{"ChangeCommand(1)", "ChangeCommand(0)", "Bound(3)"}));
     EXPECT_EQ(ShownFrame(3), 2);

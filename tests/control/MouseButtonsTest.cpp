@@ -6,6 +6,7 @@
 #include "ControlFixture.h"
 #include "TestTmp.h"
 #include "control/Bitmaps.h"
+#include "playback/Commands.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ TEST_F(MouseButtonsTest, TransportButtonsSetTheirCommands) {
 }
 
 TEST_F(MouseButtonsTest, PressesOnTheEdgeRowsOfTheButtonRowDoNothing) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ClearHeard();
     site->LButtonDown(kBar + 85, kHeight - 18);
     site->LButtonDown(kBar + 85, kHeight - 2);
@@ -112,13 +113,13 @@ TEST_F(MouseButtonsTest, PauseButtonDoesNothingWhileCommandIsZero) {
 }
 
 TEST_F(MouseButtonsTest, PauseButtonTogglesThePauseWhileACommandIsSet) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ClearHeard();
     PressButton(4);
-    EXPECT_EQ(Probe().PauseState(), 1);
+    EXPECT_EQ(Probe().PauseState(), kPauseUser);
     EXPECT_TRUE(DrawnPressed(4));
     PressButton(4);
-    EXPECT_EQ(Probe().PauseState(), 0);
+    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
     EXPECT_FALSE(DrawnPressed(4));
     const std::vector<std::string> expected = {"ChangePause(true)", "ChangePause(false)"};
     EXPECT_EQ(EventLog(), expected);
@@ -132,18 +133,18 @@ TEST_F(MouseButtonsTest, LoopButtonTogglesLoopWithoutStoppingPlayback) {
     SetString("BaseFile", "f");
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 0; }));
     SetLong("Delay", 150);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) >= 2; }));
     ClearHeard();
     PressButton(8);
     EXPECT_EQ(EventLog(), std::vector<std::string>{"ChangeLoop(true)"});
     EXPECT_EQ(GetBool("Loop"), VARIANT_TRUE);
     EXPECT_TRUE(DrawnPressed(8));  // Loop on wears the sunken frame
-    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
     // With Loop on the worker plays through the end and on from the first frame.
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 9; }));
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1; }));
-    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
 
     ClearHeard();
     PressButton(8);
@@ -176,7 +177,7 @@ TEST_F(MouseButtonsTest, ClicksOnTheStripAreNotInThePicture) {
 TEST_F(MouseButtonsTest, WithBothRowsOffEveryPressButTheLeftAndTopEdgeIsInThePicture) {
     SetBool("Buttons", false);
     SetBool("Slider", false);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     for (const int32_t x : {0, 1, 110 + 85, 250, 399}) {
         for (const int32_t y : {0, 1, 150, 270, 290, 299}) {
             ClearHeard();
@@ -191,8 +192,8 @@ TEST_F(MouseButtonsTest, WithBothRowsOffEveryPressButTheLeftAndTopEdgeIsInThePic
             }
         }
     }
-    EXPECT_EQ(GetLong("Command"), 1);
-    EXPECT_EQ(Probe().PauseState(), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
+    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
 }
 
 }  // namespace

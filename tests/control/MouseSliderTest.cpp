@@ -58,7 +58,7 @@ TEST_F(MouseSliderTest, TheTrackLiesInsideTheGrooveAboveTheButtons) {
     EXPECT_FALSE(Probe().HitTestSlider(200, kHeight - 36));
     EXPECT_FALSE(Probe().HitTestSlider(200, kHeight - 25));
     EXPECT_TRUE(EventLog().empty());
-    EXPECT_EQ(Probe().PauseState(), 0);
+    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
 
     EXPECT_TRUE(Probe().HitTestSlider(116, kHeight - 35));
     EXPECT_TRUE(Probe().HitTestSlider(284, kHeight - 26));
@@ -67,8 +67,8 @@ TEST_F(MouseSliderTest, TheTrackLiesInsideTheGrooveAboveTheButtons) {
 TEST_F(MouseSliderTest, AHitEntersTheDragPause) {
     PaintWithCount(10);
     ASSERT_TRUE(Probe().HitTestSlider(250, kTrackY));
-    EXPECT_EQ(Probe().PauseState(), 3);
-    EXPECT_EQ(ctrl->PlaybackSettings()->GetPauseState(), 3);
+    EXPECT_EQ(Probe().PauseState(), kPauseSliderDrag);
+    EXPECT_EQ(ctrl->PlaybackSettings()->GetPauseState(), kPauseSliderDrag);
     EXPECT_EQ(EventLog(), std::vector<std::string>{"ChangePause(true)"});
 }
 
@@ -104,7 +104,7 @@ TEST_F(MouseSliderTest, IndexUnderAPointIsTruncatedAndClampedToTheList) {
 TEST_F(MouseSliderTest, APressWhilePlayingEndsOnTheFrameUnderThePointer) {
     ASSERT_TRUE(StartWithFrames(10));
     SetLong("Delay", 400);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1; }));
     ClearHeard();
     site->LButtonDown(250, kTrackY);
@@ -120,7 +120,7 @@ TEST_F(MouseSliderTest, APressWithCommandZeroStartsPlayAndShowsTheFrameUnderTheP
     site->LButtonDown(250, kTrackY);
     const std::vector<std::string> expected = {"ChangePause(true)", "ChangeCommand(1)"};
     EXPECT_EQ(EventLog(), expected);
-    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
     EXPECT_EQ(ctrl->PlaybackSettings()->GetCommand(), 1);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 7; }));
     Settle();
@@ -129,14 +129,14 @@ TEST_F(MouseSliderTest, APressWithCommandZeroStartsPlayAndShowsTheFrameUnderTheP
 
 TEST_F(MouseSliderTest, APressWithStopShowsTheFirstFrame) {
     ASSERT_TRUE(StartWithFrames(10));
-    SetShort("Command", 7);
+    SetShort("Command", kCommandStop);
     Settle();
     const int32_t paints = site->PaintCount();
     site->LButtonDown(250, kTrackY);
     ASSERT_TRUE(WaitFor([&] { return site->PaintCount() > paints; }));
     Settle();
     EXPECT_EQ(ShownFrame(10), 0);
-    EXPECT_EQ(GetLong("Command"), 7);
+    EXPECT_EQ(GetLong("Command"), kCommandStop);
 }
 
 TEST_F(MouseSliderTest, ADragFollowsThePointerAndTheReleasePlaysOn) {
@@ -150,7 +150,7 @@ TEST_F(MouseSliderTest, ADragFollowsThePointerAndTheReleasePlaysOn) {
     site->MouseMove(XOf(4), kTrackY, MK_LBUTTON);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 4; }));
     site->LButtonUp(XOf(4), kTrackY);
-    EXPECT_EQ(Probe().PauseState(), 0);
+    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
     // Playing on from there, to the end.
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     EXPECT_EQ(ShownFrame(10), 9);
@@ -168,7 +168,7 @@ TEST_F(MouseSliderTest, ADragFollowsThePointerAndTheReleasePlaysOn) {
 TEST_F(MouseSliderTest, APressAtTheStartWhilePlayingForwardDoesNotStallTheWorker) {
     ASSERT_TRUE(StartWithFrames(10));
     SetLong("Delay", 300);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
     site->LButtonDown(116, kTrackY);  // index 0
     // The worker is asked for the frame before the first, not for "nothing found".
@@ -206,10 +206,10 @@ TEST_F(MouseSliderTest, APressOnAnEmptyListSeeksNothingAndFramesLaterPlay) {
 TEST_F(MouseSliderTest, AfterAFastCommandRanOutAPressPlaysAtTheFastDelay) {
     ASSERT_TRUE(StartWithFrames(3));
     SetLong("Delay", 200);
-    SetShort("Command", 3);
+    SetShort("Command", kCommandFf);
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     site->LButtonDown(250, kTrackY);
-    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
     EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
     site->LButtonUp(250, kTrackY);
     EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);

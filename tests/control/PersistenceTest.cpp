@@ -1,6 +1,7 @@
 // Saving, loading and resetting the control's state through the property exchange.
 #include <algorithm>
 
+#include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
 
 namespace control_test {
@@ -21,7 +22,7 @@ protected:
         SetBool("Buttons", false);
         SetBool("Slider", false);
         SetBool("Maximize", true);
-        SetShort("Command", 4);
+        SetShort("Command", kCommandRew);
         SetBool("Pause", true);
         SetColour("BackColor", RGB(10, 20, 30));
     }
@@ -35,7 +36,7 @@ protected:
         EXPECT_EQ(GetBool("Buttons"), VARIANT_FALSE);
         EXPECT_EQ(GetBool("Slider"), VARIANT_FALSE);
         EXPECT_EQ(GetBool("Maximize"), VARIANT_TRUE);
-        EXPECT_EQ(GetLong("Command"), 4);
+        EXPECT_EQ(GetLong("Command"), kCommandRew);
         EXPECT_EQ(GetBool("Pause"), VARIANT_TRUE);
         EXPECT_EQ(GetLong("BackColor"), int32_t(RGB(10, 20, 30)));
     }
@@ -49,7 +50,7 @@ protected:
         EXPECT_EQ(GetBool("Buttons"), VARIANT_TRUE);
         EXPECT_EQ(GetBool("Slider"), VARIANT_TRUE);
         EXPECT_EQ(GetBool("Maximize"), VARIANT_FALSE);
-        EXPECT_EQ(GetLong("Command"), 0);
+        EXPECT_EQ(GetLong("Command"), kCommandNone);
         EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
     }
     std::vector<std::string> SavedNames(const CPropertyBag& bag) {
@@ -164,7 +165,7 @@ TEST_F(PersistenceTest, MissingOrMalformedValuesLoadTheirDefaults) {
 }
 
 TEST_F(PersistenceTest, SingleStepStateIsSavedAsPauseTrue) {
-    SetShort("Command", 5);  // pause state 2
+    SetShort("Command", kCommandStepFor);  // pause state 2
     CPropertyBag bag;
     ctrl->SaveProperties(bag);
     EXPECT_EQ(*bag.Read("Pause"), "True");

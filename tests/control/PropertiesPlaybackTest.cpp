@@ -3,6 +3,7 @@
 #include <ctime>
 #include <thread>
 
+#include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
 
 namespace control_test {
@@ -38,14 +39,14 @@ TEST_F(PropertiesPlaybackTest, StepsWhilePlayingMoveOneFrameEach) {
     SetBool("Loop", true);
     // Long enough that the step below lands while the worker sleeps after its first frame.
     SetLong("Delay", 1500);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitForFrame(1, 10)) << Seen();
     ClearHeard();
-    SetShort("Command", 5);  // picked up at the pass due after the delay
+    SetShort("Command", kCommandStepFor);  // picked up at the pass due after the delay
     ASSERT_TRUE(WaitForFrame(2, 10)) << Seen();
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     ASSERT_TRUE(WaitForFrame(3, 10)) << Seen();
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     ASSERT_TRUE(WaitForFrame(4, 10)) << Seen();
     Settle();
     EXPECT_EQ(ShownFrame(10), 4);
@@ -56,10 +57,10 @@ TEST_F(PropertiesPlaybackTest, StepsWhilePlayingMoveOneFrameEach) {
 
 TEST_F(PropertiesPlaybackTest, FromRestTheFirstStepMovesNothingAndTheSecondOneFrame) {
     ASSERT_TRUE(StartWithFrames(5));
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     Settle();
     EXPECT_EQ(ShownFrame(5), 0);
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(5) == 1; }));
     Settle();
     EXPECT_EQ(ShownFrame(5), 1);
@@ -67,11 +68,11 @@ TEST_F(PropertiesPlaybackTest, FromRestTheFirstStepMovesNothingAndTheSecondOneFr
 
 TEST_F(PropertiesPlaybackTest, DelayOfAFastCommandReachesTheRunningWorker) {
     ASSERT_TRUE(StartWithFrames(3));
-    SetShort("Command", 3);
+    SetShort("Command", kCommandFf);
     SetLong("Delay", 1000);
     CPlayerClient& worker = *ctrl;
     EXPECT_EQ(worker.PlaybackSettings()->GetDelay(), 100);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     EXPECT_EQ(worker.PlaybackSettings()->GetDelay(), 1000);
 }
 
@@ -89,7 +90,7 @@ TEST_F(PropertiesPlaybackTest, ANewBaseFileWhilePlayingStopsAndShowsItsFirstFram
     Quiesce();
     SetBool("Loop", true);
     SetLong("Delay", 30);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(4) == 2; }));
     EventRecorder heard(*ctrl);
     SetString("BaseFile", "g");
@@ -152,10 +153,10 @@ TEST_F(PropertiesPlaybackTest, SortTwoOrdersTheFramesByCreationTime) {
     SetShort("Sort", 2);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 2; }));
     Quiesce();
-    SetShort("Command", 5);
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
+    SetShort("Command", kCommandStepFor);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 0; }));
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 1; }));
 }
 

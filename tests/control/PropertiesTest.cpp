@@ -1,6 +1,7 @@
 // The property setters through dispatch, without a window: what each hands to the worker's
 // blocks and events, which events it fires in which order, and when it counts as unchanged.
 // The worker's side is read through CPlayerClient, the interface the worker itself uses.
+#include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
 
 namespace control_test {
@@ -29,7 +30,7 @@ using Log = std::vector<std::string>;
 TEST_F(PropertiesTest, NewControlHoldsTheExchangeDefaults) {
     EXPECT_EQ(GetString("BaseFile"), "");
     EXPECT_EQ(GetBool("Buttons"), VARIANT_TRUE);
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
     EXPECT_EQ(GetLong("Delay"), 500);
     EXPECT_EQ(GetString("Dir"), "");
     EXPECT_EQ(GetBool("Loop"), VARIANT_FALSE);
@@ -60,24 +61,24 @@ TEST_F(PropertiesTest, DispidsFollowTheTableAndTypesArriveConverted) {
     EXPECT_EQ(Get("PictureBackColor").vt(), VT_COLOR);
     // A 32-bit value that does not fit Command is refused before the setter runs.
     EXPECT_NE(ctrl->SetProperty("Command", CVariant::I4(70000)), S_OK);
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
 }
 
 // ---- Delay --------------------------------------------------------------------------------
 
 TEST_F(PropertiesTest, DelayHandsATenthToTheWorkerWhileAFastCommandRuns) {
-    SetShort("Command", 3);
+    SetShort("Command", kCommandFf);
     EXPECT_EQ(WorkerDelay(), 50);
     SetLong("Delay", 1000);
     EXPECT_EQ(WorkerDelay(), 100);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     EXPECT_EQ(WorkerDelay(), 1000);
-    SetShort("Command", 4);
+    SetShort("Command", kCommandRew);
     EXPECT_EQ(WorkerDelay(), 100);
 }
 
 TEST_F(PropertiesTest, TheTenthTruncatesTowardZero) {
-    SetShort("Command", 4);
+    SetShort("Command", kCommandRew);
     SetLong("Delay", 505);
     EXPECT_EQ(WorkerDelay(), 50);
     SetLong("Delay", -15);
@@ -106,8 +107,8 @@ TEST_F(PropertiesTest, CommandStoresWakesFiresAndRepaintsWithoutBoundNotificatio
     DrainSignals();
     ClearHeard();
     const int32_t paints = site->PaintCount();
-    SetShort("Command", 1);
-    EXPECT_EQ(GetLong("Command"), 1);
+    SetShort("Command", kCommandPlay);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
     EXPECT_EQ(WorkerCommand(), 1);
     EXPECT_TRUE(WakePending());
     EXPECT_EQ(EventLog(), (Log{"ChangeCommand(1)"}));
@@ -117,10 +118,10 @@ TEST_F(PropertiesTest, CommandStoresWakesFiresAndRepaintsWithoutBoundNotificatio
 }
 
 TEST_F(PropertiesTest, SameCommandAgainIsIgnoredExceptForSteps) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     DrainSignals();
     ClearHeard();
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     EXPECT_TRUE(site->Events().empty());
     EXPECT_EQ(site->ModifiedReports(), 0);
     EXPECT_FALSE(WakePending());
@@ -128,14 +129,14 @@ TEST_F(PropertiesTest, SameCommandAgainIsIgnoredExceptForSteps) {
 
 TEST_F(PropertiesTest, FirstStepFromRestEntersSingleStepWithoutWakeEachFurtherStepWakes) {
     DrainSignals();
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     EXPECT_EQ(EventLog(), (Log{"ChangePause(true)", "ChangeCommand(5)"}));
     EXPECT_EQ(GetBool("Pause"), VARIANT_TRUE);
     EXPECT_EQ(WorkerPause(), 2);
     EXPECT_FALSE(WakePending());  // the worker was waiting: nothing moves yet
     for (int i = 0; i < 2; ++i) {
         ClearHeard();
-        SetShort("Command", 5);
+        SetShort("Command", kCommandStepFor);
         EXPECT_EQ(EventLog(), (Log{"ChangeCommand(5)"}));
         EXPECT_TRUE(WakePending());
         EXPECT_TRUE(site->Modified());
@@ -143,11 +144,11 @@ TEST_F(PropertiesTest, FirstStepFromRestEntersSingleStepWithoutWakeEachFurtherSt
 }
 
 TEST_F(PropertiesTest, StepWhilePausedByTheUserWakesAtOnce) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     SetBool("Pause", true);
     DrainSignals();
     ClearHeard();
-    SetShort("Command", 6);
+    SetShort("Command", kCommandStepBack);
     EXPECT_EQ(EventLog(), (Log{"ChangePause(true)", "ChangeCommand(6)"}));
     EXPECT_EQ(WorkerPause(), 2);
     EXPECT_TRUE(WakePending());
@@ -155,9 +156,9 @@ TEST_F(PropertiesTest, StepWhilePausedByTheUserWakesAtOnce) {
 
 TEST_F(PropertiesTest, StopWithLoopOnClearsLoopFirst) {
     SetBool("Loop", true);
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     ClearHeard();
-    SetShort("Command", 7);
+    SetShort("Command", kCommandStop);
     EXPECT_EQ(EventLog(), (Log{"ChangeLoop(false)", "ChangeCommand(7)"}));
     EXPECT_EQ(GetBool("Loop"), VARIANT_FALSE);
     EXPECT_EQ(WorkerLoop(), FALSE);
@@ -165,10 +166,10 @@ TEST_F(PropertiesTest, StopWithLoopOnClearsLoopFirst) {
 }
 
 TEST_F(PropertiesTest, AnyOtherCommandEndsAPauseBeforeItIsAnnounced) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     SetBool("Pause", true);
     ClearHeard();
-    SetShort("Command", 2);
+    SetShort("Command", kCommandRplay);
     EXPECT_EQ(EventLog(), (Log{"ChangePause(false)", "ChangeCommand(2)"}));
     EXPECT_EQ(WorkerPause(), 0);
     EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
@@ -199,7 +200,7 @@ TEST_F(PropertiesTest, PauseWithoutACommandChangesNothing) {
 }
 
 TEST_F(PropertiesTest, PauseAndResumeWhilePlaying) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     DrainSignals();
     ClearHeard();
     const int32_t paints = site->PaintCount();
@@ -218,23 +219,23 @@ TEST_F(PropertiesTest, PauseAndResumeWhilePlaying) {
     EXPECT_EQ(EventLog(), (Log{"ChangePause(false)"}));
     EXPECT_EQ(WorkerPause(), 0);
     EXPECT_TRUE(WakePending());
-    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
 }
 
 TEST_F(PropertiesTest, LeavingSingleStepTurnsTheStepIntoPlayInItsDirection) {
-    SetShort("Command", 6);
+    SetShort("Command", kCommandStepBack);
     ClearHeard();
     SetBool("Pause", false);
     EXPECT_EQ(EventLog(), (Log{"ChangeCommand(2)", "ChangePause(false)"}));
-    EXPECT_EQ(GetLong("Command"), 2);
+    EXPECT_EQ(GetLong("Command"), kCommandRplay);
     EXPECT_EQ(WorkerCommand(), 2);
     EXPECT_EQ(WorkerPause(), 0);
 
-    SetShort("Command", 5);
+    SetShort("Command", kCommandStepFor);
     ClearHeard();
     SetBool("Pause", false);
     EXPECT_EQ(EventLog(), (Log{"ChangeCommand(1)", "ChangePause(false)"}));
-    EXPECT_EQ(GetLong("Command"), 1);
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
 }
 
 // ---- Loop and the appearance flags --------------------------------------------------------
@@ -329,13 +330,13 @@ TEST_F(PropertiesTest, SameStringIsIgnoredADifferentOneIsHandedOverForARescan) {
 }
 
 TEST_F(PropertiesTest, NewSourceWhilePlayingAndPausedStopsWithEventsInOrder) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     SetBool("Pause", true);
     EventRecorder heard(*ctrl);
     const int32_t paints = site->PaintCount();
     SetString("Dir", "/elsewhere");
     EXPECT_EQ(heard.log, (Log{"ChangeCommand(0)", "Bound(3)", "ChangePause(false)"}));
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
     EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
     EXPECT_EQ(WorkerCommand(), 0);
     EXPECT_EQ(WorkerPause(), 0);
@@ -343,7 +344,7 @@ TEST_F(PropertiesTest, NewSourceWhilePlayingAndPausedStopsWithEventsInOrder) {
 }
 
 TEST_F(PropertiesTest, SortNotifiesItsBoundChangeAfterStoppingPlayback) {
-    SetShort("Command", 1);
+    SetShort("Command", kCommandPlay);
     DrainSignals();
     EventRecorder heard(*ctrl);
     SetShort("Sort", 0);  // unchanged
@@ -356,7 +357,7 @@ TEST_F(PropertiesTest, SortNotifiesItsBoundChangeAfterStoppingPlayback) {
 }
 
 TEST_F(PropertiesTest, ApplyingASourceKeepsTheFastDelayOfTheLastCommand) {
-    SetShort("Command", 3);
+    SetShort("Command", kCommandFf);
     SetString("Dir", "/x");
     EXPECT_EQ(WorkerCommand(), 0);
     EXPECT_EQ(WorkerDelay(), 50);

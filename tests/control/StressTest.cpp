@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
 
 namespace control_test {
@@ -219,7 +220,7 @@ protected:
         if (!StartWithFrames(3)) return false;
         SetLong("Delay", 0);
         Deferring().deferPaints = true;
-        SetShort("Command", 1);
+        SetShort("Command", kCommandPlay);
         CPlayerClient& worker = *ctrl;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
@@ -243,17 +244,17 @@ TEST_F(UnseenEndTest, TheNextPaintEndsPlaybackOnce) {
     EventRecorder heard(*ctrl);
     PaintNow();
     EXPECT_EQ(heard.log, (Log{CommandEvent(0), kBoundCommand}));
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
 }
 
 TEST_F(UnseenEndTest, AStopBeforeThePaintIsTheOnlyChangeOfCommand) {
     ASSERT_TRUE(PlayToAnUnseenEnd());
     EventRecorder heard(*ctrl);
-    SetShort("Command", 0);
+    SetShort("Command", kCommandNone);
     PaintNow();
     // The end belongs to playback the stop already ended: nothing changes at the paint.
     EXPECT_EQ(heard.log, (Log{CommandEvent(0)}));
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
 }
 
 TEST_F(UnseenEndTest, ANewSourceBeforeThePaintIsTheOnlyChangeOfCommand) {
@@ -262,7 +263,7 @@ TEST_F(UnseenEndTest, ANewSourceBeforeThePaintIsTheOnlyChangeOfCommand) {
     SetString("BaseFile", "g");
     PaintNow();
     EXPECT_EQ(heard.log, (Log{CommandEvent(0), kBoundCommand}));
-    EXPECT_EQ(GetLong("Command"), 0);
+    EXPECT_EQ(GetLong("Command"), kCommandNone);
 }
 
 // ---- A control destroyed right after its window --------------------------------------------
@@ -856,7 +857,7 @@ TEST_F(StressTest, RandomOperationsKeepEventsAndPropertiesInStepWithoutHangs) {
     for (int32_t k = 0; k < 4 && !moved && !HasFailure(); ++k) {
         Note("final step forward");
         const Before s = Read();
-        SetShort("Command", 5);
+        SetShort("Command", kCommandStepFor);
         Check(AfterCommand(s, 5));
         if (k > 0) moved = WaitFor([&] { return Probe().PaintedIndex() >= 1; }, kGenerousMs / 4);
     }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "playback/Commands.h"
 #include "playback/FrameList.h"
 #include "playback/Settings.h"
 
@@ -49,7 +50,7 @@ TEST(SettingsTest, SetDelayLeavesTheOtherPlaybackValues) {
     s.SetDelay(-7);
     EXPECT_EQ(s.GetCommand(), 3);
     EXPECT_EQ(s.GetLoop(), TRUE);
-    EXPECT_EQ(s.GetPauseState(), 2);
+    EXPECT_EQ(s.GetPauseState(), kPauseSingleStep);
     EXPECT_EQ(s.GetDelay(), -7);
     s.SetAll(int16_t(-2), 0, 0, 5);  // a negative 16-bit command stays negative
     EXPECT_EQ(s.GetCommand(), -2);

@@ -18,6 +18,7 @@
 #include "image/Image.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
+#include "playback/Commands.h"
 #include "playback/FramePlayer.h"
 
 namespace {
@@ -129,15 +130,15 @@ TEST(StepTest, ForwardShowsEachFrameThenSignalsTheEnd) {
     FakeControl c;
     c.ScanFrames(3);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(c.player.Step(1, FALSE, c));
+        EXPECT_FALSE(c.player.Step(kCommandPlay, FALSE, c));
         EXPECT_EQ(c.player.m_nShown, i);
         EXPECT_EQ(c.LoadedEntry(), i);
         EXPECT_EQ(c.end.Wait(0), WAIT_TIMEOUT);
     }
-    EXPECT_TRUE(c.player.Step(1, FALSE, c));
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));
     EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
     EXPECT_EQ(c.player.m_nCurrent.load(), 2);
-    EXPECT_TRUE(c.player.Step(1, FALSE, c));  // ends again at once
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));  // ends again at once
     PumpMessages();
     EXPECT_EQ(c.refreshes, 5);
 }
@@ -147,13 +148,13 @@ TEST(StepTest, LoopWrapsBothWays) {
     c.ScanFrames(3);
     std::vector<int> shown;
     for (int i = 0; i < 5; ++i) {
-        c.player.Step(1, TRUE, c);
+        c.player.Step(kCommandPlay, TRUE, c);
         shown.push_back(c.player.m_nShown);
     }
     EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 0, 1}));
     shown.clear();
     for (int i = 0; i < 3; ++i) {
-        c.player.Step(2, TRUE, c);
+        c.player.Step(kCommandRplay, TRUE, c);
         shown.push_back(c.LoadedEntry());
     }
     EXPECT_EQ(shown, (std::vector<int>{0, 2, 1}));
@@ -164,46 +165,46 @@ TEST(StepTest, BackwardFromAFreshListStartsAtTheLastEntry) {
     c.ScanFrames(3);
     std::vector<int> shown;
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(c.player.Step(4, FALSE, c));
+        EXPECT_FALSE(c.player.Step(kCommandRew, FALSE, c));
         shown.push_back(c.LoadedEntry());
     }
     EXPECT_EQ(shown, (std::vector<int>{2, 1, 0}));
-    EXPECT_TRUE(c.player.Step(2, FALSE, c));  // at entry 0 without loop: the end
+    EXPECT_TRUE(c.player.Step(kCommandRplay, FALSE, c));  // at entry 0 without loop: the end
     EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
 }
 
 TEST(StepTest, StopShowsTheFirstFrameAndAsksToWait) {
     FakeControl c;
     c.ScanFrames(4);
-    c.player.Step(1, FALSE, c);
-    c.player.Step(1, FALSE, c);
-    EXPECT_TRUE(c.player.Step(7, FALSE, c));
+    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
+    EXPECT_TRUE(c.player.Step(kCommandStop, FALSE, c));
     EXPECT_EQ(c.player.m_nShown, 0);
     EXPECT_EQ(c.LoadedEntry(), 0);
-    EXPECT_TRUE(c.player.Step(0, FALSE, c));
+    EXPECT_TRUE(c.player.Step(kCommandNone, FALSE, c));
 }
 
 TEST(StepTest, SeekMovesFromTheGivenIndex) {
     FakeControl c;
     c.ScanFrames(10);
-    c.player.Step(1, FALSE, c);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     ASSERT_EQ(c.player.m_nShown, 1);
     c.player.Seek(5);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     EXPECT_EQ(c.player.m_nShown, 6);
     EXPECT_EQ(c.LoadedEntry(), 6);
     c.player.Seek(2);
-    c.player.Step(6, FALSE, c);
+    c.player.Step(kCommandStepBack, FALSE, c);
     EXPECT_EQ(c.LoadedEntry(), 1);
 }
 
 TEST(StepTest, SeekBeyondTheEndWithABackwardCommandLoadsTheLastEntry) {
     FakeControl c;
     c.ScanFrames(3);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     c.player.Seek(10);
-    EXPECT_FALSE(c.player.Step(2, FALSE, c));
+    EXPECT_FALSE(c.player.Step(kCommandRplay, FALSE, c));
     EXPECT_EQ(c.player.m_nCurrent.load(), 9);
     EXPECT_EQ(c.LoadedEntry(), 2);
 }
@@ -211,22 +212,22 @@ TEST(StepTest, SeekBeyondTheEndWithABackwardCommandLoadsTheLastEntry) {
 TEST(StepTest, SeekRightAfterARescanStillFollowsRealEntries) {
     FakeControl c;
     c.ScanFrames(10);
-    for (int i = 0; i < 8; ++i) c.player.Step(1, FALSE, c);
+    for (int i = 0; i < 8; ++i) c.player.Step(kCommandPlay, FALSE, c);
     c.ScanFrames(10);  // cursor at no entry, shown index from the old list
     c.player.Seek(3);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     EXPECT_EQ(c.LoadedEntry(), 4);
 }
 
 TEST(StepTest, NothingFoundPostsNothingAndKeepsTheImage) {
     FakeControl c;
     c.ScanFrames(2);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     PumpMessages();
     const int before = c.refreshes;
     c.ScanFrames(0);
     EXPECT_EQ(c.player.m_nCurrent.load(), -2);
-    EXPECT_TRUE(c.player.Step(1, FALSE, c));
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));
     PumpMessages();
     EXPECT_EQ(c.refreshes, before);
     EXPECT_EQ(c.LoadedEntry(), 0);
@@ -235,12 +236,12 @@ TEST(StepTest, NothingFoundPostsNothingAndKeepsTheImage) {
 TEST(StepTest, AFrameThatFailsToLoadLeavesThePreviousPictureOnShow) {
     FakeControl c;
     c.ScanPaths({FramePath(0), FrameDir() + "/missing.jpg", FramePath(2)});
-    c.player.Step(1, FALSE, c);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     EXPECT_EQ(c.player.m_nShown, 1);
     EXPECT_EQ(c.LoadedEntry(), 0);
     EXPECT_TRUE(c.player.m_pImage->IsValid());
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     EXPECT_EQ(c.player.m_nShown, 2);
     EXPECT_EQ(c.LoadedEntry(), 2);
 }
@@ -250,14 +251,14 @@ TEST(StepTest, AFrameThatFailsToLoadLeavesThePreviousPictureOnShow) {
 TEST(StepTest, APaintIsNotHeldUpWhileAFrameDecodes) {
     FakeControl c;
     c.ScanFrames(1);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     const std::string fifo = FrameDir() + "/slow.jpg";
     ::unlink(fifo.c_str());
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     c.ScanPaths({FramePath(0), fifo});
     c.player.Seek(0);
 
-    std::thread step([&] { c.player.Step(1, FALSE, c); });
+    std::thread step([&] { c.player.Step(kCommandPlay, FALSE, c); });
     const int writer = ::open(fifo.c_str(), O_WRONLY);  // returns once the step has opened it
     ASSERT_GE(writer, 0);
     CImage* mine = nullptr;
@@ -286,16 +287,16 @@ TEST(StepTest, EmptyListAfterASearchMovesToZeroThenEnds) {
     c.source.SetSource("", "", 0);  // empty Dir: list built empty, index -1
     c.player.m_pSource = &c.source;
     c.player.ScanDirectory();
-    EXPECT_FALSE(c.player.Step(1, FALSE, c));
+    EXPECT_FALSE(c.player.Step(kCommandPlay, FALSE, c));
     EXPECT_EQ(c.player.m_nCurrent.load(), 0);
-    EXPECT_TRUE(c.player.Step(1, FALSE, c));
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));
     EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
 }
 
 TEST(GetFrameTest, HandsOverTheWorkersImageOnce) {
     FakeControl c;
     c.ScanFrames(3);
-    c.player.Step(1, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE, c);
     CImage* mine = new CImage;  // destroyed by the first GetFrame
     int32_t count = -9, shown = -9;
     c.player.GetFrame(&mine, &count, &shown);
@@ -351,7 +352,7 @@ TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
     running = true;
     ASSERT_TRUE(WaitForWaits(1));  // nothing scanned yet: the worker waits
     c.source.SetSource(FrameDir(), "f", 1);
-    c.playback.SetAll(1, FALSE, 0, 0);
+    c.playback.SetAll(kCommandPlay, FALSE, kPauseRunning, 0);
     c.rescan.SetEvent();
     c.wake.SetEvent();
     EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
@@ -362,7 +363,7 @@ TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
 // A new source with no command (what the control sends) still shows the first frame and waits.
 TEST_F(RunTest, ANewSourceWithoutACommandShowsTheFirstFrameAndWaits) {
     c.source.SetSource(FrameDir(), "f", 1);
-    c.playback.SetAll(0, FALSE, 0, 0);
+    c.playback.SetAll(kCommandNone, FALSE, kPauseRunning, 0);
     c.rescan.SetEvent();
     c.wake.SetEvent();
     ASSERT_NE(AfxBeginThread(PlayerThreadProc, &c), nullptr);

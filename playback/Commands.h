@@ -1,0 +1,80 @@
+// The codes the control, its worker and its pages share: the values of the Command property,
+// the pause states, and the buttons of the strip.
+#pragma once
+
+#include <cstdint>
+
+// Values of Command. The property stores any 16-bit value it is given; the worker moves the
+// cursor only for these.
+enum PlayerCommand : int16_t {
+    kCommandNone = 0,
+    kCommandPlay = 1,
+    kCommandRplay = 2,
+    kCommandFf = 3,
+    kCommandRew = 4,
+    kCommandStepFor = 5,
+    kCommandStepBack = 6,
+    kCommandStop = 7,
+};
+
+// The pause state; the Pause property reads true for every state but kPauseRunning.
+enum PauseState : int32_t {
+    kPauseRunning = 0,
+    kPauseUser = 1,
+    kPauseSingleStep = 2,  // after StepFor or StepBack: one step per wake
+    kPauseSliderDrag = 3,  // the slider is held: one step per wake, to the dragged frame
+};
+
+// The strip's buttons, left to right, as the hit test numbers them; kButtonNone is a miss.
+enum StripButton : int32_t {
+    kButtonNone = 0,
+    kButtonRplay = 1,
+    kButtonPlay = 2,
+    kButtonStop = 3,
+    kButtonStepBack = 4,
+    kButtonPause = 5,
+    kButtonStepFor = 6,
+    kButtonRew = 7,
+    kButtonFf = 8,
+    kButtonLoop = 9,
+};
+
+constexpr bool IsForward(int32_t command) {
+    return command == kCommandPlay || command == kCommandFf || command == kCommandStepFor;
+}
+constexpr bool IsBackward(int32_t command) {
+    return command == kCommandRplay || command == kCommandRew || command == kCommandStepBack;
+}
+constexpr bool IsStep(int32_t command) {
+    return command == kCommandStepFor || command == kCommandStepBack;
+}
+// Ff and Rew run with a tenth of the delay.
+constexpr bool IsFast(int32_t command) {
+    return command == kCommandFf || command == kCommandRew;
+}
+// The commands that show the first frame and wait.
+constexpr bool IsAtRest(int32_t command) {
+    return command == kCommandNone || command == kCommandStop;
+}
+
+// The command a button sets, or kCommandNone for Pause and Loop, which toggle their property.
+constexpr PlayerCommand CommandOfButton(int32_t button) {
+    switch (button) {
+        case kButtonRplay:
+            return kCommandRplay;
+        case kButtonPlay:
+            return kCommandPlay;
+        case kButtonStop:
+            return kCommandStop;
+        case kButtonStepBack:
+            return kCommandStepBack;
+        case kButtonStepFor:
+            return kCommandStepFor;
+        case kButtonRew:
+            return kCommandRew;
+        case kButtonFf:
+            return kCommandFf;
+        default:
+            return kCommandNone;
+    }
+}
