@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "apps/MovitrelApp.h"
+#include "codecs/JpegImpl.h"
 #include "image/ImageFormats.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "apps/MovitrelApp.h"
+#include "codecs/JpegImpl.h"
 #include "image/Image.h"
 #include "platform/FileIO.h"
 #include "platform/MessageSink.h"

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs/Codecs.h"
+#include "codecs/GifImpl.h"
 #include "codecs/LzwDecoder.h"
 #include "codecs/LzwEncoder.h"
 #include "image/Image.h"
@@ -263,4 +265,10 @@ BENCHMARK(BM_GiflibWrite)->Arg(0)->Arg(1);
 BENCHMARK(BM_LzwEncode)->Arg(0)->Arg(1);
 BENCHMARK(BM_LzwDecode)->Arg(0)->Arg(1);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    RegisterCodecs();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -3,6 +3,7 @@
 // Create that the JPEG reader makes, same size every time.
 #include <benchmark/benchmark.h>
 
+#include "codecs/Codecs.h"
 #include "image/Image.h"
 
 namespace {
@@ -74,4 +75,10 @@ BENCHMARK(BM_CreateFresh1080)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    RegisterCodecs();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/Codecs.h"
 #include "image/Image.h"
 #include "platform/Thread.h"
 #include "playback/FramePlayer.h"
@@ -161,4 +162,10 @@ BENCHMARK(BM_ImageLoad)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Djpeg)->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorkerFramesPerSecond)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    RegisterCodecs();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -2,6 +2,8 @@
 // GIF87a file with a 256-entry global colour table. The LZW coding lives in LzwDecoder and
 // LzwEncoder; this file parses and writes the blocks around it. All state is per call or per
 // object, so two images can be read or written on two threads at once.
+#include "codecs/GifImpl.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -11,7 +13,6 @@
 
 #include "codecs/LzwDecoder.h"
 #include "codecs/LzwEncoder.h"
-#include "image/ImageFormats.h"
 #include "platform/FileIO.h"
 #include "platform/MessageSink.h"
 

@@ -11,7 +11,7 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "image/ImageFormats.h"
+#include "codecs/JpegImpl.h"
 #include "platform/FileIO.h"
 
 namespace {

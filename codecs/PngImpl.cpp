@@ -4,6 +4,8 @@
 // back to the recovery point. The functions that call setjmp hold only trivially destructible
 // locals (library pointers, integers); the library structs and the file belong to their
 // callers, whose destructors release them on every path, the jumps included.
+#include "codecs/PngImpl.h"
+
 #include <png.h>
 
 #include <array>
@@ -11,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "image/ImageFormats.h"
 #include "platform/FileIO.h"
 
 namespace {

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "codecs/Codecs.h"
 #include "image/Image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    RegisterCodecs();
     const std::string path(reinterpret_cast<const char*>(data), size);
     const int32_t type = ImageTypeFromPath(path);
     if (type < -1 || type > 4) __builtin_trap();

@@ -2,10 +2,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codecs/Codecs.h"
 #include "fuzz/FuzzInput.h"
 #include "image/Image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    RegisterCodecs();
     static FuzzFile file;
     const std::string path = file.Hold(data, size);
     if (path.empty()) return 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/Codecs.h"
 #include "codecs/LzwEncoder.h"
 #include "image/Image.h"
 
@@ -76,6 +77,7 @@ void WriteLzwSeed(const std::string& path, int32_t width, int32_t minCodeSize, i
 }  // namespace
 
 int main(int argc, char** argv) {
+    RegisterCodecs();
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds OUTDIR\n");
         return 2;

@@ -1,6 +1,7 @@
 #include "image/Image.h"
 
 #include <algorithm>
+#include <atomic>
 #include <initializer_list>
 #include <iterator>
 #include <utility>
@@ -20,7 +21,25 @@ constexpr ExtensionRow kExtensions[] = {
     {"PNG", kImageTypePng}, {"XPM", kImageTypeXpm},
 };
 
+std::unique_ptr<CImageImpl> MakeBmp(const CString& path) {
+    return std::make_unique<CBmpImpl>(path);
+}
+
+// One maker per type code, BMP built in; atomic, as a program may register while a worker
+// thread already loads.
+std::atomic<ImageImplMaker> g_makers[kImageTypePng + 1] = {&MakeBmp};
+
 }  // namespace
+
+void RegisterImageFormat(int32_t type, ImageImplMaker maker) {
+    if (type >= 0 && type < int32_t(std::size(g_makers))) g_makers[type] = maker;
+}
+
+std::unique_ptr<CImageImpl> MakeImageImpl(int32_t type, const CString& path) {
+    if (type < 0 || type >= int32_t(std::size(g_makers))) return nullptr;
+    const ImageImplMaker maker = g_makers[type];
+    return maker ? maker(path) : nullptr;
+}
 
 int32_t ImageTypeFromSignature(const BYTE* bytes, size_t count) {
     static constexpr BYTE kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -90,24 +109,8 @@ int32_t CImage::Create(int32_t width, int32_t height, int32_t bitsPerPixel, int3
 }
 
 BOOL CImage::CreateImpl(const CString& path, const int32_t& type) {
-    imageImpl.reset();
-    switch (type) {
-        case kImageTypeBmp:
-            imageImpl = std::make_unique<CBmpImpl>(path);
-            break;
-        case kImageTypeJpeg:
-            imageImpl = std::make_unique<CJpegImpl>(path);
-            break;
-        case kImageTypeGif:
-            imageImpl = std::make_unique<CGifImpl>(path);
-            break;
-        case kImageTypePng:
-            imageImpl = std::make_unique<CPngImpl>(path);
-            break;
-        default:
-            return FALSE;
-    }
-    return TRUE;
+    imageImpl = MakeImageImpl(type, path);
+    return imageImpl ? TRUE : FALSE;
 }
 
 BOOL CImage::Draw(CDC* dc, int32_t xDest, int32_t yDest, int32_t width, int32_t height,

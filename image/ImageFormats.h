@@ -1,10 +1,13 @@
-// The format classes the factory makes. Read and Write follow one contract: a non-empty path
-// replaces fileName, the file named by fileName is read or written, and the result is TRUE on
-// success. A successful Read leaves a new block (top picture row in the last memory row) and,
-// for a paletted picture, an attached palette.
+// The format factory and the format classes of this library. Read and Write follow one
+// contract: a non-empty path replaces fileName, the file named by fileName is read or written,
+// and the result is TRUE on success. A successful Read leaves a new block (top picture row in
+// the last memory row) and, for a paletted picture, an attached palette.
+//
+// BMP is built in. The JPEG, GIF and PNG classes live in codecs/, a library above this one,
+// which adds them to the factory through RegisterImageFormat (codecs/Codecs.h).
 #pragma once
 
-#include <vector>
+#include <memory>
 
 #include "image/ImageImpl.h"
 
@@ -32,47 +35,10 @@ public:
     BOOL Write(const CString& path) override;
 };
 
-// Read and Write in codecs/JpegImpl.cpp.
-class CJpegImpl : public CImageFileImpl {
-public:
-    explicit CJpegImpl(const CString& path) : CImageFileImpl(path) {}
-    ~CJpegImpl() override = default;
-    BOOL Read(const CString& path) override;
-    BOOL Write(const CString& path) override;
-
-    int32_t jpegQuality = 30;  // handed to the compressor by Write
-};
-
-// Read and Write in codecs/GifImpl.cpp. The fields are the writer's working state, all set by
-// Write before use.
-class CGifImpl : public CImageFileImpl {
-public:
-    explicit CGifImpl(const CString& path) : CImageFileImpl(path) {}
-    ~CGifImpl() override = default;
-    BOOL Read(const CString& path) override;
-    BOOL Write(const CString& path) override;
-
-    // Next pixel index to encode (left to right, top picture row first), -1 when all are sent.
-    int32_t NextPixel();
-    void BumpPixel();
-
-    int32_t gifWidth = 0;
-    int32_t gifHeight = 0;
-    int32_t curX = 0;
-    int32_t curY = 0;  // memory row, from imageHeight - 1 downwards
-    int32_t gifBits = 8;
-    int32_t pixelsLeft = 0;
-    uint32_t curAccum = 0;
-    int32_t curBits = 0;
-    BYTE* pixelData = nullptr;
-    std::vector<PALETTEENTRY> paletteEntries;  // 768 entries filled from imagePalette
-};
-
-// Read and Write in codecs/PngImpl.cpp.
-class CPngImpl : public CImageFileImpl {
-public:
-    explicit CPngImpl(const CString& path) : CImageFileImpl(path) {}
-    ~CPngImpl() override = default;
-    BOOL Read(const CString& path) override;
-    BOOL Write(const CString& path) override;
-};
+// Makes a format class for a path; the factory holds one for each type that has a class.
+using ImageImplMaker = std::unique_ptr<CImageImpl> (*)(const CString& path);
+// Adds or replaces the maker of a type code; a code outside 0 to 4 is ignored. Safe to call
+// while other threads make images.
+void RegisterImageFormat(int32_t type, ImageImplMaker maker);
+// The format class of a type, or null when none is registered for it.
+std::unique_ptr<CImageImpl> MakeImageImpl(int32_t type, const CString& path);

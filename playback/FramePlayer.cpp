@@ -1,5 +1,6 @@
 #include "playback/FramePlayer.h"
 
+#include "codecs/Codecs.h"
 #include "image/Image.h"
 #include "platform/Thread.h"
 #include "playback/Commands.h"
@@ -11,7 +12,9 @@ uint32_t PlayerThreadProc(void* param) {
     return 0;
 }
 
-CFramePlayer::CFramePlayer() : m_pImage(new CImage), m_pLoading(std::make_unique<CImage>()) {}
+CFramePlayer::CFramePlayer() : m_pImage(new CImage), m_pLoading(std::make_unique<CImage>()) {
+    RegisterCodecs();  // frames are JPEG files
+}
 
 CFramePlayer::~CFramePlayer() {
     // Once handed over, the image belongs to the control, which destroys it.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "TestTmp.h"
+#include "codecs/JpegImpl.h"
 #include "image/ImageFormats.h"
 
 using json = nlohmann::json;

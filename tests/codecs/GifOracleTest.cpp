@@ -3,6 +3,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include "codecs/GifImpl.h"
 #include "image/ImageFormats.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"

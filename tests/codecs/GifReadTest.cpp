@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "codecs/GifImpl.h"
 #include "codecs/LzwDecoder.h"
 #include "image/Image.h"
 #include "image/ImageFormats.h"

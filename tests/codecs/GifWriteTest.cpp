@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "codecs/GifImpl.h"
 #include "image/ImageFormats.h"
 #include "tests/codecs/GifTestSupport.h"
 

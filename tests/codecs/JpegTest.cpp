@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestTmp.h"
+#include "codecs/JpegImpl.h"
 #include "image/Image.h"
 
 namespace fs = std::filesystem;

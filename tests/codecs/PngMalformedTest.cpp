@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PngTestSupport.h"
+#include "codecs/PngImpl.h"
 #include "image/ImageFormats.h"
 
 using namespace pngtest;

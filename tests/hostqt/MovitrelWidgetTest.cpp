@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "codecs/JpegImpl.h"
 #include "control/MovitrelCtrl.h"
 #include "host/qt/MovitrelWidget.h"
 #include "image/ImageFormats.h"

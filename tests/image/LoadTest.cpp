@@ -4,6 +4,9 @@
 #include <initializer_list>
 
 #include "TestTmp.h"
+#include "codecs/GifImpl.h"
+#include "codecs/JpegImpl.h"
+#include "codecs/PngImpl.h"
 #include "image/Image.h"
 
 namespace {

@@ -2,6 +2,9 @@
 // platform for both, so the module's worker thread reaches the container's message loop.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "codecs/JpegImpl.h"
 #include "control/MovitrelCtrl.h"
 #include "framework/ComClient.h"
 #include "framework/PropertyPage.h"
@@ -74,6 +77,39 @@ TEST_F(ThroughTheModule, TheWorkerInTheModuleRepaintsTheContainersControl) {
         EXPECT_EQ(site.Events()[0].name, "ChangeLoop");
         site.DestroyControlWindow();
     }
+}
+
+// The module carries its own image library: a JPEG format that its control failed to register
+// would leave the picture in PictureBackColor.
+TEST_F(ThroughTheModule, TheModulesControlDecodesAJpegFrame) {
+    const std::string dir = TestTmp() + "/module-jpeg";
+    std::filesystem::create_directories(dir);
+    {
+        CJpegImpl jpeg(dir + "/frame0.jpg");
+        ASSERT_NE(jpeg.Create(32, 24, 24, kColorTypeColor), 0);
+        for (int32_t y = 0; y < 24; ++y) {
+            for (int32_t x = 0; x < 32; ++x) {
+                BYTE* px = jpeg.PictureRow(y) + 3 * x;
+                px[0] = 20, px[1] = 20, px[2] = 230;  // blue, green, red: red
+            }
+        }
+        ASSERT_TRUE(jpeg.Write(""));
+    }
+    CComInstance made;
+    ASSERT_EQ(CreateObjectFromRegistry(m_registry, "MOVITREL.MovitrelCtrl.1", &made), S_OK);
+    COleControl* ctrl = made.Control();
+    ctrl->OnResetState();
+    ASSERT_EQ(ctrl->SetProperty("PictureBackColor", CVariant::Color(RGB(0, 0, 255))), S_OK);
+    ASSERT_EQ(ctrl->SetProperty("Dir", CVariant::Str(dir)), S_OK);
+    CHeadlessSite site(*ctrl, 200, 150);
+    ASSERT_TRUE(site.CreateControlWindow());
+    const auto isRed = [&] {
+        const COLORREF c = site.GetPixel(100, 55);
+        return GetRValue(c) > 180 && GetGValue(c) < 80 && GetBValue(c) < 80;
+    };
+    EXPECT_TRUE(site.PumpUntil(isRed, kGenerousMs))
+        << "centre pixel " << std::hex << site.GetPixel(100, 55);
+    site.DestroyControlWindow();
 }
 
 TEST_F(ThroughTheModule, PagesFromTheModuleEditTheControlFromTheModule) {
