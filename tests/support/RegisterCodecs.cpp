@@ -1,5 +1,5 @@
-// The image and codec test programs make JPEG, GIF and PNG images through the factory, as a
-// program does once it has registered the codecs.
+// For test programs that make JPEG, GIF and PNG images through the factory without a playback
+// worker (which registers the codecs itself), as a program does once it has registered them.
 #include "codecs/Codecs.h"
 
 namespace {
