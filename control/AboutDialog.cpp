@@ -2,23 +2,6 @@
 
 #include <string>
 
-namespace {
-
-CDialogItem Item(int32_t id, DialogItemKind kind, const char* text, int16_t x, int16_t y,
-                 int16_t cx, int16_t cy) {
-    CDialogItem item;
-    item.id = id;
-    item.kind = kind;
-    item.text = text;
-    item.x = x;
-    item.y = y;
-    item.cx = cx;
-    item.cy = cy;
-    return item;
-}
-
-}  // namespace
-
 CDialogTemplate MovitrelAboutDialog() {
     CDialogTemplate dlg;
     dlg.id = IDD_ABOUTBOX_MOVITREL;
@@ -30,12 +13,13 @@ CDialogTemplate MovitrelAboutDialog() {
     dlg.fontName = "MS Sans Serif";
     dlg.pointSize = 8;
     const std::string icon = std::to_string(IDI_ABOUTDLL);
-    dlg.items.push_back(Item(IDC_STATIC, DialogItemKind::Icon, icon.c_str(), 7, 7, 18, 20));
     dlg.items.push_back(
-        Item(IDC_STATIC, DialogItemKind::Label, "Movitrel Control, Version 1.02", 40, 10, 170, 8));
-    dlg.items.push_back(Item(IDC_STATIC, DialogItemKind::Label, "Plays a directory of JPEG frames",
-                             40, 25, 146, 8));
-    CDialogItem ok = Item(IDOK, DialogItemKind::DefPushButton, "OK", 221, 7, 32, 14);
+        MakeDialogItem(IDC_STATIC, DialogItemKind::Icon, icon.c_str(), 7, 7, 18, 20));
+    dlg.items.push_back(MakeDialogItem(IDC_STATIC, DialogItemKind::Label,
+                                       "Movitrel Control, Version 1.02", 40, 10, 170, 8));
+    dlg.items.push_back(MakeDialogItem(IDC_STATIC, DialogItemKind::Label,
+                                       "Plays a directory of JPEG frames", 40, 25, 146, 8));
+    CDialogItem ok = MakeDialogItem(IDOK, DialogItemKind::DefPushButton, "OK", 221, 7, 32, 14);
     ok.group = true;
     ok.tabStop = true;
     dlg.items.push_back(ok);

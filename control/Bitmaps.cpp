@@ -8,19 +8,13 @@ namespace {
 
 constexpr int32_t kRows = 20;
 
-// The 16 standard colours; the pictures use only a few of them.
+// Indices into kStandardColors; the pictures use only a few of them.
 constexpr uint8_t kBlack = 0;
 constexpr uint8_t kDarkRed = 1;
 constexpr uint8_t kSilver = 7;
 constexpr uint8_t kGrey = 8;
 constexpr uint8_t kGreen = 10;  // the mask
 constexpr uint8_t kWhite = 15;
-constexpr RGBQUAD kColours[16] = {
-    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
-    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
-    {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
-    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
-};
 
 // Pictures are drawn as text, one character a pixel: '.' transparent, 'k' black, 'r' dark
 // red, 's' silver, 'g' grey, 'w' white.
@@ -337,8 +331,8 @@ constexpr Dib16Info MakeInfo(int32_t width) {
     d.info.bmiHeader.biCompression = BI_RGB;
     d.info.bmiHeader.biSizeImage = uint32_t(StrideOf(width, 4)) * kRows;
     d.info.bmiHeader.biClrUsed = 16;
-    d.info.bmiColors[0] = kColours[0];
-    for (int32_t i = 1; i < 16; ++i) d.moreColours[i - 1] = kColours[i];
+    d.info.bmiColors[0] = kStandardColors[0];
+    for (int32_t i = 1; i < 16; ++i) d.moreColours[i - 1] = kStandardColors[i];
     return d;
 }
 

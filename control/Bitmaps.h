@@ -45,6 +45,7 @@ enum SliderImage : int32_t {
 };
 constexpr int32_t kSliderThumbWidth = 12;
 constexpr int32_t kSliderImageCount = kSliderThumbFirst + kSliderThumbWidth;
+constexpr int32_t kSliderImageWidth = 1;  // one-pixel columns
 
 // The strip the two bitmaps are drawn into: a slider row above a row of nine buttons, each row
 // 20 pixels high and 180 wide.

@@ -1,6 +1,7 @@
 #include "control/MovitrelCtrl.h"
 
 #include "control/AboutDialog.h"
+#include "control/Bitmaps.h"
 #include "image/Image.h"
 #include "playback/Commands.h"
 
@@ -19,9 +20,6 @@ const CLSID CLSID_ControlPropPage{
 namespace {
 
 constexpr DWORD kPropertySetVersion = 0x00010000;  // major 1, minor 0
-constexpr COLORREF kMaskColour = RGB(0, 255, 0);
-constexpr int32_t kButtonImageWidth = 20;
-constexpr int32_t kSliderImageWidth = 1;
 
 }  // namespace
 
@@ -38,9 +36,9 @@ CMovitrelCtrl::CMovitrelCtrl() {
     m_bThreadStarted = false;
     m_bMaximize = TRUE;  // the exchange that every initialisation runs sets it to FALSE
     m_clrPictureBack = 0;
-    CreateImageListFromBitmap(m_imageListButtons, kBitmapButtons, kButtonImageWidth, 0,
-                              kMaskColour);
-    CreateImageListFromBitmap(m_imageListSlider, kBitmapSlider, kSliderImageWidth, 0, kMaskColour);
+    CreateImageListFromBitmap(m_imageListButtons, kBitmapButtons, kButtonSize, 0, kBitmapMaskColor);
+    CreateImageListFromBitmap(m_imageListSlider, kBitmapSlider, kSliderImageWidth, 0,
+                              kBitmapMaskColor);
     OnMessage(WM_PLAYER_REFRESH, &CMovitrelCtrl::OnPlayerRefresh);
 }
 

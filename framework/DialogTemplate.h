@@ -30,6 +30,20 @@ struct CDialogItem {
     bool tabStop = false;
 };
 
+// An item at (x, y) of size (cx, cy) in dialog units; not a group start, no tab stop.
+inline CDialogItem MakeDialogItem(int32_t id, DialogItemKind kind, const char* text, int16_t x,
+                                  int16_t y, int16_t cx, int16_t cy) {
+    CDialogItem item;
+    item.id = id;
+    item.kind = kind;
+    item.text = text;
+    item.x = x;
+    item.y = y;
+    item.cx = cx;
+    item.cy = cy;
+    return item;
+}
+
 struct CDialogTemplate {
     uint32_t id = 0;
     CString caption;

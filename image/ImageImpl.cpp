@@ -4,14 +4,6 @@
 
 namespace {
 
-// The sixteen colours a fresh table starts with, as RGBQUAD (blue, green, red, 0).
-constexpr RGBQUAD kDefaultColors[16] = {
-    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
-    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
-    {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
-    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
-};
-
 bool IsSupportedDepth(int32_t bits) {
     switch (bits) {
         case 1:
@@ -118,7 +110,7 @@ int32_t CImageImpl::Create(int32_t width, int32_t height, int32_t bits, int32_t 
     header->biSizeImage = uint32_t(rowBytes);
     header->biClrUsed = bits <= 8 ? (1u << bits) : 0;
     auto* table = reinterpret_cast<RGBQUAD*>(block.get() + sizeof(BITMAPINFOHEADER));
-    for (uint32_t i = 0; i < header->biClrUsed / 16 * 16; ++i) table[i] = kDefaultColors[i % 16];
+    for (uint32_t i = 0; i < header->biClrUsed / 16 * 16; ++i) table[i] = kStandardColors[i % 16];
 
     imageDIB = header;
     imageWidth = width;

@@ -6,12 +6,6 @@
 
 namespace {
 
-constexpr RGBQUAD kColours[16] = {
-    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
-    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
-    {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
-    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
-};
 constexpr uint8_t kBlack = 0;
 constexpr uint8_t kSilver = 7;
 constexpr uint8_t kGrey = 8;
@@ -68,8 +62,8 @@ void AppendHeader(std::vector<uint8_t>& out, int32_t cx, int32_t cyField, uint32
     h.biClrUsed = 16;
     const auto* p = reinterpret_cast<const uint8_t*>(&h);
     out.insert(out.end(), p, p + sizeof h);
-    const auto* c = reinterpret_cast<const uint8_t*>(kColours);
-    out.insert(out.end(), c, c + sizeof kColours);
+    const auto* c = reinterpret_cast<const uint8_t*>(kStandardColors);
+    out.insert(out.end(), c, c + sizeof kStandardColors);
 }
 
 // The 4-bit rows, bottom-up, high nibble first.

@@ -30,6 +30,15 @@ struct RGBTRIPLE {
     BYTE rgbtRed;
 };
 
+// The 16 standard colours (black, the dark and the light primaries, silver and grey), as a
+// colour table: what a fresh 4-bit table starts with and what the 16-colour bitmaps use.
+inline constexpr RGBQUAD kStandardColors[16] = {
+    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
+    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
+    {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
+    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
+};
+
 // Bytes of one row of a DIB: width pixels of bits each, padded to 4 bytes.
 constexpr int64_t StrideOf(int64_t width, int64_t bits) {
     return ((width * bits + 31) / 32) * 4;

@@ -9,14 +9,7 @@ constexpr uint16_t kFontSize = 8;
 
 CDialogItem Item(int32_t id, DialogItemKind kind, const char* text, int16_t x, int16_t y,
                  int16_t cx, int16_t cy, bool group = false) {
-    CDialogItem item;
-    item.id = id;
-    item.kind = kind;
-    item.text = text;
-    item.x = x;
-    item.y = y;
-    item.cx = cx;
-    item.cy = cy;
+    CDialogItem item = MakeDialogItem(id, kind, text, x, y, cx, cy);
     item.group = group;
     item.tabStop = kind != DialogItemKind::Label && (kind != DialogItemKind::RadioButton || group);
     return item;
