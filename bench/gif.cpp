@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/Codecs.h"
 #include "codecs/GifImpl.h"
 #include "codecs/LzwDecoder.h"
 #include "codecs/LzwEncoder.h"
@@ -265,10 +264,4 @@ BENCHMARK(BM_GiflibWrite)->Arg(0)->Arg(1);
 BENCHMARK(BM_LzwEncode)->Arg(0)->Arg(1);
 BENCHMARK(BM_LzwDecode)->Arg(0)->Arg(1);
 
-int main(int argc, char** argv) {
-    RegisterCodecs();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

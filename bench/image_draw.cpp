@@ -3,7 +3,6 @@
 // Create that the JPEG reader makes, same size every time.
 #include <benchmark/benchmark.h>
 
-#include "codecs/Codecs.h"
 #include "image/Image.h"
 
 namespace {
@@ -75,10 +74,4 @@ BENCHMARK(BM_CreateFresh1080)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    RegisterCodecs();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

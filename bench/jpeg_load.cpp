@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/Codecs.h"
 #include "image/Image.h"
 #include "platform/Thread.h"
 #include "playback/FramePlayer.h"
@@ -162,10 +161,4 @@ BENCHMARK(BM_ImageLoad)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Djpeg)->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorkerFramesPerSecond)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    RegisterCodecs();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/Codecs.h"
 #include "control/MovitrelCtrl.h"
 #include "host/qt/MovitrelWidget.h"
 #include "image/Image.h"
@@ -137,7 +136,6 @@ BENCHMARK(BM_PaintWhilePlaying1080)->Iterations(1)->UseManualTime()->Unit(benchm
 }  // namespace
 
 int main(int argc, char** argv) {
-    RegisterCodecs();
     // No window system needed: the offscreen platform paints all the same.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -17,6 +17,7 @@
 
 #include "TestTmp.h"
 #include "image/Image.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -32,11 +33,6 @@ struct Outcome {
     std::string out;
     std::string err;
 };
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Runs a program to its end with its output in files, polling for the end until a generous
 // deadline.

@@ -19,6 +19,7 @@
 #include "TestTmp.h"
 #include "codecs/JpegImpl.h"
 #include "image/ImageFormats.h"
+#include "tests/support/TestFiles.h"
 
 using json = nlohmann::json;
 namespace fs = std::filesystem;
@@ -485,11 +486,6 @@ TEST_F(MovitrelProgram, PlayWithoutADisplayFallsBackToPngFiles) {
 // ---- The module and the program's registry --------------------------------------------------
 
 namespace {
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 constexpr const char* kControlKey =
     "[HKEY_CLASSES_ROOT\\CLSID\\{FA502BD9-A409-47D6-B9B2-38AD1896D1DE}]";

@@ -16,21 +16,14 @@
 #include "image/ImageFormats.h"
 #include "platform/MessageSink.h"
 #include "tests/codecs/LzwTestSupport.h"
+#include "tests/support/TestFiles.h"
 
 namespace giftest {
 
 using lzwtest::Bytes;
 
-inline std::string TempPath(const std::string& name) {
-    std::filesystem::create_directories(TestTmp());
-    return TestTmp() + "/" + name;
-}
-
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);  // data() may be null
-    std::fclose(f);
+    ASSERT_TRUE(WriteAll(path, bytes)) << path;
 }
 
 inline Bytes ReadFile(const std::string& path) {

@@ -12,6 +12,7 @@
 #include "TestTmp.h"
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -21,11 +22,6 @@ std::string TmpDir() {
     const std::string dir = TestTmp() + "/jpeg";
     fs::create_directories(dir);
     return dir;
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {

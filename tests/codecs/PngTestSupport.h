@@ -13,24 +13,9 @@
 #include <vector>
 
 #include "TestTmp.h"
+#include "tests/support/TestFiles.h"
 
 namespace pngtest {
-
-inline std::string TempPath(const std::string& name) {
-    const std::string dir = TestTmp() + "/png";
-    std::filesystem::create_directories(dir);
-    return dir + "/" + name;
-}
-
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 // What to write: rows top first, packed as the file stores them (16-bit samples big-endian).
 struct PngPicture {

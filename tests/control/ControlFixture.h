@@ -80,6 +80,22 @@ inline void WriteFrames(const std::string& dir, const std::string& prefix, int32
     }
 }
 
+// An event as "ChangeCommand(5)", "ChangePause(true)", "ClickInPic(1,1)".
+inline std::string EventText(const CString& name, const std::vector<CVariant>& args) {
+    std::string text = name + "(";
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i) text += ",";
+        if (args[i].vt() == VT_BOOL) {
+            text += args[i].boolVal() ? "true" : "false";
+        } else if (args[i].vt() == VT_I2) {
+            text += std::to_string(args[i].iVal());
+        } else {
+            text += "?";
+        }
+    }
+    return text + ")";
+}
+
 class ControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -87,7 +103,13 @@ protected:
         ctrl->OnResetState();  // a new control: every property at its default
         site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
     }
+    // A failed test leaves its last paint as <suite>.<test>.png in the scratch folder.
     void TearDown() override {
+        if (HasFailure() && site) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::filesystem::create_directories(TestTmp());
+            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
+        }
         site.reset();
         ctrl.reset();
     }
@@ -123,25 +145,25 @@ protected:
         return v.vt() == VT_BSTR ? v.bstrVal() : CString("<not a string>");
     }
 
+    // Every persisted property at the value a new control's exchange gives it.
+    void ExpectPersistedDefaults() {
+        EXPECT_EQ(GetString("Dir"), "");
+        EXPECT_EQ(GetString("BaseFile"), "");
+        EXPECT_EQ(GetLong("Sort"), 0);
+        EXPECT_EQ(GetLong("Delay"), 500);
+        EXPECT_EQ(GetBool("Loop"), VARIANT_FALSE);
+        EXPECT_EQ(GetBool("Buttons"), VARIANT_TRUE);
+        EXPECT_EQ(GetBool("Slider"), VARIANT_TRUE);
+        EXPECT_EQ(GetBool("Maximize"), VARIANT_FALSE);
+        EXPECT_EQ(GetLong("Command"), kCommandNone);
+        EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
+    }
+
     // ---- What the container heard --------------------------------------------------------
     // The fired events as "ChangeCommand(5)", "ChangePause(true)", "ClickInPic(1,1)".
     std::vector<std::string> EventLog() const {
         std::vector<std::string> log;
-        for (const auto& e : site->Events()) {
-            std::string text = e.name + "(";
-            for (size_t i = 0; i < e.args.size(); ++i) {
-                if (i) text += ",";
-                const CVariant& a = e.args[i];
-                if (a.vt() == VT_BOOL) {
-                    text += a.boolVal() ? "true" : "false";
-                } else if (a.vt() == VT_I2) {
-                    text += std::to_string(a.iVal());
-                } else {
-                    text += "?";
-                }
-            }
-            log.push_back(text + ")");
-        }
+        for (const auto& e : site->Events()) log.push_back(EventText(e.name, e.args));
         return log;
     }
     // Forgets events, bound-property changes and modified reports heard so far. The site keeps
@@ -218,16 +240,7 @@ public:
 
 private:
     void OnEvent(DISPID, const CString& name, const std::vector<CVariant>& args) override {
-        std::string text = name + "(";
-        for (size_t i = 0; i < args.size(); ++i) {
-            if (i) text += ",";
-            if (args[i].vt() == VT_BOOL) {
-                text += args[i].boolVal() ? "true" : "false";
-            } else if (args[i].vt() == VT_I2) {
-                text += std::to_string(args[i].iVal());
-            }
-        }
-        log.push_back(text + ")");
+        log.push_back(EventText(name, args));
     }
     void OnChanged(DISPID dispid) override {
         log.push_back("Bound(" + std::to_string(dispid) + ")");

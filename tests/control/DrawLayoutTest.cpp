@@ -24,17 +24,6 @@ protected:
         SetColour("PictureBackColor", kPictureBack);
         SetColour("BackColor", kBack);
     }
-    void TearDown() override {
-        if (HasFailure()) SaveSurface(*site, "");
-        ControlTest::TearDown();
-    }
-
-    static void SaveSurface(CHeadlessSite& s, const std::string& suffix) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::filesystem::create_directories(TestTmp());
-        s.SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + suffix + ".png");
-    }
-
     // A w by h picture in kInk with its top two rows in kTopRow (so that a shrunk copy keeps
     // one), carrying a palette as every frame does, loaded where the worker keeps its image.
     void PutFrame(int32_t w, int32_t h, bool withPalette = true) {

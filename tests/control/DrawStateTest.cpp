@@ -22,15 +22,6 @@ protected:
         ControlTest::SetUp();
         SetColour("BackColor", kBack);
     }
-    void TearDown() override {
-        if (HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
-        }
-        ControlTest::TearDown();
-    }
-
     // Whether the button at position k (0 to 8) shows its given picture, on kBack.
     bool ButtonShows(int32_t k, int32_t image) {
         CImageList list;

@@ -32,14 +32,6 @@ protected:
         ASSERT_TRUE(site->CreateControlWindow());  // mouse input goes to the window
         ClearHeard();
     }
-    void TearDown() override {
-        if (HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
-        }
-        ControlTest::TearDown();
-    }
     CMouseProbe& Probe() { return static_cast<CMouseProbe&>(*ctrl); }
 
     static constexpr int32_t kBar = 110;  // (400 - 180) / 2

@@ -29,14 +29,6 @@ protected:
         site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
         SetShort("Sort", 1);  // by the number in the name: frame i is the i-th
     }
-    void TearDown() override {
-        if (HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
-        }
-        ControlTest::TearDown();
-    }
     CSliderProbe& Probe() { return static_cast<CSliderProbe&>(*ctrl); }
 
     // Geometry of a paint with a list of `count` frames, without a worker.

@@ -42,16 +42,7 @@ protected:
     }
     void ExpectDefaults(const char* where) {
         SCOPED_TRACE(where);
-        EXPECT_EQ(GetString("Dir"), "");
-        EXPECT_EQ(GetString("BaseFile"), "");
-        EXPECT_EQ(GetLong("Sort"), 0);
-        EXPECT_EQ(GetLong("Delay"), 500);
-        EXPECT_EQ(GetBool("Loop"), VARIANT_FALSE);
-        EXPECT_EQ(GetBool("Buttons"), VARIANT_TRUE);
-        EXPECT_EQ(GetBool("Slider"), VARIANT_TRUE);
-        EXPECT_EQ(GetBool("Maximize"), VARIANT_FALSE);
-        EXPECT_EQ(GetLong("Command"), kCommandNone);
-        EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
+        ExpectPersistedDefaults();
     }
     std::vector<std::string> SavedNames(const CPropertyBag& bag) {
         std::vector<std::string> names;

@@ -28,17 +28,8 @@ using Log = std::vector<std::string>;
 // ---- Defaults and the table -------------------------------------------------------------
 
 TEST_F(PropertiesTest, NewControlHoldsTheExchangeDefaults) {
-    EXPECT_EQ(GetString("BaseFile"), "");
-    EXPECT_EQ(GetBool("Buttons"), VARIANT_TRUE);
-    EXPECT_EQ(GetLong("Command"), kCommandNone);
-    EXPECT_EQ(GetLong("Delay"), 500);
-    EXPECT_EQ(GetString("Dir"), "");
-    EXPECT_EQ(GetBool("Loop"), VARIANT_FALSE);
-    EXPECT_EQ(GetBool("Maximize"), VARIANT_FALSE);
-    EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
-    EXPECT_EQ(GetLong("PictureBackColor"), 0);
-    EXPECT_EQ(GetBool("Slider"), VARIANT_TRUE);
-    EXPECT_EQ(GetLong("Sort"), 0);
+    ExpectPersistedDefaults();
+    EXPECT_EQ(GetLong("PictureBackColor"), 0);  // not persisted, but a new control's is 0
 }
 
 TEST_F(PropertiesTest, DispidsFollowTheTableAndTypesArriveConverted) {

@@ -10,6 +10,7 @@
 
 #include "TestTmp.h"
 #include "platform/Gdi.h"
+#include "tests/support/TestFiles.h"
 
 namespace dibtest {
 
@@ -76,22 +77,10 @@ inline std::vector<uint8_t> RampTable(int count) {
     return table.data;
 }
 
-inline std::string TempPath(const std::string& name) {
-    const std::string dir = TestTmp() + "/dib";
-    std::filesystem::create_directories(dir);
-    return dir + "/" + name;
-}
-
 inline std::string WriteTemp(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = TempPath(name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    WriteAll(path, bytes);
     return path;
-}
-
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {

@@ -10,17 +10,13 @@
 #include "framework/TypeLib.h"
 #include "module/MovitrelModule.h"
 #include "tests/module/ModuleTestSupport.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 constexpr uint16_t VT_VOID = 24;
 constexpr uint16_t VT_USERDEFINED = 29;
 const CString kOleColorGuid = "{66504301-BE0F-101A-8BBB-00AA00300CAB}";
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 class TypeLib : public ::testing::Test {
 protected:

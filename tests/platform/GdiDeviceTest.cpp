@@ -8,6 +8,7 @@
 
 #include "TestTmp.h"
 #include "platform/Gdi.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -23,11 +24,6 @@ std::vector<std::vector<uint32_t>> Pixels(const CDC& dc) {
     std::vector<std::vector<uint32_t>> rows;
     for (int32_t y = 0; y < dc.Height(); ++y) rows.emplace_back(dc.Row(y), dc.Row(y) + dc.Width());
     return rows;
-}
-
-std::string TempPath(const char* name) {
-    std::filesystem::create_directories(TestTmp());
-    return TestTmp() + "/" + name;
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 
 #include "TestTmp.h"
 #include "framework/Registry.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
-std::string TempPath(const std::string& leaf) {
-    std::filesystem::create_directories(TestTmp());
-    std::string path = TestTmp() + "/" + leaf;
+// A path of the scratch folder where no file is yet.
+std::string FreshPath(const std::string& leaf) {
+    const std::string path = TempPath(leaf);
     std::filesystem::remove(path);
     return path;
 }
@@ -103,7 +104,7 @@ TEST(RegistryKeys, DeletingAKeyTakesItsSubtreeButNotItsNeighbours) {
 }
 
 TEST(RegistryFile, RoundTripsThroughAFile) {
-    std::string path = TempPath("roundtrip.reg");
+    std::string path = FreshPath("roundtrip.reg");
     CRegistry reg;
     reg.SetString("HKCR\\X\\Y", "v", "w");
     reg.SetValue("HKCR\\X", "d", CRegValue::Dword(0xFFFFFFFFu));
@@ -115,12 +116,12 @@ TEST(RegistryFile, RoundTripsThroughAFile) {
 }
 
 TEST(RegistryFile, SavingMakesItsFoldersAndAFailedSaveLeavesNoTemporaryFile) {
-    const std::string path = TempPath("new/sub/first.reg");
+    const std::string path = FreshPath("new/sub/first.reg");
     CRegistry reg;
     reg.SetString("HKCR\\X", "v", "1");
     ASSERT_TRUE(reg.SaveToFile(path));
     // A folder where the file should be: nothing can be renamed over it.
-    const std::string blocked = TempPath("new/sub/blocked.reg");
+    const std::string blocked = FreshPath("new/sub/blocked.reg");
     std::filesystem::create_directories(blocked);
     EXPECT_FALSE(reg.SaveToFile(blocked));
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
@@ -132,7 +133,7 @@ TEST(RegistryFile, SavingMakesItsFoldersAndAFailedSaveLeavesNoTemporaryFile) {
 }
 
 TEST(RegistryFile, UpdatesTheProcessFileAndLeavesAForeignFileAlone) {
-    std::string path = TempPath("process.reg");
+    std::string path = FreshPath("process.reg");
     SetRegistryFile("");
     EXPECT_FALSE(UpdateRegistryFile([](CRegistry&) { return true; }));
 
@@ -158,7 +159,7 @@ TEST(RegistryFile, UpdatesTheProcessFileAndLeavesAForeignFileAlone) {
     ASSERT_TRUE(reg.LoadFromFile(path));
     EXPECT_TRUE(reg.KeyExists("HKCR\\P"));
 
-    std::string foreign = TempPath("notes.txt");
+    std::string foreign = FreshPath("notes.txt");
     std::ofstream(foreign) << "not a registry\n";
     SetRegistryFile(foreign);
     EXPECT_FALSE(UpdateRegistryFile([](CRegistry&) { return true; }));
