@@ -1,5 +1,6 @@
 // The Qt container with the real control: playing, seeking, events, saved state, painting
 // and the About box. Runs on the offscreen platform.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -88,6 +89,22 @@ private:
         QVERIFY(m_widget->IsWindowLive());
         QTRY_VERIFY_WITH_TIMEOUT(m_ctrl->ShowsFrame(0), 10000);
         QCOMPARE(m_ctrl->FrameCount(), kFrames);
+        Quiesce();
+    }
+
+    // Waits until no paint has come for a while. The setters before and during the window's
+    // creation leave a wake the worker may still be working off after the first frame; a
+    // press on the slider meanwhile would meet a worker that is running, not waiting, and
+    // land one frame further.
+    void Quiesce() {
+        QElapsedTimer clock;
+        clock.start();
+        int32_t before = -1;
+        while (m_widget->PaintCount() != before && clock.elapsed() < 10000) {
+            before = m_widget->PaintCount();
+            QTest::qWait(300);
+        }
+        QCOMPARE(m_widget->PaintCount(), before);
     }
 
 private Q_SLOTS:
