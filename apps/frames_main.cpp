@@ -20,12 +20,13 @@ int main(int argc, char** argv) {
     }
     CSourceSettings source;
     source.SetSource(argv[1], base, sort);
-    CFramePlayer player;
-    player.m_pSource = &source;
+    CScanOnlyClient client;
+    CPlaybackSettings playback;
+    CFramePlayer player(client, source, playback);
     player.ScanDirectory();
-    std::printf("%d frames (index %d)\n", player.m_nCount.load(), player.m_nCurrent.load());
+    std::printf("%d frames (index %d)\n", player.Count(), player.Current());
     int32_t i = 0;
-    for (POSITION pos = player.m_frames.GetHeadPosition(); pos; pos = CFrameList::Next(pos)) {
+    for (POSITION pos = player.Frames().GetHeadPosition(); pos; pos = CFrameList::Next(pos)) {
         const CFrameEntry& e = CFrameList::GetAt(pos);
         std::printf("%4d  key %-10d %s\n", i++, e.nKey, e.strPath.c_str());
     }

@@ -15,6 +15,7 @@
 
 #include "image/Image.h"
 #include "platform/Thread.h"
+#include "playback/Commands.h"
 #include "playback/FramePlayer.h"
 
 namespace {
@@ -99,22 +100,19 @@ void BM_Djpeg(benchmark::State& state) {
 
 class BenchClient : public CPlayerClient, public IWindowHandler {
 public:
-    BenchClient() : hwnd_(CreatePlatformWindow(this)) {}
+    BenchClient() : player(*this, source, playback), hwnd_(CreatePlatformWindow(this)) {}
     ~BenchClient() override { DestroyPlatformWindow(hwnd_); }
-    CFramePlayer& Player() override { return player; }
     bool StopRequested() const override { return stop.load(); }
     CEvent& RescanEvent() override { return rescan; }
     CEvent& WakeEvent() override { return wake; }
     CEvent& EndEvent() override { return end; }
     CEvent& ExitEvent() override { return exitEvent; }
     HWND PlayerWindow() const override { return hwnd_; }
-    CSourceSettings* SourceSettings() override { return &source; }
-    CPlaybackSettings* PlaybackSettings() override { return &playback; }
     LRESULT OnWindowMessage(HWND, uint32_t, WPARAM, LPARAM) override { return 0; }
 
-    CFramePlayer player;
     CSourceSettings source;
     CPlaybackSettings playback;
+    CFramePlayer player;
     CEvent rescan, wake, end, exitEvent;
     std::atomic<bool> stop{false};
 
@@ -128,17 +126,18 @@ void BM_WorkerFramesPerSecond(benchmark::State& state) {
     if (frames.empty()) return state.SkipWithError("no frames: run make-frames.sh");
     BenchClient client;
     client.source.SetSource(FramesRoot() + "/M", "img", 1);
-    client.playback.SetAll(0, FALSE, 0, 0);
+    client.playback.SetAll(kCommandNone, FALSE, kPauseRunning, 0);
     client.rescan.SetEvent();
-    if (!AfxBeginThread(PlayerThreadProc, &client)) return state.SkipWithError("no thread");
+    if (!AfxBeginThread(&CFramePlayer::ThreadProc, &client.player))
+        return state.SkipWithError("no thread");
     client.wake.SetEvent();
     int64_t shown = 0;
     for (auto _ : state) {
         // Command 7 shows frame 0 and waits; command 1 then plays to the end.
-        client.playback.SetAll(7, FALSE, 0, 0);
+        client.playback.SetAll(kCommandStop, FALSE, kPauseRunning, 0);
         client.wake.SetEvent();
-        while (client.player.m_nCurrent != 0) std::this_thread::yield();
-        client.playback.SetAll(1, FALSE, 0, 0);
+        while (client.player.Current() != 0) std::this_thread::yield();
+        client.playback.SetAll(kCommandPlay, FALSE, kPauseRunning, 0);
         const auto start = std::chrono::steady_clock::now();
         client.wake.SetEvent();
         client.end.Wait(INFINITE);

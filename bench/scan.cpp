@@ -36,11 +36,12 @@ void BM_Scan(benchmark::State& state) {
     const int sort = int(state.range(1));
     CSourceSettings source;
     source.SetSource(MakeDirectory(files), "img", sort);
-    CFramePlayer player;
-    player.m_pSource = &source;
+    CScanOnlyClient client;
+    CPlaybackSettings playback;
+    CFramePlayer player(client, source, playback);
     for (auto _ : state) {
         player.ScanDirectory();
-        if (player.m_nCount != files) state.SkipWithError("wrong frame count");
+        if (player.Count() != files) state.SkipWithError("wrong frame count");
     }
     state.counters["files"] = files;
 }

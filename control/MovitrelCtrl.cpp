@@ -25,13 +25,12 @@ constexpr DWORD kPropertySetVersion = 0x00010000;  // major 1, minor 0
 
 CMovitrelCtrl::CMovitrelCtrl() {
     InitializeIIDs(&IID_DMovitrel, &IID_DMovitrelEvents);
-    // Raw on purpose: GetFrame swaps this pointer for the worker's image and destroys the
-    // one it replaces, so ownership moves through the pointer itself.
-    m_pFrameImage = new CImage;
+    // GetFrame replaces it with the worker's image at the first paint.
+    m_pFrameImage = std::make_shared<CImage>();
     m_pThread = nullptr;
-    m_pPlayer = std::make_unique<CFramePlayer>();
-    m_pPlayback = std::make_unique<CPlaybackSettings>();
     m_pSource = std::make_unique<CSourceSettings>();
+    m_pPlayback = std::make_unique<CPlaybackSettings>();
+    m_pPlayer = std::make_unique<CFramePlayer>(*this, *m_pSource, *m_pPlayback);
     m_bDragging = FALSE;
     m_bThreadStarted = false;
     m_bMaximize = TRUE;  // the exchange that every initialisation runs sets it to FALSE
@@ -46,8 +45,7 @@ CMovitrelCtrl::~CMovitrelCtrl() {
     // A container destroys the window first, which stops the worker; one that did not must
     // not leave a thread running on the objects freed below.
     StopPlayerThread();
-    delete m_pFrameImage;
-    m_pFrameImage = nullptr;
+    m_pFrameImage.reset();
     m_pPlayer.reset();
     m_pPlayback.reset();
     m_pSource.reset();

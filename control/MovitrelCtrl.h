@@ -8,7 +8,7 @@
 // Where the members are defined:
 //   MovitrelCtrl.cpp       ids, maps, construction, destruction, AboutBox, verbs, exchange
 //   MovitrelCtrlProps.cpp  getters, setters, ApplySettings
-//   MovitrelCtrlLife.cpp   OnCreate, OnDestroy, the thread entry, OnPlayerRefresh,
+//   MovitrelCtrlLife.cpp   OnCreate, OnDestroy, starting the worker, OnPlayerRefresh,
 //                          OnNcLButtonDown
 //   MovitrelCtrlDraw.cpp   OnDraw, DrawBar, OnBackColorChanged
 //   MovitrelCtrlMouse.cpp  OnLButtonDown, OnLButtonUp, OnMouseMove, OnRButtonDown,
@@ -88,18 +88,17 @@ public:
     void OnResetState() override;
 
     // ---- CPlayerClient: what the worker sees of the control -------------------------------
-    CFramePlayer& Player() override { return *m_pPlayer; }
     bool StopRequested() const override { return m_bStop.load() != FALSE; }
     CEvent& RescanEvent() override { return m_eventRescan; }
     CEvent& WakeEvent() override { return m_eventWake; }
     CEvent& EndEvent() override { return m_eventEnd; }
     CEvent& ExitEvent() override { return m_eventExit; }
     HWND PlayerWindow() const override { return GetSafeHwnd(); }
-    CSourceSettings* SourceSettings() override { return m_pSource.get(); }
-    CPlaybackSettings* PlaybackSettings() override { return m_pPlayback.get(); }
 
-    // The worker thread's entry; param is the control.
-    static uint32_t PlayerThreadProc(void* param);
+    // The worker object and the blocks it reads, for tests that look at them.
+    CFramePlayer& Player() { return *m_pPlayer; }
+    CSourceSettings* SourceSettings() { return m_pSource.get(); }
+    CPlaybackSettings* PlaybackSettings() { return m_pPlayback.get(); }
 
 protected:
     void DoPropExchange(CPropExchange* px) override;
@@ -181,7 +180,7 @@ protected:
     int32_t m_nEffectiveDelay = 500;
 
     // ---- Drawing state: the geometry of the last paint, which the mouse handling uses -----
-    CImage* m_pFrameImage = nullptr;  // owned; after the first paint the worker's image
+    std::shared_ptr<CImage> m_pFrameImage;  // after the first paint, the worker's image
     int32_t m_nFrameCount = 0;
     int32_t m_nFrameIndex = -1;
     uint32_t m_nFrameGeneration = 0;  // the source generation m_nFrameIndex belongs to
@@ -203,10 +202,11 @@ protected:
     CWinThread* m_pThread = nullptr;   // not owned: a marker that a thread runs
     std::atomic<BOOL> m_bStop{FALSE};  // written here, read by the worker without a lock
     bool m_bThreadStarted = false;
-    // Destroyed explicitly by the destructor, in this order, after m_pFrameImage.
-    std::unique_ptr<CFramePlayer> m_pPlayer;
-    std::unique_ptr<CPlaybackSettings> m_pPlayback;
+    // Made in this order by the constructor (the worker works on the blocks) and destroyed
+    // in the reverse one by the destructor, once the worker has stopped.
     std::unique_ptr<CSourceSettings> m_pSource;
+    std::unique_ptr<CPlaybackSettings> m_pPlayback;
+    std::unique_ptr<CFramePlayer> m_pPlayer;
 
 private:
     // Sets the stop flag, wakes the worker and waits for it to leave its loop.

@@ -147,11 +147,11 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     CPaintTarget target(dc, bounds);
     CDC* device = target.Device();
     const int32_t pictureHeight = cy - StripHeight(m_bShowButtons, m_bShowSlider);
-    {
-        // The worker swaps each decoded frame into this very image under the same lock.
-        CSingleLock lock(m_pPlayer->m_lock);
-        DrawPicture(device, *m_pFrameImage, cx, pictureHeight, m_bMaximize, m_clrPictureBack);
-    }
+    // The worker swaps each decoded frame into the image on show; DrawShown keeps it out
+    // while the picture is drawn.
+    m_pPlayer->DrawShown([&](CImage& image) {
+        DrawPicture(device, image, cx, pictureHeight, m_bMaximize, m_clrPictureBack);
+    });
     DrawBar(device, cx, pictureHeight);
 }
 

@@ -2,15 +2,8 @@
 // resizing by the border while active in place.
 #include "control/MovitrelCtrl.h"
 
-uint32_t CMovitrelCtrl::PlayerThreadProc(void* param) {
-    auto* ctrl = static_cast<CMovitrelCtrl*>(param);
-    ctrl->m_pPlayer->Run(*ctrl);
-    ctrl->m_eventExit.SetEvent();
-    return 0;
-}
-
 CWinThread* CMovitrelCtrl::BeginPlayerThread() {
-    return AfxBeginThread(&CMovitrelCtrl::PlayerThreadProc, this);
+    return AfxBeginThread(&CFramePlayer::ThreadProc, m_pPlayer.get());
 }
 
 int32_t CMovitrelCtrl::OnCreate(LPCREATESTRUCT createStruct) {

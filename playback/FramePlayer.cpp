@@ -5,57 +5,58 @@
 #include "platform/Thread.h"
 #include "playback/Commands.h"
 
-uint32_t PlayerThreadProc(void* param) {
-    auto* client = static_cast<CPlayerClient*>(param);
-    client->Player().Run(*client);
-    client->ExitEvent().SetEvent();
-    return 0;
-}
-
-CFramePlayer::CFramePlayer() : m_pImage(new CImage), m_pLoading(std::make_unique<CImage>()) {
+CFramePlayer::CFramePlayer(CPlayerClient& client, CSourceSettings& source,
+                           CPlaybackSettings& playback)
+    : m_client(client),
+      m_source(source),
+      m_playback(playback),
+      m_pImage(std::make_shared<CImage>()),
+      m_pLoading(std::make_unique<CImage>()) {
     RegisterCodecs();  // frames are JPEG files
 }
 
-CFramePlayer::~CFramePlayer() {
-    // Once handed over, the image belongs to the control, which destroys it.
-    if (!m_bImageHandedOver) delete m_pImage;
+CFramePlayer::~CFramePlayer() = default;
+
+uint32_t CFramePlayer::ThreadProc(void* param) {
+    auto* player = static_cast<CFramePlayer*>(param);
+    player->Run();
+    player->m_client.ExitEvent().SetEvent();
+    return 0;
 }
 
-void CFramePlayer::Run(CPlayerClient& client) {
-    m_pSource = client.SourceSettings();
-    m_pPlayback = client.PlaybackSettings();
+void CFramePlayer::Run() {
     bool waitFirst = false;
-    while (!client.StopRequested()) {
+    while (!m_client.StopRequested()) {
         if (waitFirst) {
             waitFirst = false;
-            client.WakeEvent().Wait(INFINITE);
+            m_client.WakeEvent().Wait(INFINITE);
         }
         // No wait is forced after a scan: the control stops playback before it asks for one,
         // so the step below shows the first frame and waits anyway. A play command found here
         // came with the new source, and its wake may have merged with the source's own into
         // the one that started this pass; waiting for another would stall on the first frame.
-        if (client.RescanEvent().Wait(0) == WAIT_OBJECT_0) ScanDirectory();
-        if (client.StopRequested()) break;
+        if (m_client.RescanEvent().Wait(0) == WAIT_OBJECT_0) ScanDirectory();
+        if (m_client.StopRequested()) break;
 
-        const int32_t command = m_pPlayback->GetCommand();
-        const BOOL loop = m_pPlayback->GetLoop();
-        const int32_t pauseState = m_pPlayback->GetPauseState();
+        const int32_t command = m_playback.GetCommand();
+        const BOOL loop = m_playback.GetLoop();
+        const int32_t pauseState = m_playback.GetPauseState();
         if (pauseState == kPauseUser) {
             waitFirst = true;
             continue;
         }
-        if (Step(command, loop, client) || pauseState == kPauseSingleStep ||
+        if (Step(command, loop) || pauseState == kPauseSingleStep ||
             pauseState == kPauseSliderDrag) {
             waitFirst = true;
             continue;
         }
         // A negative delay would sleep forever and the stop request would never be served.
-        const int32_t delay = m_pPlayback->GetDelay();
+        const int32_t delay = m_playback.GetDelay();
         Sleep(delay > 0 ? uint32_t(delay) : 0u);
     }
 }
 
-bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
+bool CFramePlayer::Step(int32_t command, BOOL loop) {
     if (m_nCurrent <= -2) return true;
 
     m_lock.Lock();
@@ -125,9 +126,9 @@ bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
     m_nCurrent = current;
 
     if (outcome == Outcome::End) {
-        client.EndEvent().SetEvent();
+        m_client.EndEvent().SetEvent();
         m_lock.Unlock();
-        PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
+        PostMessage(m_client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
         return true;
     }
 
@@ -143,21 +144,32 @@ bool CFramePlayer::Step(int32_t command, BOOL loop, CPlayerClient& client) {
     m_nShown = current;
     m_nShownGeneration = m_nListGeneration;
     m_lock.Unlock();
-    PostMessage(client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
+    PostMessage(m_client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
     return IsAtRest(command);
 }
 
-void CFramePlayer::GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown,
+void CFramePlayer::GetFrame(std::shared_ptr<CImage>* image, int32_t* pCount, int32_t* pShown,
                             uint32_t* pGeneration) {
     CSingleLock lock(m_lock);
-    if (*ppImage != m_pImage) {
-        delete *ppImage;
-        *ppImage = m_pImage;
-        m_bImageHandedOver = true;
-    }
+    if (*image != m_pImage) *image = m_pImage;
     *pCount = m_nCount;
     *pShown = m_nShown;
     if (pGeneration) *pGeneration = m_nShownGeneration;
+}
+
+void CFramePlayer::DrawShown(const std::function<void(CImage&)>& draw) {
+    CSingleLock lock(m_lock);
+    draw(*m_pImage);
+}
+
+int32_t CFramePlayer::Shown() {
+    CSingleLock lock(m_lock);
+    return m_nShown;
+}
+
+CString CFramePlayer::ShownPath() {
+    CSingleLock lock(m_lock);
+    return m_pImage->GetImagePath();
 }
 
 void CFramePlayer::Seek(int32_t index) {

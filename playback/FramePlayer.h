@@ -1,8 +1,8 @@
-// The playback worker object: the frame list, the cursor, the image frames are loaded into,
-// and the loop the worker thread runs.
+// The playback worker object and what it needs of its control.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "platform/FileFind.h"
@@ -12,7 +12,6 @@
 #include "playback/Settings.h"
 
 class CImage;
-class CFramePlayer;
 
 // The worker repaint request, posted with wParam 0 and lParam 0 after every step.
 constexpr uint32_t WM_PLAYER_REFRESH = WM_USER + 100;
@@ -22,19 +21,28 @@ constexpr uint32_t WM_PLAYER_REFRESH = WM_USER + 100;
 class CPlayerClient {
 public:
     virtual ~CPlayerClient() = default;
-    virtual CFramePlayer& Player() = 0;
     virtual bool StopRequested() const = 0;  // the stop flag, read between blocking calls
     virtual CEvent& RescanEvent() = 0;
     virtual CEvent& WakeEvent() = 0;
     virtual CEvent& EndEvent() = 0;
     virtual CEvent& ExitEvent() = 0;
     virtual HWND PlayerWindow() const = 0;
-    virtual CSourceSettings* SourceSettings() = 0;
-    virtual CPlaybackSettings* PlaybackSettings() = 0;
 };
 
-// Thread entry: runs the client's player, then signals the client's exit event.
-uint32_t PlayerThreadProc(void* client);
+// A client for a player that is only asked to scan (tools, benchmarks): it never stops, has
+// no window, and its events are its own.
+class CScanOnlyClient : public CPlayerClient {
+public:
+    bool StopRequested() const override { return false; }
+    CEvent& RescanEvent() override { return m_events[0]; }
+    CEvent& WakeEvent() override { return m_events[1]; }
+    CEvent& EndEvent() override { return m_events[2]; }
+    CEvent& ExitEvent() override { return m_events[3]; }
+    HWND PlayerWindow() const override { return nullptr; }
+
+private:
+    CEvent m_events[4];
+};
 
 // The number in a frame's file title after the prefix: every digit counts, other characters
 // are skipped, and the arithmetic wraps at 32 bits.
@@ -43,51 +51,72 @@ int32_t FrameNumberKey(const CString& title, size_t prefixLength);
 // True when the last four characters of path are ".jpg" in any case.
 bool HasJpgExtension(const CString& path);
 
+// The frame list, the cursor, the image frames are shown in, and the loop the worker thread
+// runs. The worker thread calls Run (and through it ScanDirectory and Step); the control's
+// thread calls GetFrame, DrawShown and Seek. Everything the two share is under one lock,
+// held while a step moves the cursor and while a decoded frame is swapped in, never during a
+// decode: a paint waits at most for a swap, and a draw never sees a half-loaded frame.
 class CFramePlayer {
 public:
-    CFramePlayer();
+    // The client and the settings blocks outlive the player.
+    CFramePlayer(CPlayerClient& client, CSourceSettings& source, CPlaybackSettings& playback);
     ~CFramePlayer();
     CFramePlayer(const CFramePlayer&) = delete;
     CFramePlayer& operator=(const CFramePlayer&) = delete;
 
-    CSourceSettings* m_pSource = nullptr;
-    CPlaybackSettings* m_pPlayback = nullptr;
+    // Thread entry; param is the player. Runs Run, then signals the client's exit event.
+    static uint32_t ThreadProc(void* param);
+
+    // ---- Worker side -----------------------------------------------------------------------
+    // The loop; returns once the client asks to stop.
+    void Run();
+    // One move of the cursor, the load of the frame and the repaint request; true asks the
+    // loop to wait for the wake event before the next step.
+    bool Step(int32_t command, BOOL loop);
+    // Rebuilds the list from the source settings. The overload takes the search to use.
+    void ScanDirectory();
+    void ScanDirectory(CFileFind& finder);
+
+    // ---- Control side ----------------------------------------------------------------------
+    // Hands over the worker's image: *image becomes the image frames are shown in, and the
+    // one it held before is released (destroyed unless someone else holds it). *pGeneration,
+    // when asked for, is the source generation of the list the shown index belongs to.
+    void GetFrame(std::shared_ptr<CImage>* image, int32_t* pCount, int32_t* pShown,
+                  uint32_t* pGeneration = nullptr);
+    // Calls draw with the image on show, under the lock, so no swap lands while it draws.
+    void DrawShown(const std::function<void(CImage&)>& draw);
+    // Asks the next step to start from index.
+    void Seek(int32_t index);
+
+    // ---- State, for tools, status and tests ------------------------------------------------
+    int32_t Count() const { return m_nCount; }
+    // The cursor: -2 nothing found (or no scan yet), -1 list built and nothing shown yet.
+    int32_t Current() const { return m_nCurrent; }
+    int32_t Shown();
+    CString ShownPath();  // the file of the picture on show; empty before the first
+    // The list; read it only on the worker's thread or while no worker runs.
+    const CFrameList& Frames() const { return m_frames; }
+
+private:
+    friend struct CFramePlayerProbe;  // tests: states no list can reach, probe images
+
+    CPlayerClient& m_client;
+    CSourceSettings& m_source;
+    CPlaybackSettings& m_playback;
+
+    CCriticalSection m_lock;
+    CFrameList m_frames;
+    POSITION m_posCurrent = nullptr;
     // The scan writes these without m_lock while the control reads them under it: atomic.
     std::atomic<int32_t> m_nCount{0};
-    // -2: nothing found (or no scan yet); -1: list built, nothing shown yet.
     std::atomic<int32_t> m_nCurrent{-2};
     int32_t m_nShown = -1;
     // The source generation of the list being built or played (written by the worker only),
     // and that of the list m_nShown indexes (under m_lock).
     std::atomic<uint32_t> m_nListGeneration{0};
     uint32_t m_nShownGeneration = 0;
-    CImage* m_pImage = nullptr;
-    POSITION m_posCurrent = nullptr;
-    // Held while a step moves the cursor and while it swaps a decoded frame into m_pImage,
-    // never during the decode itself; the control holds it while it draws m_pImage. So a
-    // paint waits at most for a swap, and a draw never sees a half-loaded frame.
-    CCriticalSection m_lock;
-    CFrameList m_frames;
-
-    // The worker loop; returns once the client asks to stop.
-    void Run(CPlayerClient& client);
-    // One move of the cursor, the load of the frame and the repaint request; true asks the
-    // loop to wait for the wake event before the next step.
-    bool Step(int32_t command, BOOL loop, CPlayerClient& client);
-
-    // Rebuilds the list from m_pSource. The overload takes the directory search to use.
-    void ScanDirectory();
-    void ScanDirectory(CFileFind& finder);
-
-    // Control side. GetFrame hands over the worker's image: from the first call on the
-    // control owns it and draws it; the image *ppImage held before is destroyed. *pGeneration,
-    // when asked for, is the source generation of the list the shown index belongs to.
-    void GetFrame(CImage** ppImage, int32_t* pCount, int32_t* pShown,
-                  uint32_t* pGeneration = nullptr);
-    void Seek(int32_t index);
-
-private:
-    bool m_bImageHandedOver = false;
+    // The image frames are shown in; the control shares it from its first paint on.
+    std::shared_ptr<CImage> m_pImage;
     // Frames decode here, outside m_lock, and are swapped into m_pImage once complete.
     std::unique_ptr<CImage> m_pLoading;
 };

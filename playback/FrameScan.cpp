@@ -29,7 +29,7 @@ void CFramePlayer::ScanDirectory(CFileFind& finder) {
     CString dir, baseFile;
     int32_t sort = 0;
     uint32_t generation = 0;
-    m_pSource->GetSource(&dir, &baseFile, &sort, &generation);
+    m_source.GetSource(&dir, &baseFile, &sort, &generation);
     m_nListGeneration = generation;
 
     m_nCount = 0;

@@ -6,6 +6,7 @@
 #include "ControlFixture.h"
 #include "TestTmp.h"
 #include "control/Bitmaps.h"
+#include "tests/support/FramePlayerProbe.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ protected:
     // A w by h picture in kInk with its top two rows in kTopRow (so that a shrunk copy keeps
     // one), carrying a palette as every frame does, loaded where the worker keeps its image.
     void PutFrame(int32_t w, int32_t h, bool withPalette = true) {
-        CImage* image = ctrl->Player().m_pImage;
+        CImage* image = CFramePlayerProbe::Image(ctrl->Player()).get();
         ASSERT_GT(image->Create(w, h, 8, -1), 0);
         if (withPalette) {
             const BYTE rgb[] = {GetRValue(kInk),    GetGValue(kInk),    GetBValue(kInk),
@@ -169,8 +170,7 @@ TEST_F(DrawLayoutTest, AControlShorterThanItsStripDrawsNoPicture) {
 
 TEST_F(DrawLayoutTest, StripIsCentredWithSidePiecesInBackColor) {
     PutFrame(320, 240);
-    ctrl->Player().m_nCount = 1;
-    ctrl->Player().m_nShown = 0;
+    CFramePlayerProbe::SetShownState(ctrl->Player(), 1, 0);
     PaintAt(400, 300);
     EXPECT_EQ(Mismatches(CRect(0, 260, 110, 300), kBack), 0);
     EXPECT_EQ(Mismatches(CRect(290, 260, 400, 300), kBack), 0);
@@ -201,8 +201,7 @@ TEST_F(DrawLayoutTest, SliderRowIsTheBottomRowWithoutButtons) {
 }
 
 TEST_F(DrawLayoutTest, ThumbFollowsTheShownFrameOfTen) {
-    ctrl->Player().m_nCount = 10;
-    ctrl->Player().m_nShown = 9;
+    CFramePlayerProbe::SetShownState(ctrl->Player(), 10, 9);
     PaintAt(400, 300);
     ExpectSliderColumn(kSliderGrooveLeft, 115, 260);
     ExpectSliderColumn(kSliderGroove, 273, 260);
@@ -210,7 +209,7 @@ TEST_F(DrawLayoutTest, ThumbFollowsTheShownFrameOfTen) {
     for (int32_t t = 0; t < 12; ++t) ExpectSliderColumn(kSliderThumbFirst + t, 274 + t, 260);
     ExpectSliderColumn(kSliderEmpty, 286, 260);
 
-    ctrl->Player().m_nShown = 0;
+    CFramePlayerProbe::SetShownState(ctrl->Player(), 10, 0);
     site->Paint();
     for (int32_t t = 0; t < 12; ++t) ExpectSliderColumn(kSliderThumbFirst + t, 115 + t, 260);
     ExpectSliderColumn(kSliderGroove, 127, 260);
@@ -219,8 +218,7 @@ TEST_F(DrawLayoutTest, ThumbFollowsTheShownFrameOfTen) {
 
 TEST_F(DrawLayoutTest, AThumbPositionOutsideTheStripDrawsNoThumb) {
     // A list shorter than the index it last showed, as after a rescan.
-    ctrl->Player().m_nCount = 3;
-    ctrl->Player().m_nShown = 9;
+    CFramePlayerProbe::SetShownState(ctrl->Player(), 3, 9);
     PaintAt(400, 300);
     ExpectSliderColumn(kSliderGrooveLeft, 115, 260);
     for (int32_t c = 6; c < 175; ++c) ExpectSliderColumn(kSliderGroove, 110 + c, 260);
@@ -229,8 +227,7 @@ TEST_F(DrawLayoutTest, AThumbPositionOutsideTheStripDrawsNoThumb) {
 
 TEST_F(DrawLayoutTest, AThumbNearTheRightEndIsCutAtTheStripEdge) {
     // Twelve frames with a stale index of 12: the thumb starts at column 178.
-    ctrl->Player().m_nCount = 12;
-    ctrl->Player().m_nShown = 12;
+    CFramePlayerProbe::SetShownState(ctrl->Player(), 12, 12);
     PaintAt(400, 300);
     ExpectSliderColumn(kSliderThumbFirst, 288, 260);
     ExpectSliderColumn(kSliderThumbFirst + 1, 289, 260);

@@ -9,6 +9,7 @@
 #include "TestTmp.h"
 #include "control/Bitmaps.h"
 #include "playback/Commands.h"
+#include "tests/support/FramePlayerProbe.h"
 
 namespace {
 
@@ -150,9 +151,8 @@ public:
 
 TEST_F(DrawStateTest, TheSharedImageIsDrawnUnderTheWorkersLock) {
     CFramePlayer& player = ctrl->Player();
-    delete player.m_pImage;
-    auto* probe = new CLockProbeImage(player.m_lock);  // the player, then the control, owns it
-    player.m_pImage = probe;
+    auto probe = std::make_shared<CLockProbeImage>(CFramePlayerProbe::Lock(player));
+    CFramePlayerProbe::Image(player) = probe;  // shown, and handed to the control at the paint
     ASSERT_GT(probe->Create(4, 4, 8, -1), 0);
     const BYTE rgb[] = {255, 0, 0};
     ASSERT_TRUE(probe->CreatePaletteFromRGB(1, rgb));

@@ -7,6 +7,7 @@
 
 #include "ControlFixture.h"
 #include "TestTmp.h"
+#include "tests/support/FramePlayerProbe.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ protected:
 
     // Geometry of a paint with a list of `count` frames, without a worker.
     void PaintWithCount(int32_t count) {
-        ctrl->Player().m_nCount = count;
+        CFramePlayerProbe::SetCount(ctrl->Player(), count);
         site->Paint();
     }
     // An x on the track whose index is i, for ten frames on a 400-wide control.
@@ -164,7 +165,7 @@ TEST_F(MouseSliderTest, APressAtTheStartWhilePlayingForwardDoesNotStallTheWorker
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
     site->LButtonDown(116, kTrackY);  // index 0
     // The worker is asked for the frame before the first, not for "nothing found".
-    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1 && ctrl->Player().m_nCurrent == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1 && ctrl->Player().Current() == 1; }));
     site->LButtonUp(XOf(1), kTrackY);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
 }
@@ -175,14 +176,14 @@ TEST_F(MouseSliderTest, APressOnAnEmptyListSeeksNothingAndFramesLaterPlay) {
     SetString("BaseFile", "f");
     ASSERT_TRUE(site->CreateControlWindow());
     Settle();
-    const int32_t before = ctrl->Player().m_nCurrent;
+    const int32_t before = ctrl->Player().Current();
     ClearHeard();
     site->LButtonDown(250, kTrackY);
-    EXPECT_EQ(ctrl->Player().m_nCurrent, before);
+    EXPECT_EQ(ctrl->Player().Current(), before);
     site->MouseMove(200, kTrackY, MK_LBUTTON);
-    EXPECT_EQ(ctrl->Player().m_nCurrent, before);
+    EXPECT_EQ(ctrl->Player().Current(), before);
     site->LButtonUp(200, kTrackY);
-    EXPECT_EQ(ctrl->Player().m_nCurrent, before);
+    EXPECT_EQ(ctrl->Player().Current(), before);
     Settle();
 
     // Frames appear and the list is scanned again: the slider works on them.

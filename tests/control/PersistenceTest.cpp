@@ -109,7 +109,7 @@ TEST_F(PersistenceTest, LoadingRunsNoSetterFiresNothingAndTellsTheWorkerNothing)
     EXPECT_TRUE(loadedSite.PropertyChanges().empty());
     EXPECT_EQ(loadedSite.ModifiedReports(), 0);
     EXPECT_FALSE(loaded.IsModified());
-    CPlayerClient& worker = loaded;
+    CMovitrelCtrl& worker = loaded;
     EXPECT_EQ(worker.PlaybackSettings()->GetCommand(), 0);
     EXPECT_EQ(worker.PlaybackSettings()->GetLoop(), FALSE);
     EXPECT_EQ(worker.SourceSettings()->GetDir(), "");

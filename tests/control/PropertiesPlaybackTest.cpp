@@ -70,7 +70,7 @@ TEST_F(PropertiesPlaybackTest, DelayOfAFastCommandReachesTheRunningWorker) {
     ASSERT_TRUE(StartWithFrames(3));
     SetShort("Command", kCommandFf);
     SetLong("Delay", 1000);
-    CPlayerClient& worker = *ctrl;
+    CMovitrelCtrl& worker = *ctrl;
     EXPECT_EQ(worker.PlaybackSettings()->GetDelay(), 100);
     SetShort("Command", kCommandPlay);
     EXPECT_EQ(worker.PlaybackSettings()->GetDelay(), 1000);

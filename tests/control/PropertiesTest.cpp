@@ -1,6 +1,6 @@
 // The property setters through dispatch, without a window: what each hands to the worker's
 // blocks and events, which events it fires in which order, and when it counts as unchanged.
-// The worker's side is read through CPlayerClient, the interface the worker itself uses.
+// The worker's side is read from the settings blocks the control hands its worker.
 #include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
 
@@ -9,7 +9,7 @@ namespace {
 
 class PropertiesTest : public ControlTest {
 protected:
-    CPlayerClient& Worker() { return *ctrl; }
+    CMovitrelCtrl& Worker() { return *ctrl; }
     int32_t WorkerCommand() { return Worker().PlaybackSettings()->GetCommand(); }
     int32_t WorkerDelay() { return Worker().PlaybackSettings()->GetDelay(); }
     int32_t WorkerPause() { return Worker().PlaybackSettings()->GetPauseState(); }

@@ -221,7 +221,7 @@ protected:
         SetLong("Delay", 0);
         Deferring().deferPaints = true;
         SetShort("Command", kCommandPlay);
-        CPlayerClient& worker = *ctrl;
+        CMovitrelCtrl& worker = *ctrl;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -753,7 +753,7 @@ protected:
     void BusyOp() {
         const uint32_t ms = uint32_t(Uniform(1, 30));
         Note("busy for up to " + std::to_string(ms) + " ms");
-        CPlayerClient& worker = *ctrl;
+        CMovitrelCtrl& worker = *ctrl;
         if (worker.EndEvent().Wait(ms) == WAIT_OBJECT_0) {
             worker.EndEvent().SetEvent();  // only looked at: left for the control's next paint
         }

@@ -10,6 +10,7 @@
 
 #include "TestTmp.h"
 #include "playback/FramePlayer.h"
+#include "tests/support/FramePlayerProbe.h"
 
 namespace fs = std::filesystem;
 
@@ -54,21 +55,22 @@ protected:
     std::vector<std::string> Scan(FakeFind& find, const std::string& dir, const std::string& base,
                                   int32_t sort) {
         source_.SetSource(dir, base, sort);
-        player_.m_pSource = &source_;
         player_.ScanDirectory(find);
         return Names();
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> out;
-        for (POSITION p = player_.m_frames.GetHeadPosition(); p; p = CFrameList::Next(p)) {
+        for (POSITION p = player_.Frames().GetHeadPosition(); p; p = CFrameList::Next(p)) {
             const std::string& path = CFrameList::GetAt(p).strPath;
             out.push_back(path.substr(path.rfind('/') + 1));
         }
-        EXPECT_EQ(player_.m_nCount.load(), int32_t(out.size()));
+        EXPECT_EQ(player_.Count(), int32_t(out.size()));
         return out;
     }
+    CScanOnlyClient client_;
     CSourceSettings source_;
-    CFramePlayer player_;
+    CPlaybackSettings playback_;
+    CFramePlayer player_{client_, source_, playback_};
 };
 
 using V = std::vector<std::string>;
@@ -76,8 +78,8 @@ using V = std::vector<std::string>;
 TEST_F(ScanTest, SortByNumberIsStableAscending) {
     FakeFind find({{"img10.jpg"}, {"img9.jpg"}, {"img010.jpg"}});
     EXPECT_EQ(Scan(find, "D:\\frames", "img", 1), (V{"img9.jpg", "img10.jpg", "img010.jpg"}));
-    EXPECT_EQ(player_.m_nCurrent.load(), -1);
-    EXPECT_EQ(player_.m_posCurrent, nullptr);
+    EXPECT_EQ(player_.Current(), -1);
+    EXPECT_EQ(CFramePlayerProbe::Cursor(player_), nullptr);
 }
 
 TEST_F(ScanTest, SortZeroKeepsEnumerationOrder) {
@@ -105,23 +107,23 @@ TEST_F(ScanTest, PatternIsDirBackslashPrefixStarDotStar) {
 TEST_F(ScanTest, EmptyDirOrUnknownSortMakesNoSearch) {
     FakeFind find({{"img1.jpg"}});
     Scan(find, "", "img", 1);
-    EXPECT_EQ(player_.m_nCurrent.load(), -1);
+    EXPECT_EQ(player_.Current(), -1);
     for (int32_t sort : {-1, 3, 32767}) {
         Scan(find, "D:\\frames", "img", sort);
-        EXPECT_EQ(player_.m_nCurrent.load(), -1) << sort;
+        EXPECT_EQ(player_.Current(), -1) << sort;
     }
     EXPECT_TRUE(find.patterns.empty());
-    EXPECT_EQ(player_.m_nCount.load(), 0);
+    EXPECT_EQ(player_.Count(), 0);
 }
 
 TEST_F(ScanTest, NothingFoundGivesMinusTwoAndFoundButNoJpgMinusOne) {
     FakeFind none({});
     Scan(none, "D:\\frames", "img", 1);
-    EXPECT_EQ(player_.m_nCurrent.load(), -2);
+    EXPECT_EQ(player_.Current(), -2);
     FakeFind noJpg({{"img1.png"}, {"img2.txt"}});
     Scan(noJpg, "D:\\frames", "img", 1);
-    EXPECT_EQ(player_.m_nCurrent.load(), -1);
-    EXPECT_EQ(player_.m_nCount.load(), 0);
+    EXPECT_EQ(player_.Current(), -1);
+    EXPECT_EQ(player_.Count(), 0);
 }
 
 TEST_F(ScanTest, ARescanReplacesTheList) {
@@ -162,10 +164,9 @@ protected:
     void Touch(const std::string& name) { std::ofstream(dir_ + "/" + name) << "x"; }
     std::vector<std::string> Scan(const std::string& dir, const std::string& base, int32_t sort) {
         source_.SetSource(dir, base, sort);
-        player_.m_pSource = &source_;
         player_.ScanDirectory();
         std::vector<std::string> out;
-        for (POSITION p = player_.m_frames.GetHeadPosition(); p; p = CFrameList::Next(p)) {
+        for (POSITION p = player_.Frames().GetHeadPosition(); p; p = CFrameList::Next(p)) {
             const std::string& path = CFrameList::GetAt(p).strPath;
             std::ifstream probe(path);
             EXPECT_TRUE(probe.good()) << "not openable: " << path;
@@ -174,8 +175,10 @@ protected:
         return out;
     }
     std::string dir_;
+    CScanOnlyClient client_;
     CSourceSettings source_;
-    CFramePlayer player_;
+    CPlaybackSettings playback_;
+    CFramePlayer player_{client_, source_, playback_};
 };
 
 TEST_F(RealScanTest, PrefixMatchesWithoutRegardToCase) {
@@ -201,13 +204,13 @@ TEST_F(RealScanTest, EmptyBaseFileTakesEveryJpgAndDirectoriesNamedLikeOne) {
 
 TEST_F(RealScanTest, MissingDirectoryAndNoMatch) {
     Scan(dir_ + "/missing", "img", 1);
-    EXPECT_EQ(player_.m_nCurrent.load(), -2);
+    EXPECT_EQ(player_.Current(), -2);
     Touch("other.jpg");
     Scan(dir_, "img", 1);
-    EXPECT_EQ(player_.m_nCurrent.load(), -2);  // the search itself found nothing
+    EXPECT_EQ(player_.Current(), -2);  // the search itself found nothing
     Touch("img.txt");
     Scan(dir_, "img", 1);
-    EXPECT_EQ(player_.m_nCurrent.load(), -1);  // found names, none a frame
+    EXPECT_EQ(player_.Current(), -1);  // found names, none a frame
 }
 
 TEST_F(RealScanTest, SortByCreationTimeOrdersFilesMadeASecondApart) {

@@ -58,16 +58,25 @@ private:
     int i_ = 0;
 };
 
+// The image on show, through the surface a paint uses.
+CImage& ShownImage(CFramePlayer& player) {
+    CImage* shown = nullptr;
+    player.DrawShown([&](CImage& image) { shown = &image; });
+    return *shown;
+}
+bool ShownIsValid(CFramePlayer& player) {
+    return ShownImage(player).IsValid() != FALSE;
+}
+
 std::string FramePath(int i) {
     return FrameDir() + "/f" + std::to_string(i) + ".jpg";
 }
 
 class FakeControl : public CPlayerClient, public IWindowHandler {
 public:
-    FakeControl() { m_hwnd = CreatePlatformWindow(this); }
+    FakeControl() : player(*this, source, playback) { m_hwnd = CreatePlatformWindow(this); }
     ~FakeControl() override { DestroyPlatformWindow(m_hwnd); }
 
-    CFramePlayer& Player() override { return player; }
     bool StopRequested() const override { return stop.load(); }
     CEvent& RescanEvent() override { return rescan; }
     CEvent& WakeEvent() override {
@@ -77,8 +86,6 @@ public:
     CEvent& EndEvent() override { return end; }
     CEvent& ExitEvent() override { return exitEvent; }
     HWND PlayerWindow() const override { return m_hwnd; }
-    CSourceSettings* SourceSettings() override { return &source; }
-    CPlaybackSettings* PlaybackSettings() override { return &playback; }
 
     LRESULT OnWindowMessage(HWND, uint32_t msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_PLAYER_REFRESH && wParam == 0 && lParam == 0) ++refreshes;
@@ -93,13 +100,12 @@ public:
     }
     void ScanPaths(std::vector<std::string> paths) {
         source.SetSource("/nonexistent", "f", 0);
-        player.m_pSource = &source;
         PathsFind find(std::move(paths));
         player.ScanDirectory(find);
     }
     // Index of the entry whose file the last load asked for, from the image's path.
     int LoadedEntry() {
-        const std::string& path = player.m_pImage->GetImagePath();
+        const std::string path = player.ShownPath();
         if (path.empty()) return -1;
         return std::stoi(path.substr(path.rfind('f') + 1));
     }
@@ -114,9 +120,9 @@ public:
         return true;
     }
 
-    CFramePlayer player;
     CSourceSettings source;
     CPlaybackSettings playback;
+    CFramePlayer player;
     CEvent rescan, wake, end, exitEvent;
     std::atomic<bool> stop{false};
     std::atomic<int> wakeLookups{0};
@@ -130,15 +136,15 @@ TEST(StepTest, ForwardShowsEachFrameThenSignalsTheEnd) {
     FakeControl c;
     c.ScanFrames(3);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(c.player.Step(kCommandPlay, FALSE, c));
-        EXPECT_EQ(c.player.m_nShown, i);
+        EXPECT_FALSE(c.player.Step(kCommandPlay, FALSE));
+        EXPECT_EQ(c.player.Shown(), i);
         EXPECT_EQ(c.LoadedEntry(), i);
         EXPECT_EQ(c.end.Wait(0), WAIT_TIMEOUT);
     }
-    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE));
     EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
-    EXPECT_EQ(c.player.m_nCurrent.load(), 2);
-    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));  // ends again at once
+    EXPECT_EQ(c.player.Current(), 2);
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE));  // ends again at once
     PumpMessages();
     EXPECT_EQ(c.refreshes, 5);
 }
@@ -148,13 +154,13 @@ TEST(StepTest, LoopWrapsBothWays) {
     c.ScanFrames(3);
     std::vector<int> shown;
     for (int i = 0; i < 5; ++i) {
-        c.player.Step(kCommandPlay, TRUE, c);
-        shown.push_back(c.player.m_nShown);
+        c.player.Step(kCommandPlay, TRUE);
+        shown.push_back(c.player.Shown());
     }
     EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 0, 1}));
     shown.clear();
     for (int i = 0; i < 3; ++i) {
-        c.player.Step(kCommandRplay, TRUE, c);
+        c.player.Step(kCommandRplay, TRUE);
         shown.push_back(c.LoadedEntry());
     }
     EXPECT_EQ(shown, (std::vector<int>{0, 2, 1}));
@@ -165,69 +171,69 @@ TEST(StepTest, BackwardFromAFreshListStartsAtTheLastEntry) {
     c.ScanFrames(3);
     std::vector<int> shown;
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(c.player.Step(kCommandRew, FALSE, c));
+        EXPECT_FALSE(c.player.Step(kCommandRew, FALSE));
         shown.push_back(c.LoadedEntry());
     }
     EXPECT_EQ(shown, (std::vector<int>{2, 1, 0}));
-    EXPECT_TRUE(c.player.Step(kCommandRplay, FALSE, c));  // at entry 0 without loop: the end
+    EXPECT_TRUE(c.player.Step(kCommandRplay, FALSE));  // at entry 0 without loop: the end
     EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
 }
 
 TEST(StepTest, StopShowsTheFirstFrameAndAsksToWait) {
     FakeControl c;
     c.ScanFrames(4);
-    c.player.Step(kCommandPlay, FALSE, c);
-    c.player.Step(kCommandPlay, FALSE, c);
-    EXPECT_TRUE(c.player.Step(kCommandStop, FALSE, c));
-    EXPECT_EQ(c.player.m_nShown, 0);
+    c.player.Step(kCommandPlay, FALSE);
+    c.player.Step(kCommandPlay, FALSE);
+    EXPECT_TRUE(c.player.Step(kCommandStop, FALSE));
+    EXPECT_EQ(c.player.Shown(), 0);
     EXPECT_EQ(c.LoadedEntry(), 0);
-    EXPECT_TRUE(c.player.Step(kCommandNone, FALSE, c));
+    EXPECT_TRUE(c.player.Step(kCommandNone, FALSE));
 }
 
 TEST(StepTest, SeekMovesFromTheGivenIndex) {
     FakeControl c;
     c.ScanFrames(10);
-    c.player.Step(kCommandPlay, FALSE, c);
-    c.player.Step(kCommandPlay, FALSE, c);
-    ASSERT_EQ(c.player.m_nShown, 1);
+    c.player.Step(kCommandPlay, FALSE);
+    c.player.Step(kCommandPlay, FALSE);
+    ASSERT_EQ(c.player.Shown(), 1);
     c.player.Seek(5);
-    c.player.Step(kCommandPlay, FALSE, c);
-    EXPECT_EQ(c.player.m_nShown, 6);
+    c.player.Step(kCommandPlay, FALSE);
+    EXPECT_EQ(c.player.Shown(), 6);
     EXPECT_EQ(c.LoadedEntry(), 6);
     c.player.Seek(2);
-    c.player.Step(kCommandStepBack, FALSE, c);
+    c.player.Step(kCommandStepBack, FALSE);
     EXPECT_EQ(c.LoadedEntry(), 1);
 }
 
 TEST(StepTest, SeekBeyondTheEndWithABackwardCommandLoadsTheLastEntry) {
     FakeControl c;
     c.ScanFrames(3);
-    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE);
     c.player.Seek(10);
-    EXPECT_FALSE(c.player.Step(kCommandRplay, FALSE, c));
-    EXPECT_EQ(c.player.m_nCurrent.load(), 9);
+    EXPECT_FALSE(c.player.Step(kCommandRplay, FALSE));
+    EXPECT_EQ(c.player.Current(), 9);
     EXPECT_EQ(c.LoadedEntry(), 2);
 }
 
 TEST(StepTest, SeekRightAfterARescanStillFollowsRealEntries) {
     FakeControl c;
     c.ScanFrames(10);
-    for (int i = 0; i < 8; ++i) c.player.Step(kCommandPlay, FALSE, c);
+    for (int i = 0; i < 8; ++i) c.player.Step(kCommandPlay, FALSE);
     c.ScanFrames(10);  // cursor at no entry, shown index from the old list
     c.player.Seek(3);
-    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE);
     EXPECT_EQ(c.LoadedEntry(), 4);
 }
 
 TEST(StepTest, NothingFoundPostsNothingAndKeepsTheImage) {
     FakeControl c;
     c.ScanFrames(2);
-    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE);
     PumpMessages();
     const int before = c.refreshes;
     c.ScanFrames(0);
-    EXPECT_EQ(c.player.m_nCurrent.load(), -2);
-    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));
+    EXPECT_EQ(c.player.Current(), -2);
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE));
     PumpMessages();
     EXPECT_EQ(c.refreshes, before);
     EXPECT_EQ(c.LoadedEntry(), 0);
@@ -236,13 +242,13 @@ TEST(StepTest, NothingFoundPostsNothingAndKeepsTheImage) {
 TEST(StepTest, AFrameThatFailsToLoadLeavesThePreviousPictureOnShow) {
     FakeControl c;
     c.ScanPaths({FramePath(0), FrameDir() + "/missing.jpg", FramePath(2)});
-    c.player.Step(kCommandPlay, FALSE, c);
-    c.player.Step(kCommandPlay, FALSE, c);
-    EXPECT_EQ(c.player.m_nShown, 1);
+    c.player.Step(kCommandPlay, FALSE);
+    c.player.Step(kCommandPlay, FALSE);
+    EXPECT_EQ(c.player.Shown(), 1);
     EXPECT_EQ(c.LoadedEntry(), 0);
-    EXPECT_TRUE(c.player.m_pImage->IsValid());
-    c.player.Step(kCommandPlay, FALSE, c);
-    EXPECT_EQ(c.player.m_nShown, 2);
+    EXPECT_TRUE(ShownIsValid(c.player));
+    c.player.Step(kCommandPlay, FALSE);
+    EXPECT_EQ(c.player.Shown(), 2);
     EXPECT_EQ(c.LoadedEntry(), 2);
 }
 
@@ -251,17 +257,17 @@ TEST(StepTest, AFrameThatFailsToLoadLeavesThePreviousPictureOnShow) {
 TEST(StepTest, APaintIsNotHeldUpWhileAFrameDecodes) {
     FakeControl c;
     c.ScanFrames(1);
-    c.player.Step(kCommandPlay, FALSE, c);
+    c.player.Step(kCommandPlay, FALSE);
     const std::string fifo = FrameDir() + "/slow.jpg";
     ::unlink(fifo.c_str());
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     c.ScanPaths({FramePath(0), fifo});
     c.player.Seek(0);
 
-    std::thread step([&] { c.player.Step(kCommandPlay, FALSE, c); });
+    std::thread step([&] { c.player.Step(kCommandPlay, FALSE); });
     const int writer = ::open(fifo.c_str(), O_WRONLY);  // returns once the step has opened it
     ASSERT_GE(writer, 0);
-    CImage* mine = nullptr;
+    std::shared_ptr<CImage> mine;
     int32_t count = 0, shown = -9;
     auto paint = std::async(std::launch::async, [&] { c.player.GetFrame(&mine, &count, &shown); });
     const bool paintedMeanwhile =
@@ -276,36 +282,38 @@ TEST(StepTest, APaintIsNotHeldUpWhileAFrameDecodes) {
 
     EXPECT_TRUE(paintedMeanwhile);
     EXPECT_EQ(shown, 0);  // the previous frame, until the new one is whole
-    EXPECT_EQ(c.player.m_nShown, 1);
-    EXPECT_EQ(c.player.m_pImage->GetImagePath(), fifo);
-    EXPECT_TRUE(c.player.m_pImage->IsValid());
-    delete mine;
+    EXPECT_EQ(c.player.Shown(), 1);
+    EXPECT_EQ(c.player.ShownPath(), fifo);
+    EXPECT_TRUE(ShownIsValid(c.player));
 }
 
 TEST(StepTest, EmptyListAfterASearchMovesToZeroThenEnds) {
     FakeControl c;
     c.source.SetSource("", "", 0);  // empty Dir: list built empty, index -1
-    c.player.m_pSource = &c.source;
     c.player.ScanDirectory();
-    EXPECT_FALSE(c.player.Step(kCommandPlay, FALSE, c));
-    EXPECT_EQ(c.player.m_nCurrent.load(), 0);
-    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE, c));
+    EXPECT_FALSE(c.player.Step(kCommandPlay, FALSE));
+    EXPECT_EQ(c.player.Current(), 0);
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE));
     EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
 }
 
 TEST(GetFrameTest, HandsOverTheWorkersImageOnce) {
     FakeControl c;
     c.ScanFrames(3);
-    c.player.Step(kCommandPlay, FALSE, c);
-    CImage* mine = new CImage;  // destroyed by the first GetFrame
+    c.player.Step(kCommandPlay, FALSE);
+    auto mine = std::make_shared<CImage>();  // destroyed by the first GetFrame
+    const std::weak_ptr<CImage> before = mine;
     int32_t count = -9, shown = -9;
     c.player.GetFrame(&mine, &count, &shown);
-    EXPECT_EQ(mine, c.player.m_pImage);
+    EXPECT_TRUE(before.expired());
+    EXPECT_EQ(mine.get(), &ShownImage(c.player));
     EXPECT_EQ(count, 3);
     EXPECT_EQ(shown, 0);
+    CImage* const handedOver = mine.get();
     c.player.GetFrame(&mine, &count, &shown);
-    EXPECT_EQ(mine, c.player.m_pImage);
-    delete mine;  // the control's to destroy from now on
+    EXPECT_EQ(mine.get(), handedOver);  // the same image from now on, loaded frame by frame
+    c.player.Step(kCommandPlay, FALSE);
+    EXPECT_EQ(&ShownImage(c.player), handedOver);
 }
 
 // The thread loop.
@@ -317,7 +325,7 @@ protected:
         // The fake search stands in for the real one through a pre-built list: scan now,
         // and let the worker's own first rescan find the same (empty) directory untouched.
         c.ScanFrames(frames);
-        ASSERT_NE(AfxBeginThread(PlayerThreadProc, &c), nullptr);
+        ASSERT_NE(AfxBeginThread(&CFramePlayer::ThreadProc, &c.player), nullptr);
         running = true;
     }
     void Stop() {
@@ -341,14 +349,14 @@ TEST_F(RunTest, PlaysToTheEndAndWaits) {
     c.wake.SetEvent();
     ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes >= 4; }));  // frames 0, 1, 2 and the end
     EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
-    EXPECT_EQ(c.player.m_nCurrent.load(), 2);
+    EXPECT_EQ(c.player.Current(), 2);
 }
 
 // A script sets the source and at once Play: the two wakes merge into one, which wakes the
 // waiting worker for the scan. Playback must go on from the first frame, not wait there for
 // a wake that was already spent.
 TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
-    ASSERT_NE(AfxBeginThread(PlayerThreadProc, &c), nullptr);
+    ASSERT_NE(AfxBeginThread(&CFramePlayer::ThreadProc, &c.player), nullptr);
     running = true;
     ASSERT_TRUE(WaitForWaits(1));  // nothing scanned yet: the worker waits
     c.source.SetSource(FrameDir(), "f", 1);
@@ -356,8 +364,8 @@ TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
     c.rescan.SetEvent();
     c.wake.SetEvent();
     EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
-    EXPECT_EQ(c.player.m_nCurrent.load(), c.player.m_nCount.load() - 1);
-    EXPECT_GE(c.player.m_nCount.load(), 10);
+    EXPECT_EQ(c.player.Current(), c.player.Count() - 1);
+    EXPECT_GE(c.player.Count(), 10);
 }
 
 // A new source with no command (what the control sends) still shows the first frame and waits.
@@ -366,10 +374,10 @@ TEST_F(RunTest, ANewSourceWithoutACommandShowsTheFirstFrameAndWaits) {
     c.playback.SetAll(kCommandNone, FALSE, kPauseRunning, 0);
     c.rescan.SetEvent();
     c.wake.SetEvent();
-    ASSERT_NE(AfxBeginThread(PlayerThreadProc, &c), nullptr);
+    ASSERT_NE(AfxBeginThread(&CFramePlayer::ThreadProc, &c.player), nullptr);
     running = true;
     ASSERT_TRUE(WaitForWaits(1));
-    EXPECT_EQ(c.player.m_nShown, 0);
+    EXPECT_EQ(c.player.Shown(), 0);
     EXPECT_EQ(c.LoadedEntry(), 0);
 }
 
@@ -382,7 +390,7 @@ TEST_F(RunTest, PauseStateOneTakesNoStepHoweverOftenWoken) {
     }
     PumpMessages();
     EXPECT_EQ(c.refreshes, 0);
-    EXPECT_EQ(c.player.m_nCurrent.load(), -1);
+    EXPECT_EQ(c.player.Current(), -1);
 }
 
 TEST_F(RunTest, PauseStateTwoTakesOneStepPerWake) {
@@ -393,7 +401,7 @@ TEST_F(RunTest, PauseStateTwoTakesOneStepPerWake) {
         c.wake.SetEvent();
         ASSERT_TRUE(WaitForWaits(1 + i));
         ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes == 1 + i; }));
-        EXPECT_EQ(c.player.m_nCurrent.load(), i);
+        EXPECT_EQ(c.player.Current(), i);
     }
 }
 
