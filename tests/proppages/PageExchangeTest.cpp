@@ -4,6 +4,7 @@
 
 #include "control/MovitrelCtrl.h"
 #include "host/headless/HeadlessSite.h"
+#include "playback/Commands.h"
 #include "proppages/ControlPropPage.h"
 #include "proppages/MovitrelPropPage.h"
 #include "proppages/PageResources.h"
@@ -78,7 +79,7 @@ TEST_F(PageOnControl, FilesPageOpensWithTheControlsValues) {
 
 TEST_F(PageOnControl, ControlsPageOpensWithTheControlsValues) {
     Set("Buttons", CVariant::Bool(FALSE));
-    Set("Command", CVariant::I2(7));  // before Loop: Stop clears it
+    Set("Command", CVariant::I2(kCommandStop));  // before Loop: Stop clears it
     Set("Loop", CVariant::Bool(TRUE));
     Open(m_controls);
     EXPECT_EQ(m_controls.GetCheck(IDC_LOOP), 1);
@@ -140,20 +141,21 @@ TEST_F(PageOnControl, NumbersBeyondThirtyTwoBitsAndEmptyTextAreRefused) {
 }
 
 TEST_F(PageOnControl, NoActionSetsCommandZero) {
-    Set("Command", CVariant::I2(1));
+    Set("Command", CVariant::I2(kCommandPlay));
     Open(m_controls);
     EXPECT_EQ(m_controls.GetCheck(IDC_CMD_PLAY), 1);
     ASSERT_TRUE(m_controls.SetCheck(IDC_CMD_NOACTION, 1));
     EXPECT_EQ(m_controls.Apply(), S_OK);
-    EXPECT_EQ(Get("Command"), CVariant::I2(0));
+    EXPECT_EQ(Get("Command"), CVariant::I2(kCommandNone));
     EXPECT_EQ(Events(), (std::vector<std::string>{"ChangeCommand(0)"}));
     EXPECT_TRUE(m_ctrl.IsModified());
 }
 
 TEST_F(PageOnControl, ButtonsAfterTheCheckBoxesGiveTheirCommandCodes) {
-    const std::pair<int32_t, int16_t> buttons[] = {{IDC_CMD_FF, 3},      {IDC_CMD_REW, 4},
-                                                   {IDC_CMD_STEPFOR, 5}, {IDC_CMD_STEPBACK, 6},
-                                                   {IDC_CMD_STOP, 7},    {IDC_CMD_RPLAY, 2}};
+    const std::pair<int32_t, int16_t> buttons[] = {
+        {IDC_CMD_FF, kCommandFf},           {IDC_CMD_REW, kCommandRew},
+        {IDC_CMD_STEPFOR, kCommandStepFor}, {IDC_CMD_STEPBACK, kCommandStepBack},
+        {IDC_CMD_STOP, kCommandStop},       {IDC_CMD_RPLAY, kCommandRplay}};
     Open(m_controls);
     for (auto [id, code] : buttons) {
         ASSERT_TRUE(m_controls.SetCheck(id, 1));
@@ -163,7 +165,7 @@ TEST_F(PageOnControl, ButtonsAfterTheCheckBoxesGiveTheirCommandCodes) {
 }
 
 TEST_F(PageOnControl, ControlsPageSetsPropertiesInItsExchangeOrder) {
-    Set("Command", CVariant::I2(1));
+    Set("Command", CVariant::I2(kCommandPlay));
     Open(m_controls);
     // Changed in the reverse of the exchange order; applied Loop, Pause, Command.
     ASSERT_TRUE(m_controls.SetCheck(IDC_CMD_RPLAY, 1));
@@ -172,12 +174,12 @@ TEST_F(PageOnControl, ControlsPageSetsPropertiesInItsExchangeOrder) {
     EXPECT_EQ(m_controls.Apply(), S_OK);
     EXPECT_EQ(Events(), (std::vector<std::string>{"ChangeLoop(True)", "ChangePause(True)",
                                                   "ChangePause(False)", "ChangeCommand(2)"}));
-    EXPECT_EQ(Get("Command"), CVariant::I2(2));
+    EXPECT_EQ(Get("Command"), CVariant::I2(kCommandRplay));
     EXPECT_EQ(Get("Loop"), CVariant::Bool(TRUE));
 }
 
 TEST_F(PageOnControl, FilesPageSetsPropertiesInItsExchangeOrder) {
-    Set("Command", CVariant::I2(1));
+    Set("Command", CVariant::I2(kCommandPlay));
     Open(m_files);
     ASSERT_TRUE(m_files.SetCheck(IDC_SORT_NUMBER, 1));
     ASSERT_TRUE(m_files.SetItemText(IDC_DIR, "/elsewhere"));
@@ -191,7 +193,7 @@ TEST_F(PageOnControl, FilesPageSetsPropertiesInItsExchangeOrder) {
 }
 
 TEST_F(PageOnControl, ItemsTheUserDidNotChangeAreNotWritten) {
-    Set("Command", CVariant::I2(5));  // a repeated step would move a frame
+    Set("Command", CVariant::I2(kCommandStepFor));  // a repeated step would move a frame
     Open(m_controls);
     Open(m_files);
     EXPECT_EQ(m_controls.Apply(), S_OK);
