@@ -8,14 +8,6 @@ namespace {
 
 constexpr int32_t kRows = 20;
 
-// Indices into kStandardColors; the pictures use only a few of them.
-constexpr uint8_t kBlack = 0;
-constexpr uint8_t kDarkRed = 1;
-constexpr uint8_t kSilver = 7;
-constexpr uint8_t kGrey = 8;
-constexpr uint8_t kGreen = 10;  // the mask
-constexpr uint8_t kWhite = 15;
-
 // Pictures are drawn as text, one character a pixel: '.' transparent, 'k' black, 'r' dark
 // red, 's' silver, 'g' grey, 'w' white.
 using Art = const char* const[kRows];
@@ -23,17 +15,17 @@ using Art = const char* const[kRows];
 constexpr int32_t IndexOf(char c) {
     switch (c) {
         case '.':
-            return kGreen;
+            return kStdGreen;  // the mask
         case 'k':
-            return kBlack;
+            return kStdBlack;
         case 'r':
-            return kDarkRed;
+            return kStdDarkRed;
         case 's':
-            return kSilver;
+            return kStdSilver;
         case 'g':
-            return kGrey;
+            return kStdGrey;
         case 'w':
-            return kWhite;
+            return kStdWhite;
         default:
             return -1;
     }
@@ -256,8 +248,8 @@ struct Grid {
     // The top and left lines are drawn last, so they own the two corners they share with the
     // bottom and right ones.
     constexpr void Frame(int32_t x0, bool sunken) {
-        const uint8_t topLeft = sunken ? kBlack : kWhite;
-        const uint8_t bottomRight = sunken ? kWhite : kGrey;
+        const uint8_t topLeft = sunken ? kStdBlack : kStdWhite;
+        const uint8_t bottomRight = sunken ? kStdWhite : kStdGrey;
         for (int32_t x = 1; x <= 18; ++x) px[17][x0 + x] = bottomRight;
         for (int32_t y = 1; y <= 17; ++y) px[y][x0 + 18] = bottomRight;
         for (int32_t x = 1; x <= 18; ++x) px[1][x0 + x] = topLeft;

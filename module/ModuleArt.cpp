@@ -6,13 +6,6 @@
 
 namespace {
 
-constexpr uint8_t kBlack = 0;
-constexpr uint8_t kSilver = 7;
-constexpr uint8_t kGrey = 8;
-constexpr uint8_t kBlue = 12;
-constexpr uint8_t kYellow = 11;
-constexpr uint8_t kWhite = 15;
-
 // A picture of palette indices, row 0 at the top.
 class Canvas {
 public:
@@ -29,18 +22,18 @@ public:
     // A film frame: a dark strip with sprocket holes above and below a picture, and a play
     // triangle in the picture.
     void FilmFrame(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t hole) {
-        Fill(x0, y0, x1, y1, kBlack);
+        Fill(x0, y0, x1, y1, kStdBlack);
         int32_t band = hole + 2;
         for (int32_t x = x0 + 1; x + hole <= x1 - 1; x += hole * 2) {
-            Fill(x, y0 + 1, x + hole, y0 + 1 + hole, kWhite);
-            Fill(x, y1 - 1 - hole, x + hole, y1 - 1, kWhite);
+            Fill(x, y0 + 1, x + hole, y0 + 1 + hole, kStdWhite);
+            Fill(x, y1 - 1 - hole, x + hole, y1 - 1, kStdWhite);
         }
-        Fill(x0 + 1, y0 + band, x1 - 1, y1 - band, kBlue);
+        Fill(x0 + 1, y0 + band, x1 - 1, y1 - band, kStdBlue);
         int32_t h = (y1 - band) - (y0 + band);
         int32_t cx = (x0 + x1) / 2 - h / 4;
         for (int32_t row = 0; row < h - 2; ++row) {
             int32_t reach = std::min(row, h - 3 - row);
-            for (int32_t dx = 0; dx <= reach; ++dx) Set(cx + dx, y0 + band + 1 + row, kYellow);
+            for (int32_t dx = 0; dx <= reach; ++dx) Set(cx + dx, y0 + band + 1 + row, kStdYellow);
         }
     }
     uint8_t At(int32_t x, int32_t y) const { return m_px[size_t(y * m_cx + x)]; }
@@ -83,9 +76,9 @@ void AppendPixels(std::vector<uint8_t>& out, const Canvas& canvas, int32_t cx, i
 
 std::vector<uint8_t> ToolboxBitmap() {
     constexpr int32_t cx = 20, cy = 22;
-    Canvas canvas(cx, cy, kSilver);
+    Canvas canvas(cx, cy, kStdSilver);
     canvas.FilmFrame(2, 2, 18, 20, 2);
-    canvas.Fill(2, 20, 18, 21, kGrey);  // a shadow under the strip
+    canvas.Fill(2, 20, 18, 21, kStdGrey);  // a shadow under the strip
     std::vector<uint8_t> out;
     AppendHeader(out, cx, cy, uint32_t(StrideOf(cx, 4) * cy));
     AppendPixels(out, canvas, cx, cy);
@@ -94,7 +87,7 @@ std::vector<uint8_t> ToolboxBitmap() {
 
 std::vector<uint8_t> ModuleIcon() {
     constexpr int32_t size = 32;
-    Canvas canvas(size, size, kBlack);
+    Canvas canvas(size, size, kStdBlack);
     canvas.FilmFrame(2, 4, 30, 28, 3);
     std::vector<uint8_t> out;
     uint32_t xorBytes = uint32_t(StrideOf(size, 4) * size);

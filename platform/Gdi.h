@@ -39,6 +39,26 @@ inline constexpr RGBQUAD kStandardColors[16] = {
     {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
 };
 
+// Indices into kStandardColors by name.
+enum StandardColorIndex : uint8_t {
+    kStdBlack = 0,
+    kStdDarkRed = 1,
+    kStdDarkGreen = 2,
+    kStdDarkYellow = 3,
+    kStdDarkBlue = 4,
+    kStdDarkMagenta = 5,
+    kStdDarkCyan = 6,
+    kStdSilver = 7,
+    kStdGrey = 8,
+    kStdRed = 9,
+    kStdGreen = 10,
+    kStdYellow = 11,
+    kStdBlue = 12,
+    kStdMagenta = 13,
+    kStdCyan = 14,
+    kStdWhite = 15,
+};
+
 // Bytes of one row of a DIB: width pixels of bits each, padded to 4 bytes.
 constexpr int64_t StrideOf(int64_t width, int64_t bits) {
     return ((width * bits + 31) / 32) * 4;
