@@ -308,7 +308,7 @@ constexpr std::array<uint8_t, size_t(StrideOf(W, 4)) * kRows> Pack(const Grid<W>
 #pragma pack(push, 1)
 struct Dib16Info {
     BITMAPINFO info;
-    RGBQUAD moreColours[15];  // the table runs on past BITMAPINFO's one entry
+    RGBQUAD moreColors[15];  // the table runs on past BITMAPINFO's one entry
 };
 #pragma pack(pop)
 static_assert(sizeof(Dib16Info) == sizeof(BITMAPINFOHEADER) + 16 * sizeof(RGBQUAD));
@@ -324,7 +324,7 @@ constexpr Dib16Info MakeInfo(int32_t width) {
     d.info.bmiHeader.biSizeImage = uint32_t(StrideOf(width, 4)) * kRows;
     d.info.bmiHeader.biClrUsed = 16;
     d.info.bmiColors[0] = kStandardColors[0];
-    for (int32_t i = 1; i < 16; ++i) d.moreColours[i - 1] = kStandardColors[i];
+    for (int32_t i = 1; i < 16; ++i) d.moreColors[i - 1] = kStandardColors[i];
     return d;
 }
 
