@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Plays a directory of frames through `movitrel automate --headless` and prints the events.
 
-Usage: play_directory.py DIR [--base PREFIX] [--delay MS] [--movitrel PATH]
+Usage: play_directory.py DIR [--base PREFIX] [--delay MS] [--movitrel PATH] [--window]
 
 The ordinary way to script the control: set properties, then poll `info` and `get` until the
 control shows what is expected. The program runs the control's message loop all the time, so
@@ -19,9 +19,10 @@ import time
 class Movitrel:
     """One `movitrel automate --headless` session: requests in, replies and events out."""
 
-    def __init__(self, program):
-        self.proc = subprocess.Popen([program, "automate", "--headless"], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, text=True, bufsize=1)
+    def __init__(self, program, window=False):
+        command = [program, "automate"] + ([] if window else ["--headless"])
+        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     text=True, bufsize=1)
         self.events = []
 
     def request(self, op, **fields):
@@ -62,9 +63,11 @@ def main():
     parser.add_argument("--base", default="")
     parser.add_argument("--delay", type=int, default=50)
     parser.add_argument("--movitrel", default=shutil.which("movitrel") or "build/apps/movitrel")
+    parser.add_argument("--window", action="store_true",
+                        help="show the control in a window (needs a display)")
     args = parser.parse_args()
 
-    m = Movitrel(args.movitrel)
+    m = Movitrel(args.movitrel, args.window)
     m.request("create", width=400, height=300)
     m.request("set", name="Sort", value=1)  # by the number in the file name
     m.request("set", name="BaseFile", value=args.base)
