@@ -6,6 +6,7 @@
 #      Qt container: every test again.
 #   3. clang 14 with ThreadSanitizer: the playback and control tests.
 #   4. Each fuzz target for FUZZ_SECONDS (default 60).
+#   5. The core compiled for Windows by MinGW-w64, x64 and x86 (scripts/build-windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -35,3 +36,6 @@ done
 
 echo "== fuzzing"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+echo "== Windows: the core compiled by MinGW-w64 for x64 and x86"
+bash scripts/build-windows.sh

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The Windows build, made on Debian by the MinGW-w64 cross compilers, for x64 (build-win64/)
+# and x86 (build-win32/). So far it builds the core: image/, codecs/, playback/, control/ and
+# proppages/, compiled unchanged, against libjpeg-turbo and libpng cross-built from Debian's own
+# source packages (build-win-deps/). The Win32 platform and framework, the module and the Wine
+# tests are still to come.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+          libz-mingw-w64-dev nasm cmake ninja-build dpkg-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "build-windows: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Debian's source packages of the two libraries, pinned: a newer version the index lists may
+# not be downloadable. The deb-src list lives in a private apt configuration derived from the
+# system's own, so the system's apt state is left alone.
+jpeg_version=1:2.1.5-2
+png_version=1.6.39-2+deb12u5
+src=$root/build-win-deps/src
+fetch_sources() {
+  [ -f "$src/.fetched" ] && return
+  local apt=$root/build-win-deps/apt
+  mkdir -p "$apt/lists/partial" "$src"
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$apt/debian-src.sources"
+  local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt"
+              -o "Dir::State::Lists=$apt/lists")
+  apt-get "${opts[@]}" update -q
+  (cd "$src" && apt-get "${opts[@]}" source --download-only \
+     "libjpeg-turbo=$jpeg_version" "libpng1.6=$png_version")
+  (cd "$src" && rm -rf libjpeg-turbo libpng &&
+     dpkg-source --no-check -x libjpeg-turbo_*.dsc libjpeg-turbo &&
+     dpkg-source --no-check -x libpng1.6_*.dsc libpng)
+  touch "$src/.fetched"
+}
+
+# Static libjpeg and libpng for one target, installed under build-win-deps/<arch>.
+build_deps() {
+  local arch=$1 prefix=$root/build-win-deps/$1
+  [ -f "$prefix/.built" ] && return
+  local cross=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+               -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
+  MOVITREL_MINGW_ARCH=$arch cmake -S "$src/libjpeg-turbo" -B "$prefix/build-jpeg" "${cross[@]}" \
+    -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DREQUIRE_SIMD=ON
+  cmake --build "$prefix/build-jpeg" --target install
+  MOVITREL_MINGW_ARCH=$arch cmake -S "$src/libpng" -B "$prefix/build-png" "${cross[@]}" \
+    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DZLIB_LIBRARY="/usr/$arch-w64-mingw32/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$arch-w64-mingw32/include"
+  cmake --build "$prefix/build-png" --target install
+  touch "$prefix/.built"
+}
+
+fetch_sources
+for pair in x86_64:win64 i686:win32; do
+  arch=${pair%%:*}
+  dir=build-${pair##*:}
+  build_deps "$arch"
+  if [ ! -f "$dir/build.ninja" ]; then
+    MOVITREL_MINGW_ARCH=$arch MOVITREL_WIN_DEPS=$root/build-win-deps/$arch \
+      cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+  fi
+  MOVITREL_MINGW_ARCH=$arch MOVITREL_WIN_DEPS=$root/build-win-deps/$arch cmake --build "$dir"
+done
