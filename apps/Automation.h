@@ -27,8 +27,6 @@ public:
     virtual void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) = 0;
     // Runs the container's loop until done() holds or the time is up; whether it held.
     virtual bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) = 0;
-    // Delivers what is queued for the control's window and paints when it asked to be.
-    virtual void Pump() = 0;
     virtual bool SavePng(const std::string& path) = 0;
     virtual int32_t PaintCount() const = 0;
     virtual int32_t Width() const = 0;
@@ -94,6 +92,3 @@ private:
 
 // Writes one line of the session to standard output at once.
 void WriteAutomationLine(const std::string& line);
-
-// The headless container as an automation host.
-std::unique_ptr<IAutomationHost> MakeHeadlessAutomationHost();

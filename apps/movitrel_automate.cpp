@@ -436,7 +436,8 @@ public:
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override {
         return m_site->PumpUntil(done, timeoutMs);
     }
-    void Pump() override {
+    // Delivers what is queued for the control's window and paints when it asked to be.
+    void Pump() {
         if (m_site) {
             m_site->Pump();
         } else {
@@ -490,10 +491,6 @@ void WriteAutomationLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-std::unique_ptr<IAutomationHost> MakeHeadlessAutomationHost() {
-    return std::make_unique<CHeadlessAutomationHost>();
-}
-
 int32_t RunAutomate(bool headless, int argc, char** argv) {
     if (!headless) {
 #ifdef MOVITREL_HAVE_QT
@@ -505,8 +502,8 @@ int32_t RunAutomate(bool headless, int argc, char** argv) {
         std::fprintf(stderr, "movitrel: built without Qt; automating the headless container\n");
 #endif
     }
-    auto host = MakeHeadlessAutomationHost();
-    CAutomationSession session(*host, WriteAutomationLine);
+    CHeadlessAutomationHost host;
+    CAutomationSession session(host, WriteAutomationLine);
     // The container's loop runs all the time, as a form's does: between requests the control
     // plays, paints and fires its events. The reader wakes the loop through a window of the
     // session's own, which only serves to end the wait.
@@ -514,7 +511,7 @@ int32_t RunAutomate(bool headless, int argc, char** argv) {
     CAutomationInput input(session, STDIN_FILENO, [&wake] { wake.Post(); });
     for (;;) {
         input.Drain();
-        host->Pump();
+        host.Pump();
         if (input.Ended()) break;
         WaitMessage(INFINITE);
     }

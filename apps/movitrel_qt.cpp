@@ -153,7 +153,6 @@ public:
     void Mouse(uint32_t msg, int32_t x, int32_t y, uint32_t flags) override {
         m_widget->SendMouse(msg, x, y, flags);
     }
-    void Pump() override { QCoreApplication::processEvents(); }
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override {
         if (done()) return true;
         QEventLoop loop;
