@@ -509,9 +509,11 @@ int32_t RunAutomate(bool headless, int argc, char** argv) {
     // session's own, which only serves to end the wait.
     CWakeWindow wake;
     CAutomationInput input(session, STDIN_FILENO, [&wake] { wake.Post(); });
+    // Pump before Drain: a wake posted while Pump runs may be delivered by it, so only a
+    // Drain after it is sure to see the line; one posted after Drain ends the wait.
     for (;;) {
-        input.Drain();
         host.Pump();
+        input.Drain();
         if (input.Ended()) break;
         WaitMessage(INFINITE);
     }

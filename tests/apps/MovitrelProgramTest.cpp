@@ -297,8 +297,10 @@ TEST_F(MovitrelProgram, AutomatePlaysBetweenRequestsForAScriptThatOnlyPolls) {
         c.SendJson(request);
         EXPECT_EQ(c.Reply(&events)["ok"], true);
     }
+    // The count is known when the scan ends; the first paint follows it.
     json info = PollUntil(
-        c, json{{"op", "info"}}, [](const json& r) { return r["count"] == 3; }, &events);
+        c, json{{"op", "info"}}, [](const json& r) { return r["count"] == 3 && r["frame"] == 0; },
+        &events);
     EXPECT_EQ(info["count"], 3);
     EXPECT_EQ(info["frame"], 0);
 
