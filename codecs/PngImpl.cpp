@@ -24,12 +24,12 @@ constexpr png_uint_32 kMaxPngDimension = png_uint_32(kMaxDibDimension);
 
 static_assert(sizeof(png_color) == 3, "palette entries are handed over as RGB triples");
 
-class OpenFile {
+class ScopedFile {
 public:
-    explicit OpenFile(FILE* file) : handle(file) {}
-    ~OpenFile() { Close(); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
+    explicit ScopedFile(FILE* file) : handle(file) {}
+    ~ScopedFile() { Close(); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
     FILE* Get() const { return handle; }
     // False when buffered output could not be flushed.
     bool Close() {
@@ -177,7 +177,7 @@ bool WriteRows(png_structp png, png_infop info, FILE* file, CPngImpl& image,
 
 BOOL CPngImpl::Read(const CString& path) {
     if (!path.empty()) fileName = path;
-    OpenFile file(OpenFileForRead(fileName));
+    ScopedFile file(OpenFileForRead(fileName));
     if (!file.Get()) return FALSE;
     ReadStructs structs;
     if (!structs.Ok()) return FALSE;
@@ -228,7 +228,7 @@ BOOL CPngImpl::Write(const CString& path) {
     }
     if (!imageBits || imageWidth <= 0 || imageHeight <= 0) return FALSE;
 
-    OpenFile file(CreateFileForWrite(fileName));
+    ScopedFile file(CreateFileForWrite(fileName));
     if (!file.Get()) return FALSE;
     WriteStructs structs;
     if (!structs.Ok()) return FALSE;

@@ -349,9 +349,6 @@ CBitmapData FindBitmapData(uint32_t bitmapId) {
 BOOL CreateImageListFromBitmap(CImageList& list, uint32_t bitmapId, int32_t cx, int32_t grow,
                                COLORREF mask) {
     const CBitmapData data = FindBitmapData(bitmapId);
-    if (data.info == nullptr) {
-        list = CImageList();
-        return FALSE;
-    }
+    // An unknown bitmap leaves the list empty, as any failed Create does.
     return list.Create(data.info, data.bits, cx, grow, mask);
 }

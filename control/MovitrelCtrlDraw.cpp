@@ -1,7 +1,6 @@
 // Painting: the frame centred in the picture area, the bands around it, and the strip of
 // slider and buttons below. The same pass records the geometry the mouse handling works with.
 #include <algorithm>
-#include <optional>
 
 #include "control/Bitmaps.h"
 #include "control/MovitrelCtrl.h"
@@ -9,68 +8,6 @@
 #include "playback/Commands.h"
 
 namespace {
-
-// Where a paint lands: the caller's device when the bounds start at its corner, else a
-// device whose corner is the bounds' corner and whose edges clip to the bounds, so that
-// nothing is drawn outside them.
-class CPaintTarget {
-public:
-    CPaintTarget(CDC* dc, const CRect& bounds) : m_dc(dc), m_bounds(bounds) {
-        if (dc == nullptr) {
-            m_view.emplace();
-            return;
-        }
-        if (!dc->GetSafeHdc()) return;
-        const int32_t left = std::max(bounds.left, int32_t(0));
-        const int32_t top = std::max(bounds.top, int32_t(0));
-        const int32_t right = std::min(bounds.right, dc->Width());
-        const int32_t bottom = std::min(bounds.bottom, dc->Height());
-        if (bounds.left == 0 && bounds.top == 0 && right == dc->Width() && bottom == dc->Height()) {
-            return;
-        }
-        if (right <= left || bottom <= top) {
-            m_view.emplace();  // nothing of the bounds is on the device
-        } else if (bounds.left >= 0 && bounds.top >= 0) {
-            m_view.emplace(dc->Row(top) + left, right - left, bottom - top, dc->StrideBytes());
-        } else {
-            // The corner lies off the device: draw the whole bounds aside, copy back the part
-            // that shows. The scratch starts as the device, for what the paint leaves alone.
-            m_view.emplace(bounds.Width(), bounds.Height());
-            m_scratch = true;
-            CopyVisible(*dc, *m_view, false);
-        }
-    }
-    ~CPaintTarget() {
-        if (m_scratch) CopyVisible(*m_dc, *m_view, true);
-    }
-    CPaintTarget(const CPaintTarget&) = delete;
-    CPaintTarget& operator=(const CPaintTarget&) = delete;
-
-    CDC* Device() { return m_view ? &*m_view : m_dc; }
-
-private:
-    void CopyVisible(CDC& device, CDC& scratch, bool toDevice) const {
-        if (!scratch.GetSafeHdc()) return;
-        const int32_t left = std::max(m_bounds.left, int32_t(0));
-        const int32_t top = std::max(m_bounds.top, int32_t(0));
-        const int32_t right = std::min(m_bounds.right, device.Width());
-        const int32_t bottom = std::min(m_bounds.bottom, device.Height());
-        for (int32_t y = top; y < bottom; ++y) {
-            uint32_t* onDevice = device.Row(y) + left;
-            uint32_t* aside = scratch.Row(y - m_bounds.top) + (left - m_bounds.left);
-            if (toDevice) {
-                std::copy(aside, aside + (right - left), onDevice);
-            } else {
-                std::copy(onDevice, onDevice + (right - left), aside);
-            }
-        }
-    }
-
-    CDC* m_dc;
-    CRect m_bounds;
-    std::optional<CDC> m_view;
-    bool m_scratch = false;
-};
 
 // The frame in the top cx by cy pixels, the rest of that area in back (steps of a paint that
 // need the worker's lock, which the caller holds).
@@ -144,7 +81,7 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
         BoundPropertyChanged(dispidCommand);
     }
 
-    CPaintTarget target(dc, bounds);
+    CBoundsDC target(dc, bounds);
     CDC* device = target.Device();
     const int32_t pictureHeight = cy - StripHeight(m_bShowButtons, m_bShowSlider);
     // The worker swaps each decoded frame into the image on show; DrawShown keeps it out

@@ -1,5 +1,7 @@
 #include "framework/Colors.h"
 
+// Windows answers system colours itself; elsewhere they come from this table.
+#ifndef _WIN32
 namespace {
 
 // The classic default scheme of a Windows desktop, indexed by COLOR_*.
@@ -43,6 +45,7 @@ COLORREF GetSysColor(int32_t index) {
     if (index < 0 || index >= kSysColorCount) return 0;
     return kSysColors[index];
 }
+#endif
 
 COLORREF TranslateOleColor(OLE_COLOR color, HPALETTE palette) {
     switch (color >> 24) {

@@ -4,6 +4,7 @@
 #include "framework/Com.h"
 #include "platform/Gdi.h"
 
+#ifndef _WIN32
 // System colour indices (the low byte of a 0x80000000 OLE_COLOR).
 constexpr int32_t COLOR_SCROLLBAR = 0;
 constexpr int32_t COLOR_BACKGROUND = 1;
@@ -22,10 +23,13 @@ constexpr int32_t COLOR_BTNTEXT = 18;
 constexpr int32_t COLOR_BTNHIGHLIGHT = 20;
 constexpr int32_t COLOR_INFOBK = 24;
 constexpr int32_t COLOR_MENUBAR = 30;
-constexpr int32_t kSysColorCount = 31;
 
 // The default colour of a system colour index; 0 (black) for an unknown index.
 COLORREF GetSysColor(int32_t index);
+
+#endif
+// How many system colour indices there are.
+constexpr int32_t kSysColorCount = 31;
 
 // OLE_COLOR to RGB: 0x00BBGGRR as is; 0x80000000 | index the system colour; 0x01000000 |
 // index the palette entry (of the given palette, else of the stock default palette; index

@@ -1,5 +1,5 @@
 // The automation vocabulary the control framework speaks: result codes, DISPIDs, GUIDs and
-// colours, with their Windows values so a Windows build can map them onto the real ones.
+// colours, with their Windows values; the Windows build takes them from the system's headers.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,10 @@
 
 #include "platform/Types.h"
 
+#ifdef _WIN32
+#include <ole2.h>
+#include <olectl.h>
+#else
 using HRESULT = int32_t;
 using DISPID = int32_t;
 using OLE_COLOR = uint32_t;  // 0x00BBGGRR, 0x80000000|index or 0x01000000|palette index
@@ -58,6 +62,8 @@ using CLSID = GUID;
 using IID = GUID;
 
 constexpr GUID GUID_NULL{};
+
+#endif  // _WIN32
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case, as the registry writes it.
 CString StringFromGUID(const GUID& guid);

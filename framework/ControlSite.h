@@ -40,9 +40,12 @@ public:
     virtual void OnEvent(DISPID dispid, const CString& name, const std::vector<CVariant>& args) = 0;
 };
 
-// A connection to the control's property-change notifications (bound properties).
+// A connection to the control's property-change notifications (bound properties). On
+// Windows it is the system's COM interface of that name, whose OnChanged takes the same DISPID.
+#ifndef _WIN32
 class IPropertyNotifySink {
 public:
     virtual ~IPropertyNotifySink() = default;
     virtual void OnChanged(DISPID dispid) = 0;
 };
+#endif

@@ -7,8 +7,12 @@
 #include "platform/MessageSink.h"  // IDOK
 #include "platform/Types.h"
 
+#ifndef IDC_STATIC
 constexpr int32_t IDC_STATIC = -1;
+#endif
+#ifndef _WIN32
 constexpr int32_t IDCANCEL = 2;
+#endif
 
 enum class DialogItemKind {
     Label,  // static text

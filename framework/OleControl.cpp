@@ -46,7 +46,11 @@ BOOL COleControl::CreateControlWindow(const CRect& rectInContainer) {
     if (m_hWnd) return FALSE;
     m_rcPos = rectInContainer;
     m_hWnd = CreatePlatformWindow(m_windowHandler.get());
-    CREATESTRUCT cs{m_rcPos.left, m_rcPos.top, m_rcPos.Width(), m_rcPos.Height()};
+    CREATESTRUCT cs{};
+    cs.x = m_rcPos.left;
+    cs.y = m_rcPos.top;
+    cs.cx = m_rcPos.Width();
+    cs.cy = m_rcPos.Height();
     if (SendMessage(m_hWnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyPlatformWindow(m_hWnd);
         m_hWnd = nullptr;
@@ -323,13 +327,13 @@ T AmbientAs(const CVariant& v, VARTYPE vt, T fallback, T (*extract)(const CVaria
 OLE_COLOR COleControl::AmbientBackColor() const {
     return AmbientAs<OLE_COLOR>(GetAmbientProperty(DISPID_AMBIENT_BACKCOLOR), VT_COLOR,
                                 0x80000000u | COLOR_WINDOW,
-                                [](const CVariant& v) { return v.ulVal(); });
+                                [](const CVariant& v) -> OLE_COLOR { return v.ulVal(); });
 }
 
 OLE_COLOR COleControl::AmbientForeColor() const {
     return AmbientAs<OLE_COLOR>(GetAmbientProperty(DISPID_AMBIENT_FORECOLOR), VT_COLOR,
                                 0x80000000u | COLOR_WINDOWTEXT,
-                                [](const CVariant& v) { return v.ulVal(); });
+                                [](const CVariant& v) -> OLE_COLOR { return v.ulVal(); });
 }
 
 BOOL COleControl::AmbientUserMode() const {

@@ -20,6 +20,7 @@
 #include "platform/Gdi.h"
 #include "platform/Window.h"
 
+#ifndef _WIN32
 // Verb numbers a container may pass to DoVerb.
 constexpr int32_t OLEIVERB_PRIMARY = 0;
 constexpr int32_t OLEIVERB_SHOW = -1;
@@ -27,6 +28,7 @@ constexpr int32_t OLEIVERB_UIACTIVATE = -4;
 constexpr int32_t OLEIVERB_INPLACEACTIVATE = -5;
 constexpr int32_t OLEIVERB_PROPERTIES = -7;
 constexpr HRESULT OLEOBJ_S_INVALIDVERB = 0x00040180;
+#endif
 
 struct COleVerb {
     int32_t verb = 0;
@@ -183,7 +185,9 @@ protected:
     // The point is in screen coordinates: the container's client area.
     virtual void OnNcLButtonDown(uint32_t hitTest, CPoint point) {}
     // The default processing of a message no handler took.
-    LRESULT DefWindowProc(uint32_t msg, WPARAM wParam, LPARAM lParam) { return 0; }
+    LRESULT DefWindowProc(uint32_t msg, WPARAM wParam, LPARAM lParam) {
+        return DefPlatformWindowProc(m_hWnd, msg, wParam, lParam);
+    }
 
     CPoint ScreenToClient(CPoint p) const { return CPoint(p.x - m_rcPos.left, p.y - m_rcPos.top); }
     CPoint ClientToScreen(CPoint p) const { return CPoint(p.x + m_rcPos.left, p.y + m_rcPos.top); }

@@ -7,6 +7,7 @@
 
 #include "framework/Com.h"
 
+#ifndef _WIN32
 using VARTYPE = uint16_t;
 using VARIANT_BOOL = int16_t;
 
@@ -16,11 +17,16 @@ constexpr VARTYPE VT_I4 = 3;
 constexpr VARTYPE VT_BSTR = 8;
 constexpr VARTYPE VT_BOOL = 11;
 constexpr VARTYPE VT_UI4 = 19;
+#endif
 // OLE_COLOR travels as an unsigned 32-bit value; the type library names it OLE_COLOR.
+// (The system's olectl.h calls VT_I4 so; this framework keeps colours unsigned everywhere.)
+#undef VT_COLOR
 constexpr VARTYPE VT_COLOR = VT_UI4;
 
+#ifndef _WIN32
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
+#endif
 
 class CVariant {
 public:

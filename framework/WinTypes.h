@@ -12,6 +12,7 @@ public:
     friend bool operator==(const CPoint& a, const CPoint& b) { return a.x == b.x && a.y == b.y; }
 };
 
+#ifndef _WIN32
 // What WM_CREATE carries in its lParam: the window's position in its container.
 struct CREATESTRUCT {
     int32_t x = 0;
@@ -35,6 +36,7 @@ constexpr uint32_t HTBOTTOM = 15;
 constexpr uint32_t HTBOTTOMLEFT = 16;
 constexpr uint32_t HTBOTTOMRIGHT = 17;
 constexpr uint32_t HTBORDER = 18;
+#endif  // _WIN32
 
 // HIMETRIC (0.01 mm) from and to pixels of the 96-dot-per-inch screen, rounded to nearest.
 constexpr int32_t kScreenDpi = 96;

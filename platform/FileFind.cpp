@@ -1,8 +1,6 @@
+// The parts of the directory search both platforms share: the wildcard match and the walk
+// over the names a search snapshots.
 #include "platform/FileFind.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cctype>
 
@@ -41,8 +39,7 @@ bool MatchesWildcard(const CString& pattern, const CString& name) {
     return false;
 }
 
-BOOL CFileFind::FindFile(const CString& pattern) {
-    Close();
+CString CFileFind::SplitPattern(const CString& pattern) {
     CString path = pattern;
     for (char& c : path) {
         if (c == '\\') c = '/';
@@ -59,13 +56,7 @@ BOOL CFileFind::FindFile(const CString& pattern) {
     }
     if (namePattern.empty()) namePattern = "*.*";
 
-    DIR* dir = opendir(m_dir.c_str());
-    if (dir == nullptr) return FALSE;
-    while (const dirent* entry = readdir(dir)) {
-        if (MatchesWildcard(namePattern, entry->d_name)) m_names.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    return m_names.empty() ? FALSE : TRUE;
+    return namePattern;
 }
 
 BOOL CFileFind::FindNextFile() {
@@ -87,15 +78,6 @@ CString CFileFind::GetFileTitle() const {
     CString name = GetFileName();
     const size_t dot = name.rfind('.');
     return dot == CString::npos ? name : name.substr(0, dot);
-}
-
-int64_t CFileFind::GetCreationTime() const {
-    const CString path = GetFilePath();
-    if (path.empty()) return 0;
-    struct statx sx {};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) return 0;
-    if (sx.stx_mask & STATX_BTIME) return sx.stx_btime.tv_sec;
-    return sx.stx_mtime.tv_sec;
 }
 
 void CFileFind::Close() {

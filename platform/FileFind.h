@@ -29,6 +29,9 @@ public:
     virtual void Close();
 
 private:
+    // Sets m_dir from the pattern and returns the name part ("*.*" when it has none).
+    CString SplitPattern(const CString& pattern);
+
     CString m_dir;
     std::vector<CString> m_names;
     size_t m_next = 0;  // index of the name FindNextFile moves to next

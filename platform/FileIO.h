@@ -17,8 +17,10 @@ FILE* CreateFileForWrite(const CString& path);
 CString PartialPathFor(const CString& target);
 std::error_code CommitPartial(const CString& partial, const CString& target);
 
+#ifndef _WIN32
 using HFILE = int32_t;
 constexpr HFILE HFILE_ERROR = -1;
+#endif
 
 HFILE FileOpenRead(const CString& path);
 HFILE FileCreate(const CString& path);

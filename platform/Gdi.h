@@ -1,6 +1,10 @@
-// The software graphics device: what the image library and the control draw with.
+// The graphics device: what the image library and the control draw with.
 //
-// A device context (CDC) draws onto a 32-bit surface whose pixels are 0x00RRGGBB words
+// On Windows a CDC is a real device context (a memory DC over a 32-bit DIB section, or a DC
+// the container lends) and the DIB calls, palettes and image lists are the system's. Elsewhere
+// it is a software device, described below, that follows the same contracts.
+//
+// The software device (CDC) draws onto a 32-bit surface whose pixels are 0x00RRGGBB words
 // (QImage::Format_RGB32 order), top row first; note that COLORREF is 0x00BBGGRR. Every
 // operation is clipped to the surface. DIBs are the Windows structures, byte for byte.
 //
@@ -16,6 +20,9 @@
 
 #include "platform/Types.h"
 
+#ifdef _WIN32
+#include <commctrl.h>
+#else
 #pragma pack(push, 1)
 struct RGBQUAD {
     BYTE rgbBlue;
@@ -29,40 +36,6 @@ struct RGBTRIPLE {
     BYTE rgbtGreen;
     BYTE rgbtRed;
 };
-
-// The 16 standard colours (black, the dark and the light primaries, silver and grey), as a
-// colour table: what a fresh 4-bit table starts with and what the 16-colour bitmaps use.
-inline constexpr RGBQUAD kStandardColors[16] = {
-    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
-    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
-    {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
-    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
-};
-
-// Indices into kStandardColors by name.
-enum StandardColorIndex : uint8_t {
-    kStdBlack = 0,
-    kStdDarkRed = 1,
-    kStdDarkGreen = 2,
-    kStdDarkYellow = 3,
-    kStdDarkBlue = 4,
-    kStdDarkMagenta = 5,
-    kStdDarkCyan = 6,
-    kStdSilver = 7,
-    kStdGrey = 8,
-    kStdRed = 9,
-    kStdGreen = 10,
-    kStdYellow = 11,
-    kStdBlue = 12,
-    kStdMagenta = 13,
-    kStdCyan = 14,
-    kStdWhite = 15,
-};
-
-// Bytes of one row of a DIB: width pixels of bits each, padded to 4 bytes.
-constexpr int64_t StrideOf(int64_t width, int64_t bits) {
-    return ((width * bits + 31) / 32) * 4;
-}
 
 struct BITMAPINFOHEADER {
     uint32_t biSize;
@@ -112,6 +85,43 @@ struct LOGPALETTE {
     PALETTEENTRY palPalEntry[1];
 };
 #pragma pack(pop)
+#endif  // _WIN32
+
+// The 16 standard colours (black, the dark and the light primaries, silver and grey), as a
+// colour table: what a fresh 4-bit table starts with and what the 16-colour bitmaps use.
+inline constexpr RGBQUAD kStandardColors[16] = {
+    {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
+    {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
+    {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
+    {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
+};
+
+// Indices into kStandardColors by name.
+enum StandardColorIndex : uint8_t {
+    kStdBlack = 0,
+    kStdDarkRed = 1,
+    kStdDarkGreen = 2,
+    kStdDarkYellow = 3,
+    kStdDarkBlue = 4,
+    kStdDarkMagenta = 5,
+    kStdDarkCyan = 6,
+    kStdSilver = 7,
+    kStdGrey = 8,
+    kStdRed = 9,
+    kStdGreen = 10,
+    kStdYellow = 11,
+    kStdBlue = 12,
+    kStdMagenta = 13,
+    kStdCyan = 14,
+    kStdWhite = 15,
+};
+
+// Bytes of one row of a DIB: width pixels of bits each, padded to 4 bytes.
+constexpr int64_t StrideOf(int64_t width, int64_t bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
+
+#ifndef _WIN32
 
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 static_assert(sizeof(BITMAPCOREHEADER) == 12);
@@ -140,6 +150,8 @@ constexpr int32_t HALFTONE = 4;
 constexpr UINT CLR_INVALID = 0xFFFFFFFFu;
 constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
 
+#endif  // _WIN32
+
 // Largest DIB width or height the blits accept; anything wider or taller is taken for a
 // corrupt header rather than a picture.
 constexpr int32_t kMaxDibDimension = 65535;
@@ -153,6 +165,69 @@ constexpr uint32_t RGB32FromColorRef(COLORREF c) {
 constexpr COLORREF ColorRefFromRGB32(uint32_t p) {
     return ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
 }
+#ifdef _WIN32
+// The stock DEFAULT_PALETTE.
+HPALETTE GetStockPalette();
+
+class CDC {
+public:
+    // A memory device over a 32-bit top-down DIB section of its own, filled with black.
+    // Non-positive sizes, or more than kMaxSurfacePixels, give a device without a surface.
+    CDC(int32_t width, int32_t height);
+    // A device the container lends (a window's or a printer's); the caller keeps it alive.
+    // It has no surface of its own: Bits() is null, Width() and Height() are its clip box's.
+    explicit CDC(HDC attached);
+    CDC();
+    ~CDC();
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    HDC GetSafeHdc() { return m_hdc; }
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+    // The DIB section's pixels (0x00RRGGBB, top row first); null for a lent device.
+    uint32_t* Bits() { return m_pixels; }
+    const uint32_t* Bits() const { return m_pixels; }
+    int32_t StrideBytes() const { return m_width * 4; }
+    uint32_t* Row(int32_t y) { return m_pixels + int64_t(y) * m_width; }
+    const uint32_t* Row(int32_t y) const { return m_pixels + int64_t(y) * m_width; }
+
+    // 0x00RRGGBB of one pixel; 0 outside the device.
+    uint32_t GetPixelRGB32(int32_t x, int32_t y) const;
+
+    HPALETTE SelectPalette(HPALETTE palette, BOOL forceBackground);
+    UINT RealizePalette();
+    int32_t SetStretchBltMode(int32_t mode);
+    void FillSolidRect(const RECT& rect, COLORREF color);
+    void FillSolidRect(int32_t x, int32_t y, int32_t cx, int32_t cy, COLORREF color);
+
+private:
+    HDC m_hdc = nullptr;
+    bool m_own = false;  // a memory DC this object made, with its bitmap
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_oldBitmap = nullptr;
+    uint32_t* m_pixels = nullptr;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+};
+
+class CImageList {
+public:
+    // As below; the list is a comctl32 image list with a mask.
+    BOOL Create(const BITMAPINFO* info, const void* bits, int32_t cx, int32_t grow, COLORREF mask);
+    int32_t GetImageCount() const;
+    COLORREF SetBkColor(COLORREF color);
+    COLORREF GetBkColor() const;
+    BOOL Draw(CDC* dc, int32_t image, POINT pt, UINT style);
+    CImageList() = default;
+    ~CImageList();
+    CImageList(const CImageList&) = delete;
+    CImageList& operator=(const CImageList&) = delete;
+
+private:
+    HIMAGELIST m_list = nullptr;
+};
+#else
 // A COLORREF naming entry i of the selected palette instead of a colour.
 constexpr COLORREF PALETTEINDEX(uint16_t i) {
     return 0x01000000u | i;
@@ -303,4 +378,28 @@ private:
     COLORREF m_bkColor = CLR_NONE;
     std::vector<uint32_t> m_pixels;  // 0x00RRGGBB, top row first, all images side by side
     std::vector<uint8_t> m_isMask;   // 1 where the bitmap held the mask colour
+};
+#endif  // _WIN32
+
+// Draws into the bounds of another device: the bounds' corner becomes the origin and nothing
+// lands outside them, also where the bounds reach past the device's edges.
+class CBoundsDC {
+public:
+    CBoundsDC(CDC* dc, const CRect& bounds);
+    ~CBoundsDC();
+    CBoundsDC(const CBoundsDC&) = delete;
+    CBoundsDC& operator=(const CBoundsDC&) = delete;
+    CDC* Device();
+
+private:
+    CDC* m_dc;
+    CRect m_bounds;
+#ifdef _WIN32
+    CDC m_none;  // what a null device draws on: nothing
+    int m_saved = 0;
+#else
+    void CopyVisible(CDC& device, CDC& scratch, bool toDevice) const;
+    std::unique_ptr<CDC> m_view;
+    bool m_scratch = false;
+#endif
 };

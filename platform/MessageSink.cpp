@@ -17,7 +17,11 @@ int32_t AfxMessageBox(const CString& text) {
     if (sink) {
         sink(text);
     } else {
+#ifdef _WIN32
+        MessageBoxA(nullptr, text.c_str(), "Movitrel", MB_OK | MB_TASKMODAL);
+#else
         std::fprintf(stderr, "%s\n", text.c_str());
+#endif
     }
     return IDOK;
 }

@@ -1,12 +1,15 @@
 // The user-message sink: an OK-only message box. The container installs where the text goes
-// (a dialog, a list in tests); by default it goes to standard error.
+// (a dialog, a list in tests); by default it goes to a message box on Windows and to
+// standard error elsewhere.
 #pragma once
 
 #include <functional>
 
 #include "platform/Types.h"
 
+#ifndef _WIN32
 constexpr int32_t IDOK = 1;
+#endif
 
 using MessageSink = std::function<void(const CString& text)>;
 

@@ -19,8 +19,18 @@ public:
     BOOL Lock(uint32_t timeoutMs = INFINITE) override;
     BOOL Unlock() override;
 
+#ifdef _WIN32
+    CCriticalSection();
+    ~CCriticalSection() override;
+    CCriticalSection(const CCriticalSection&) = delete;
+    CCriticalSection& operator=(const CCriticalSection&) = delete;
+
+private:
+    CRITICAL_SECTION m_section;
+#else
 private:
     std::mutex m_mutex;
+#endif
 };
 
 // Holds a lock for one scope: for code that takes a CSyncObject's lock and must release it
@@ -36,8 +46,10 @@ private:
     CSyncObject& m_obj;
 };
 
+#ifndef _WIN32
 constexpr uint32_t WAIT_OBJECT_0 = 0;
 constexpr uint32_t WAIT_TIMEOUT = 258;
+#endif
 
 // Auto-reset, unnamed, created not signalled. Several sets before a wait leave one pending
 // signal; a successful wait consumes it.
@@ -50,10 +62,20 @@ public:
     BOOL Lock(uint32_t timeoutMs = INFINITE) override { return Wait(timeoutMs) == WAIT_OBJECT_0; }
     BOOL Unlock() override { return TRUE; }
 
+#ifdef _WIN32
+    CEvent();
+    ~CEvent() override;
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+
+private:
+    HANDLE m_event;
+#else
 private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_signalled = false;
+#endif
 };
 
 inline uint32_t WaitForSingleObject(CEvent& event, uint32_t timeoutMs) {

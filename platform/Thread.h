@@ -15,7 +15,13 @@ public:
 
 // Runs entry(param) on a new thread; null when the thread cannot be started.
 CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param);
+// Threads AfxBeginThread started whose entry has not yet returned. On Windows each such
+// thread also holds a reference on the module that runs it, so the code it runs stays loaded
+// until it has left it.
+int32_t RunningThreadCount();
 
+#ifndef _WIN32
 // Blocks the calling thread; nothing wakes it early. INFINITE is refused (returns at once)
 // because a thread that never wakes can never be stopped.
 void Sleep(uint32_t ms);
+#endif

@@ -1,10 +1,20 @@
 // Basic types the core shares with the platform: the Windows names the code is written
-// against, as fixed-width integers, so a Windows build can map them onto the real ones.
+// against. The Windows build takes them from the system's headers; elsewhere they are
+// defined here with the same sizes and layouts.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 using BOOL = int32_t;
 using BYTE = uint8_t;
 using WORD = uint16_t;
@@ -18,9 +28,6 @@ using COLORREF = uint32_t;  // 0x00BBGGRR
 #ifndef FALSE
 #define FALSE 0
 #endif
-
-// Narrow strings throughout; paths are whatever the platform's file calls accept.
-using CString = std::string;
 
 constexpr COLORREF RGB(uint8_t r, uint8_t g, uint8_t b) {
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
@@ -55,9 +62,14 @@ struct RECT {
     int32_t bottom = 0;
 };
 
+#endif  // _WIN32
+
+// Narrow strings throughout; paths are whatever the platform's file calls accept.
+using CString = std::string;
+
 class CRect : public RECT {
 public:
-    CRect() = default;
+    CRect() : RECT{0, 0, 0, 0} {}
     CRect(int32_t l, int32_t t, int32_t r, int32_t b) : RECT{l, t, r, b} {}
     CRect(const RECT& r) : RECT(r) {}  // NOLINT: implicit like the framework's
     int32_t Width() const { return right - left; }

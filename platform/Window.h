@@ -10,6 +10,9 @@
 
 #include "platform/Types.h"
 
+#ifdef _WIN32
+#include <windowsx.h>
+#else
 struct HWND__;
 using HWND = HWND__*;
 using WPARAM = uintptr_t;
@@ -40,18 +43,26 @@ constexpr int16_t GET_Y_LPARAM(LPARAM lp) {
     return int16_t((uint32_t(lp) >> 16) & 0xFFFF);
 }
 
+#endif  // _WIN32
+
 class IWindowHandler {
 public:
     virtual ~IWindowHandler() = default;
     virtual LRESULT OnWindowMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam) = 0;
 };
 
-// Creates a window owned by the calling thread. The handler must outlive the window.
+// Creates a window owned by the calling thread. The handler must outlive the window. It
+// receives messages from the first one the window's owner sends it after this returns.
 HWND CreatePlatformWindow(IWindowHandler* handler);
+// What a window does with a message its handler does not take (nothing, off Windows).
+LRESULT DefPlatformWindowProc(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // Forgets the window: later posts to it are dropped, queued ones are discarded.
 void DestroyPlatformWindow(HWND hwnd);
+#ifndef _WIN32
 BOOL IsWindow(HWND hwnd);
+#endif
 
+#ifndef _WIN32
 // Messages a thread's queue holds at most, as on the platform: posts beyond it fail.
 constexpr size_t kMaxPostedMessages = 10000;
 // Queues the message for the window's thread; FALSE for a window that does not exist or a
@@ -59,6 +70,7 @@ constexpr size_t kMaxPostedMessages = 10000;
 BOOL PostMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // Calls the handler at once; only on the window's own thread. 0 for an unknown window.
 LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);
+#endif
 
 // The container's side of the loop, for the calling thread's queue.
 // Delivers every message queued now (and those its handlers post meanwhile are left for the
@@ -66,6 +78,8 @@ LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);
 int PumpMessages();
 // Blocks until a message is queued for this thread or the timeout passes; TRUE if one is.
 BOOL WaitMessage(uint32_t timeoutMs);
+#ifndef _WIN32
 // Called (from the posting thread) after each post to this thread's queue, so an event loop
 // such as Qt's can schedule a PumpMessages. Pass an empty function to remove it.
 void SetPostNotify(std::function<void()> notify);
+#endif

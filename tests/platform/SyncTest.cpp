@@ -90,6 +90,33 @@ TEST(ThreadTest, RunsTheEntryOnANewThreadWithItsParameter) {
     EXPECT_NE(probe.id, std::this_thread::get_id());
 }
 
+struct HeldThread {
+    CEvent started;
+    CEvent release;
+};
+
+uint32_t HeldEntry(void* param) {
+    auto* held = static_cast<HeldThread*>(param);
+    held->started.SetEvent();
+    held->release.Wait(INFINITE);
+    return 0;
+}
+
+// The module's unload check relies on this count: a thread counts until its entry returns.
+TEST(ThreadTest, CountsAThreadUntilItsEntryReturns) {
+    const int32_t before = RunningThreadCount();
+    HeldThread held;
+    ASSERT_NE(AfxBeginThread(HeldEntry, &held), nullptr);
+    ASSERT_EQ(held.started.Wait(10000), WAIT_OBJECT_0);
+    EXPECT_EQ(RunningThreadCount(), before + 1);
+    held.release.SetEvent();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (RunningThreadCount() != before && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(RunningThreadCount(), before);
+}
+
 TEST(ThreadTest, RefusesANullEntry) {
     EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
 }

@@ -161,3 +161,7 @@ void SetPostNotify(std::function<void()> notify) {
     std::lock_guard lock(queue->mutex);
     queue->notify = std::move(notify);
 }
+
+LRESULT DefPlatformWindowProc(HWND, uint32_t, WPARAM, LPARAM) {
+    return 0;
+}

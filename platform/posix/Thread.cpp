@@ -1,8 +1,13 @@
 #include "platform/Thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
+
+namespace {
+std::atomic<int32_t> g_running{0};
+}  // namespace
 
 CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param) {
     if (entry == nullptr) return nullptr;
@@ -10,11 +15,14 @@ CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param) {
     thread->m_pfnThreadProc = entry;
     thread->m_pParam = param;
     CWinThread* raw = thread.get();
+    ++g_running;
     try {
         std::thread([owned = std::move(thread)] {
             owned->m_pfnThreadProc(owned->m_pParam);
+            --g_running;
         }).detach();
     } catch (const std::system_error&) {
+        --g_running;
         return nullptr;
     }
     return raw;
@@ -23,4 +31,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param) {
 void Sleep(uint32_t ms) {
     if (ms == INFINITE) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+int32_t RunningThreadCount() {
+    return g_running.load();
 }
