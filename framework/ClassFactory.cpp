@@ -1,15 +1,11 @@
 #include "framework/ClassFactory.h"
 
-#include <cstdio>
-
 #include "framework/OleControl.h"
 #include "framework/PropertyPage.h"
 #include "framework/TypeLib.h"
 
 namespace {
 
-constexpr const char* kClsidRoot = "HKEY_CLASSES_ROOT\\CLSID\\";
-constexpr const char* kClassesRoot = "HKEY_CLASSES_ROOT\\";
 constexpr uint32_t kTypeLibResource = 1;
 
 // One object a factory made: owns the control or page and holds a module lock for its life.
@@ -57,12 +53,6 @@ template <class Map, class Key>
 auto FindIn(const Map& map, const Key& key) -> decltype(&map.begin()->second) {
     auto it = map.find(key);
     return it == map.end() ? nullptr : &it->second;
-}
-
-CString Decimal(uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", unsigned(v));
-    return text;
 }
 
 std::optional<CTypeLibInfo> ModuleTypeLib(const CModuleResources& resources) {
@@ -203,43 +193,3 @@ HRESULT COleObjectFactory::LockServer(BOOL lock) {
 }
 
 // ---- Registration helpers -----------------------------------------------------------------
-
-BOOL AfxOleRegisterControlClass(CRegistry& registry, const CLSID& clsid, const CString& progId,
-                                const CString& typeName, const CString& modulePath,
-                                uint32_t bitmapId, uint32_t regFlags, uint32_t miscStatus,
-                                const GUID& libId, uint16_t verMajor, uint16_t verMinor) {
-    if (modulePath.empty() || progId.empty()) return FALSE;
-    CString key = kClsidRoot + StringFromGUID(clsid);
-    registry.SetString(key, "", typeName);
-    registry.SetString(key + "\\ProgID", "", progId);
-    registry.SetString(key + "\\InprocServer32", "", modulePath);
-    if (regFlags & afxRegApartmentThreading) {
-        registry.SetString(key + "\\InprocServer32", "ThreadingModel", "Apartment");
-    }
-    registry.SetString(key + "\\Control", "", "");
-    if (regFlags & afxRegInsertable) registry.SetString(key + "\\Insertable", "", "");
-    registry.SetString(key + "\\MiscStatus\\1", "", Decimal(miscStatus));
-    registry.SetString(key + "\\ToolboxBitmap32", "", modulePath + ", " + Decimal(bitmapId));
-    registry.SetString(key + "\\TypeLib", "", StringFromGUID(libId));
-    registry.SetString(key + "\\Version", "", Decimal(verMajor) + "." + Decimal(verMinor));
-    registry.SetString(kClassesRoot + progId, "", typeName);
-    registry.SetString(kClassesRoot + progId + "\\CLSID", "", StringFromGUID(clsid));
-    return TRUE;
-}
-
-BOOL AfxOleRegisterPropertyPageClass(CRegistry& registry, const CLSID& clsid,
-                                     const CString& typeName, const CString& modulePath,
-                                     const CString& progId) {
-    if (modulePath.empty()) return FALSE;
-    CString key = kClsidRoot + StringFromGUID(clsid);
-    registry.SetString(key, "", typeName);
-    registry.SetString(key + "\\InprocServer32", "", modulePath);
-    if (!progId.empty()) registry.SetString(key + "\\ProgID", "", progId);
-    return TRUE;
-}
-
-BOOL AfxOleUnregisterClass(CRegistry& registry, const CLSID& clsid, const CString& progId) {
-    bool removed = registry.DeleteKey(kClsidRoot + StringFromGUID(clsid));
-    if (!progId.empty() && registry.DeleteKey(kClassesRoot + progId)) removed = true;
-    return removed ? TRUE : FALSE;
-}

@@ -17,6 +17,7 @@
 #include "framework/DialogTemplate.h"
 #include "framework/OleControl.h"
 #include "framework/PropertyPage.h"
+#include "framework/Registration.h"
 #include "framework/Registry.h"
 
 constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
@@ -190,35 +191,3 @@ protected:
         return object;
     }
 };
-
-// ---- Registration helpers -----------------------------------------------------------------
-
-// Flags of a control class.
-constexpr uint32_t afxRegInsertable = 0x0001;
-constexpr uint32_t afxRegApartmentThreading = 0x0002;
-
-// OLEMISC status bits a control registers.
-constexpr uint32_t OLEMISC_RECOMPOSEONRESIZE = 0x1;
-constexpr uint32_t OLEMISC_CANTLINKINSIDE = 0x10;
-constexpr uint32_t OLEMISC_INSIDEOUT = 0x80;
-constexpr uint32_t OLEMISC_ACTIVATEWHENVISIBLE = 0x100;
-constexpr uint32_t OLEMISC_SETCLIENTSITEFIRST = 0x20000;
-
-// The rows of a control class, as a Windows control registers them:
-//   HKCR\<progId> = typeName, \CLSID = {clsid}
-//   HKCR\CLSID\{clsid} = typeName, with the subkeys ProgID, InprocServer32 (the module path,
-//   ThreadingModel "Apartment" with that flag), Control, Insertable (with that flag),
-//   MiscStatus\1 (decimal), ToolboxBitmap32 ("<module path>, <bitmap id>"), TypeLib ({libId})
-//   and Version ("<major>.<minor>").
-BOOL AfxOleRegisterControlClass(CRegistry& registry, const CLSID& clsid, const CString& progId,
-                                const CString& typeName, const CString& modulePath,
-                                uint32_t bitmapId, uint32_t regFlags, uint32_t miscStatus,
-                                const GUID& libId, uint16_t verMajor, uint16_t verMinor);
-// HKCR\CLSID\{clsid} = typeName, with InprocServer32 (the module path) and, when given,
-// ProgID.
-BOOL AfxOleRegisterPropertyPageClass(CRegistry& registry, const CLSID& clsid,
-                                     const CString& typeName, const CString& modulePath,
-                                     const CString& progId = CString());
-// Removes HKCR\CLSID\{clsid} and, when given, HKCR\<progId>. FALSE when neither was there.
-BOOL AfxOleUnregisterClass(CRegistry& registry, const CLSID& clsid,
-                           const CString& progId = CString());

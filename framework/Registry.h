@@ -28,6 +28,7 @@
 #include <optional>
 #include <vector>
 
+#include "framework/Registration.h"
 #include "platform/Types.h"
 
 struct CRegValue {
@@ -41,11 +42,11 @@ struct CRegValue {
     friend bool operator==(const CRegValue&, const CRegValue&) = default;
 };
 
-class CRegistry {
+class CRegistry : public IRegistryKeys {
 public:
     // The default value of a key has the empty name.
     void SetValue(const CString& key, const CString& name, const CRegValue& value);
-    void SetString(const CString& key, const CString& name, const CString& value) {
+    void SetString(const CString& key, const CString& name, const CString& value) override {
         SetValue(key, name, CRegValue::String(value));
     }
     std::optional<CRegValue> GetValue(const CString& key, const CString& name) const;
@@ -56,7 +57,7 @@ public:
     void CreateKey(const CString& key);
     bool KeyExists(const CString& key) const;
     // Deletes the key, its values and every key below it; false when there was no such key.
-    bool DeleteKey(const CString& key);
+    bool DeleteKey(const CString& key) override;
     // Every key in tree order: each key followed by the keys below it.
     std::vector<CString> Keys() const;
     // The values of a key, names in order (the default value first); empty for a missing key.

@@ -11,33 +11,15 @@
 #include "proppages/MovitrelPropPage.h"
 #include "proppages/PageResources.h"
 
-const GUID LIBID_MOVITRELLib{
-    0xD0F31B1E, 0x27AE, 0x4A36, {0x9C, 0xAE, 0x8A, 0x07, 0x11, 0xDC, 0xAA, 0xDC}};
-
 namespace {
 
-class CMovitrelCtrlFactory : public COleObjectFactoryOf<CMovitrelCtrl> {
+// A factory whose registry rows come from update (module/ModuleClasses.h).
+template <class T, BOOL (*update)(BOOL, IRegistryKeys&, const CString&)>
+class CFactory : public COleObjectFactoryOf<T> {
 public:
-    using COleObjectFactoryOf::COleObjectFactoryOf;
+    using COleObjectFactoryOf<T>::COleObjectFactoryOf;
     BOOL UpdateRegistry(BOOL bRegister, CRegistry& registry, const CString& path) override {
-        if (!bRegister) return AfxOleUnregisterClass(registry, GetClassID(), GetProgID());
-        return AfxOleRegisterControlClass(registry, GetClassID(), GetProgID(),
-                                          GetModule().GetResources().LoadString(IDS_MOVITREL), path,
-                                          IDB_MOVITREL, kControlRegFlags, kControlMiscStatus,
-                                          LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor);
-    }
-};
-
-// A property page's factory; typeNameId names the page's type-name string.
-template <class Page, uint32_t typeNameId>
-class CPageFactory : public COleObjectFactoryOf<Page> {
-public:
-    using COleObjectFactoryOf<Page>::COleObjectFactoryOf;
-    BOOL UpdateRegistry(BOOL bRegister, CRegistry& registry, const CString& path) override {
-        if (!bRegister) return AfxOleUnregisterClass(registry, this->GetClassID());
-        return AfxOleRegisterPropertyPageClass(
-            registry, this->GetClassID(), this->GetModule().GetResources().LoadString(typeNameId),
-            path, this->GetProgID());
+        return update(bRegister, registry, path);
     }
 };
 
@@ -47,10 +29,11 @@ public:
 
 private:
     // Members, so they are made after the module and go before it.
-    CMovitrelCtrlFactory m_ctrlFactory{*this, CLSID_MovitrelCtrl, kProgIdControl};
-    CPageFactory<CMovitrelPropPage, IDS_MOVITREL_PPG> m_movitrelPageFactory{
+    CFactory<CMovitrelCtrl, UpdateControlRegistry> m_ctrlFactory{*this, CLSID_MovitrelCtrl,
+                                                                 kProgIdControl};
+    CFactory<CMovitrelPropPage, UpdateMovitrelPageRegistry> m_movitrelPageFactory{
         *this, CLSID_MovitrelPropPage, kProgIdMovitrelPage};
-    CPageFactory<CControlPropPage, IDS_CONTROL_PPG> m_controlPageFactory{
+    CFactory<CControlPropPage, UpdateControlPageRegistry> m_controlPageFactory{
         *this, CLSID_ControlPropPage, kProgIdControlPage};
 };
 

@@ -21,10 +21,9 @@ std::vector<uint8_t> PackedDib(uint32_t bitmapId) {
 
 CModuleResources Build() {
     CModuleResources r;
-    r.strings[IDS_MOVITREL] = "Movitrel Control";
-    for (uint32_t id :
-         {IDS_MOVITREL_PPG, IDS_MOVITREL_PPG_CAPTION, IDS_CONTROL_PPG, IDS_CONTROL_PPG_CAPTION}) {
-        r.strings[id] = PageString(id);
+    for (uint32_t id : {IDS_MOVITREL, IDS_MOVITREL_PPG, IDS_MOVITREL_PPG_CAPTION, IDS_CONTROL_PPG,
+                        IDS_CONTROL_PPG_CAPTION}) {
+        r.strings[id] = ModuleString(id);
     }
     r.dialogs[IDD_ABOUTBOX_MOVITREL] = MovitrelAboutDialog();
     r.dialogs[IDD_PROPPAGE_MOVITREL] = MovitrelPropPageTemplate();

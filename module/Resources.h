@@ -3,11 +3,7 @@
 #pragma once
 
 #include "framework/ClassFactory.h"
-
-constexpr uint32_t IDS_MOVITREL = 1;  // "Movitrel Control": the control's type name
-constexpr uint32_t IDB_MOVITREL = 1;  // the toolbox bitmap
-constexpr uint32_t IDI_MOVITREL = 1;  // the icon the About box shows
-constexpr uint32_t IDR_TYPELIB = 1;   // resource "TYPELIB" 1
+#include "module/ModuleClasses.h"
 
 const CModuleResources& MovitrelResources();
 
