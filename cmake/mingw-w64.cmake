@@ -24,3 +24,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The static zlib, so that a module links it in and imports nothing but the system's DLLs
+# (MinGW's lib folder holds both libz.a and the import library libz.dll.a).
+set(ZLIB_USE_STATIC_LIBS ON)

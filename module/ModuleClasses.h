@@ -31,6 +31,5 @@ CString ModuleString(uint32_t id);
 // Writes (bRegister) or removes the class's rows; FALSE when that failed (removal: when the
 // rows were not there).
 BOOL UpdateControlRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);
-BOOL UpdateMovitrelPageRegistry(BOOL bRegister, IRegistryKeys& registry,
-                                const CString& modulePath);
+BOOL UpdateMovitrelPageRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);
 BOOL UpdateControlPageRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);

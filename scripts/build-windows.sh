@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build, made on Debian by the MinGW-w64 cross compilers, for x64 (build-win64/)
-# and x86 (build-win32/). So far it builds the core: image/, codecs/, playback/, control/ and
-# proppages/, compiled unchanged, against libjpeg-turbo and libpng cross-built from Debian's own
-# source packages (build-win-deps/). The Win32 platform and framework, the module and the Wine
-# tests are still to come.
+# and x86 (build-win32/): MOVITREL.OCX in each tree's module/, and the Wine tests' programs,
+# against libjpeg-turbo and libpng cross-built from Debian's own source packages
+# (build-win-deps/). scripts/test-windows.sh runs the tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -21,11 +20,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# Debian's source packages of the two libraries, pinned: a newer version the index lists may
-# not be downloadable. The deb-src list lives in a private apt configuration derived from the
-# system's own, so the system's apt state is left alone.
-jpeg_version=1:2.1.5-2
-png_version=1.6.39-2+deb12u5
+# Debian's source packages of the two libraries. libjpeg-turbo is the version of the installed
+# libjpeg62-turbo, so that frames decode to the same pixels as on Linux; libpng is the newest
+# version the index lists that actually downloads (a listed version may not be). The deb-src
+# list lives in a private apt configuration derived from the system's own, so the system's apt
+# state is left alone.
 src=$root/build-win-deps/src
 fetch_sources() {
   [ -f "$src/.fetched" ] && return
@@ -35,8 +34,22 @@ fetch_sources() {
   local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt"
               -o "Dir::State::Lists=$apt/lists")
   apt-get "${opts[@]}" update -q
-  (cd "$src" && apt-get "${opts[@]}" source --download-only \
-     "libjpeg-turbo=$jpeg_version" "libpng1.6=$png_version")
+  local jpeg_version
+  jpeg_version=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo)
+  (cd "$src" && apt-get "${opts[@]}" source --download-only "libjpeg-turbo=$jpeg_version")
+  local png_version fetched=
+  for png_version in $(apt-cache "${opts[@]}" showsrc libpng1.6 | sed -n 's/^Version: //p' |
+                       sort -u | sort -r -V); do
+    rm -f "$src"/libpng1.6_*
+    if (cd "$src" && apt-get "${opts[@]}" source --download-only "libpng1.6=$png_version"); then
+      fetched=$png_version
+      break
+    fi
+  done
+  if [ -z "$fetched" ]; then
+    echo "build-windows: no libpng1.6 source could be downloaded" >&2
+    exit 1
+  fi
   (cd "$src" && rm -rf libjpeg-turbo libpng &&
      dpkg-source --no-check -x libjpeg-turbo_*.dsc libjpeg-turbo &&
      dpkg-source --no-check -x libpng1.6_*.dsc libpng)

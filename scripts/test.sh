@@ -6,7 +6,8 @@
 #      Qt container: every test again.
 #   3. clang 14 with ThreadSanitizer: the playback and control tests.
 #   4. Each fuzz target for FUZZ_SECONDS (default 60).
-#   5. The core compiled for Windows by MinGW-w64, x64 and x86 (scripts/build-windows.sh).
+#   5. MOVITREL.OCX built for Windows by MinGW-w64, x64 and x86 (scripts/build-windows.sh),
+#      and its tests under Wine (scripts/test-windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -37,5 +38,6 @@ done
 echo "== fuzzing"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
-echo "== Windows: the core compiled by MinGW-w64 for x64 and x86"
+echo "== Windows: MOVITREL.OCX by MinGW-w64 for x64 and x86, tested under Wine"
 bash scripts/build-windows.sh
+bash scripts/test-windows.sh

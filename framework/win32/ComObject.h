@@ -1,0 +1,35 @@
+// The COM face of a COleControl on Windows: one object per control, made by the module's
+// class factory, which answers automation from the control's dispatch map and describes
+// itself from the module's type library.
+#pragma once
+
+#include <memory>
+
+#include "framework/OleControl.h"
+
+// What a control object needs to know of its class beyond the control itself.
+struct CComClassInfo {
+    CLSID clsid;
+    GUID libId;
+    WORD majorVersion;
+    WORD minorVersion;
+};
+
+// A new object holding the control, with one reference; the control is in its reset state.
+// Null when out of memory.
+IDispatch* CreateControlObject(std::unique_ptr<COleControl> control, const CComClassInfo& info);
+
+// Objects and server locks alive in this module; the module may unload at zero.
+void ModuleLock();
+void ModuleUnlock();
+long ModuleLockCount();
+
+// BSTR and the framework's narrow strings, through the ANSI code page.
+BSTR BstrFromString(const CString& text);
+CString StringFromBstr(const wchar_t* text);
+
+// VARIANT and CVariant. ToVariant gives colours as VT_I4 with the same bits, as scripts take
+// them. FromVariant coerces the value to vt as automation does (DISP_E_TYPEMISMATCH,
+// DISP_E_OVERFLOW); a colour (VT_COLOR) takes any value that fits 32 bits, signed or not.
+void ToVariant(const CVariant& value, VARIANT* out);
+HRESULT FromVariant(const VARIANT& value, VARTYPE vt, CVariant* out);

@@ -1,0 +1,142 @@
+// MOVITREL.OCX for Windows: the four exports, the class factories and registration into the
+// system's registry. The rows are those of module/ModuleClasses, as on every platform; the
+// type library's own rows are the ones RegisterTypeLib writes from resource "TYPELIB" 1.
+#include <string>
+
+#include "control/MovitrelCtrl.h"
+#include "framework/win32/ComObject.h"
+#include "module/ModuleClasses.h"
+#include "module/win32/SystemRegistry.h"
+#include "platform/Thread.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+CComClassInfo ControlClass() {
+    return {CLSID_MovitrelCtrl, LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor};
+}
+
+std::wstring ModulePathW() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(path, n) : std::wstring();
+}
+
+CString ModulePathA() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(g_module, path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? CString(path, n) : CString();
+}
+
+// The factories live as long as the module; their references only count server locks.
+class CControlFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        ModuleLock();
+        return 2;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ModuleUnlock();
+        return 1;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        IDispatch* object = CreateControlObject(std::make_unique<CMovitrelCtrl>(), ControlClass());
+        if (!object) return E_OUTOFMEMORY;
+        const HRESULT hr = object->QueryInterface(iid, out);
+        object->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) {
+            ModuleLock();
+        } else {
+            ModuleUnlock();
+        }
+        return S_OK;
+    }
+};
+
+CControlFactory g_controlFactory;
+
+SYSKIND ThisSysKind() {
+    return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (clsid == CLSID_MovitrelCtrl) return g_controlFactory.QueryInterface(iid, out);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow() {
+    // A worker that has left its loop may still be returning through this module's code.
+    return ModuleLockCount() == 0 && RunningThreadCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer() {
+    std::wstring pathW = ModulePathW();
+    const CString path = ModulePathA();
+    ITypeLib* lib = nullptr;
+    if (pathW.empty() || FAILED(LoadTypeLibEx(pathW.c_str(), REGKIND_NONE, &lib))) {
+        return SELFREG_E_TYPELIB;
+    }
+    const HRESULT registered = RegisterTypeLib(lib, pathW.data(), nullptr);
+    lib->Release();
+    if (FAILED(registered)) return SELFREG_E_TYPELIB;
+    CSystemRegistry registry;
+    bool ok = UpdateControlRegistry(TRUE, registry, path) != FALSE;
+    ok = UpdateMovitrelPageRegistry(TRUE, registry, path) != FALSE && ok;
+    ok = UpdateControlPageRegistry(TRUE, registry, path) != FALSE && ok;
+    return ok && !registry.Failed() ? S_OK : SELFREG_E_CLASS;
+}
+
+STDAPI DllUnregisterServer() {
+    // The library is removed under the locale it was registered with, which it names itself.
+    ITypeLib* lib = nullptr;
+    if (FAILED(LoadRegTypeLib(LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL,
+                              &lib))) {
+        return SELFREG_E_TYPELIB;
+    }
+    TLIBATTR* attr = nullptr;
+    LCID lcid = LOCALE_NEUTRAL;
+    if (SUCCEEDED(lib->GetLibAttr(&attr))) {
+        lcid = attr->lcid;
+        lib->ReleaseTLibAttr(attr);
+    }
+    lib->Release();
+    if (FAILED(UnRegisterTypeLib(LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor, lcid,
+                                 ThisSysKind()))) {
+        return SELFREG_E_TYPELIB;
+    }
+    const CString path = ModulePathA();
+    CSystemRegistry registry;
+    bool ok = UpdateControlRegistry(FALSE, registry, path) != FALSE;
+    ok = UpdateMovitrelPageRegistry(FALSE, registry, path) != FALSE && ok;
+    ok = UpdateControlPageRegistry(FALSE, registry, path) != FALSE && ok;
+    return ok ? S_OK : SELFREG_E_CLASS;
+}
