@@ -42,10 +42,10 @@ COleControl::~COleControl() {
     if (m_hWnd) DestroyPlatformWindow(m_hWnd);
 }
 
-BOOL COleControl::CreateControlWindow(const CRect& rectInContainer) {
+BOOL COleControl::CreateControlWindow(const CRect& rectInContainer, HWND parent) {
     if (m_hWnd) return FALSE;
     m_rcPos = rectInContainer;
-    m_hWnd = CreatePlatformWindow(m_windowHandler.get());
+    m_hWnd = CreatePlatformWindow(m_windowHandler.get(), parent, &m_rcPos);
     CREATESTRUCT cs{};
     cs.x = m_rcPos.left;
     cs.y = m_rcPos.top;
@@ -70,6 +70,7 @@ void COleControl::DestroyControlWindow() {
 void COleControl::SetRectInContainer(const CRect& rect) {
     bool resized = rect.Width() != m_rcPos.Width() || rect.Height() != m_rcPos.Height();
     m_rcPos = rect;
+    if (m_hWnd) MovePlatformWindow(m_hWnd, rect);
     if (resized && m_hWnd) {
         SendMessage(m_hWnd, WM_SIZE, 0, MAKELPARAM(rect.Width(), rect.Height()));
     }
@@ -383,6 +384,16 @@ LRESULT COleControl::WindowProc(uint32_t msg, WPARAM wParam, LPARAM lParam) {
         case WM_NCLBUTTONDOWN:
             OnNcLButtonDown(flags, point);
             return 0;
+#ifdef _WIN32
+        case WM_PRINTCLIENT: {
+            // PrintWindow and the like: the control draws into the device they lend.
+            CDC dc(reinterpret_cast<HDC>(wParam));
+            Draw(&dc, GetClientRect(), GetClientRect());
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers the whole client area
+#endif
         default:
             break;
     }

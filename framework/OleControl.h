@@ -48,19 +48,24 @@ public:
     IControlSite* GetClientSite() const { return m_pSite; }
 
     // Creates the control's window on the calling thread and runs OnCreate; FALSE (and no
-    // window) when OnCreate returns -1 or a window already exists.
-    BOOL CreateControlWindow(const CRect& rectInContainer);
+    // window) when OnCreate returns -1 or a window already exists. On Windows a parent makes
+    // it a child of the container's window.
+    BOOL CreateControlWindow(const CRect& rectInContainer, HWND parent = nullptr);
     // Runs OnDestroy, then forgets the window: messages still posted to it are dropped.
     void DestroyControlWindow();
     HWND GetSafeHwnd() const { return m_hWnd; }
 
-    // Where the container shows the control; sends WM_SIZE when the size changes.
+    // Where the container shows the control; moves the window there and sends WM_SIZE when
+    // the size changes.
     void SetRectInContainer(const CRect& rect);
     CRect GetRectInContainer() const { return m_rcPos; }
     // The client rectangle: (0, 0) to the size of the control.
     CRect GetClientRect() const { return CRect(0, 0, m_rcPos.Width(), m_rcPos.Height()); }
 
     void SetInPlaceActive(BOOL active) { m_bInPlaceActive = active; }
+    // The control's size in HIMETRIC, saved with its state.
+    SIZE GetExtent() const { return m_extent; }
+    void SetExtent(SIZE extent) { m_extent = extent; }
     BOOL IsInPlaceActive() const { return m_bInPlaceActive; }
 
     // The painting entry for a site: runs OnDraw with the bounds in the device's coordinates.
@@ -152,10 +157,6 @@ protected:
     // Exchanges every persisted member of the dispatch map, in exchange order.
     void ExchangeDispatchProperties(CPropExchange* px);
     DWORD GetVersion() const { return m_dwVersionLoaded; }
-
-    // The control's size in HIMETRIC, saved with its state.
-    SIZE GetExtent() const { return m_extent; }
-    void SetExtent(SIZE extent) { m_extent = extent; }
 
     virtual void OnBackColorChanged() { InvalidateControl(); }
     virtual BOOL OnEdit();

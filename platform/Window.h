@@ -52,8 +52,14 @@ public:
 };
 
 // Creates a window owned by the calling thread. The handler must outlive the window. It
-// receives messages from the first one the window's owner sends it after this returns.
-HWND CreatePlatformWindow(IWindowHandler* handler);
+// receives messages from the first one the window's owner sends it after this returns; the
+// platform never sends it WM_CREATE, WM_SIZE or WM_DESTROY on its own (the owner does). On
+// Windows a parent makes it a visible child window at rect (in the parent's client area);
+// without one, or elsewhere, it is a window that only takes messages.
+HWND CreatePlatformWindow(IWindowHandler* handler, HWND parent = nullptr,
+                          const RECT* rect = nullptr);
+// Places a child window at rect of its parent's client area (nothing for other windows).
+void MovePlatformWindow(HWND hwnd, const RECT& rect);
 // What a window does with a message its handler does not take (nothing, off Windows).
 LRESULT DefPlatformWindowProc(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // Forgets the window: later posts to it are dropped, queued ones are discarded.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "framework/OleControl.h"
 
@@ -13,6 +14,7 @@ struct CComClassInfo {
     GUID libId;
     WORD majorVersion;
     WORD minorVersion;
+    DWORD miscStatus;  // OLEMISC_* bits, as the class registers them
 };
 
 // A new object holding the control, with one reference; the control is in its reset state.
@@ -33,3 +35,10 @@ CString StringFromBstr(const wchar_t* text);
 // DISP_E_OVERFLOW); a colour (VT_COLOR) takes any value that fits 32 bits, signed or not.
 void ToVariant(const CVariant& value, VARIANT* out);
 HRESULT FromVariant(const VARIANT& value, VARTYPE vt, CVariant* out);
+// A value of a type the framework knows (I2, I4, UI4, BOOL, BSTR) as it is; anything else,
+// and VT_EMPTY, as empty.
+CVariant AsCVariant(const VARIANT& value);
+
+// A dialog template as the system takes it (DLGTEMPLATE, font, items), for
+// DialogBoxIndirectParam and CreateDialogIndirectParam.
+std::vector<WORD> BuildDialogTemplate(const CDialogTemplate& dialog, DWORD extraStyle = 0);

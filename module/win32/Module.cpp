@@ -14,7 +14,8 @@ namespace {
 HMODULE g_module = nullptr;
 
 CComClassInfo ControlClass() {
-    return {CLSID_MovitrelCtrl, LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor};
+    return {CLSID_MovitrelCtrl, LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor,
+            kControlMiscStatus};
 }
 
 std::wstring ModulePathW() {

@@ -50,7 +50,7 @@ WindowTable& Table() {
 
 }  // namespace
 
-HWND CreatePlatformWindow(IWindowHandler* handler) {
+HWND CreatePlatformWindow(IWindowHandler* handler, HWND, const RECT*) {
     auto& t = Table();
     std::lock_guard lock(t.mutex);
     HWND hwnd = reinterpret_cast<HWND>(t.nextHandle);
@@ -161,6 +161,8 @@ void SetPostNotify(std::function<void()> notify) {
     std::lock_guard lock(queue->mutex);
     queue->notify = std::move(notify);
 }
+
+void MovePlatformWindow(HWND, const RECT&) {}
 
 LRESULT DefPlatformWindowProc(HWND, uint32_t, WPARAM, LPARAM) {
     return 0;

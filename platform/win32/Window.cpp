@@ -1,7 +1,8 @@
-// Windows of the system's own. A window made here starts as a message-only window: it takes
-// the messages the worker posts without being shown anywhere. Its handler sits in the
-// window's user data, set once CreateWindowEx has returned, so the system's creation
-// messages go to DefWindowProc as they would for a window without a handler yet.
+// Windows of the system's own: a visible child of a container's window, or a message-only
+// window that takes the messages the worker posts without being shown anywhere. The handler
+// sits in the window's user data, set once CreateWindowEx has returned, so the system's
+// creation messages go to DefWindowProc; the size and destruction messages the system would
+// send later are kept from it too, because the framework sends its own.
 #include "platform/Window.h"
 
 namespace {
@@ -10,6 +11,8 @@ constexpr const char* kClassName = "MovitrelPlatformWindow";
 
 LRESULT CALLBACK PlatformWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* handler = reinterpret_cast<IWindowHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    // Without DefWindowProc's handling of WM_WINDOWPOSCHANGED no WM_SIZE or WM_MOVE follows.
+    if (msg == WM_WINDOWPOSCHANGED) return 0;
     if (handler) return handler->OnWindowMessage(hwnd, msg, wParam, lParam);
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -38,12 +41,21 @@ bool RegisterOnce() {
 
 }  // namespace
 
-HWND CreatePlatformWindow(IWindowHandler* handler) {
+HWND CreatePlatformWindow(IWindowHandler* handler, HWND parent, const RECT* rect) {
     if (!RegisterOnce()) return nullptr;
-    HWND hwnd = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+    const RECT at = rect ? *rect : RECT{0, 0, 0, 0};
+    const DWORD style = parent ? WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN : 0;
+    HWND hwnd = CreateWindowExA(0, kClassName, "", style, at.left, at.top, at.right - at.left,
+                                at.bottom - at.top, parent ? parent : HWND_MESSAGE, nullptr,
                                 ThisModule(), nullptr);
     if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handler));
     return hwnd;
+}
+
+void MovePlatformWindow(HWND hwnd, const RECT& rect) {
+    if (!hwnd || !(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD)) return;
+    SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void DestroyPlatformWindow(HWND hwnd) {
