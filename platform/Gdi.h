@@ -341,12 +341,14 @@ private:
 int32_t SetDIBitsToDevice(HDC dc, int32_t xDest, int32_t yDest, DWORD width, DWORD height,
                           int32_t xSrc, int32_t ySrc, UINT startScan, UINT scanLines,
                           const void* bits, const BITMAPINFO* info, UINT colorUse);
-// COLORONCOLOR: nearest sample, rows and columns dropped or repeated. Destination pixel i of
-// n takes source pixel floor((i + 0.5) * srcWidth / n), so both ends of a shrunk row are
-// sampled symmetrically. Extents of opposite signs mirror; a negative extent covers x + w + 1
-// to x, as in GDI. Source pixels outside the DIB draw nothing. rop is SRCCOPY, SRCAND or
-// SRCPAINT. Returns the DIB's height; 0 for bad arguments (as SetDIBitsToDevice, plus zero
-// extents or another rop). The bits must hold the whole DIB.
+// COLORONCOLOR: nearest sample, rows and columns dropped or repeated, picked as the Windows
+// DIB engine picks them (Wine's, measured): enlarging, destination pixel i of n takes source
+// pixel floor(((2i + 1) * srcWidth - 1) / 2n) on both axes; shrinking, columns take
+// floor(((2i + 2) * srcWidth - n) / 2n), the last of their span, and rows, counted from the
+// top, floor((2i * srcHeight + n) / 2n), the first of theirs. Extents of opposite signs mirror; a
+// negative extent covers x + w + 1 to x, as in GDI. Source pixels outside the DIB draw nothing. rop
+// is SRCCOPY, SRCAND or SRCPAINT. Returns the DIB's height; 0 for bad arguments (as
+// SetDIBitsToDevice, plus zero extents or another rop). The bits must hold the whole DIB.
 int32_t StretchDIBits(HDC dc, int32_t xDest, int32_t yDest, int32_t destWidth, int32_t destHeight,
                       int32_t xSrc, int32_t ySrc, int32_t srcWidth, int32_t srcHeight,
                       const void* bits, const BITMAPINFO* info, UINT colorUse, DWORD rop);

@@ -271,12 +271,24 @@ RowFn PickRow(int32_t bitCount, Rop rop, bool identity) {
     }
 }
 
+// The source index destination index i of size samples, as the platform's COLORONCOLOR
+// stretch picks it: enlarging, floor(((2i + 1) * srcSize - 1) / (2 * destSize)) on both axes;
+// shrinking, columns take floor(((2i + 2) * srcSize - destSize) / (2 * destSize)) and rows
+// (counted from the top) floor((2i * srcSize + destSize) / (2 * destSize)). Sizes are below
+// 2^32 and unequal only for StretchDIBits (below 2^31 each), so the products stay below 2^63.
+int64_t SampleIndex(int64_t i, int64_t destSize, int64_t srcSize, bool isRow) {
+    const uint64_t src = uint64_t(srcSize), dest = uint64_t(destSize), n = uint64_t(i);
+    if (destSize >= srcSize) return int64_t(((2 * n + 1) * src - 1) / (2 * dest));
+    if (isRow) return int64_t((2 * n * src + dest) / (2 * dest));
+    return int64_t(((2 * n + 2) * src - dest) / (2 * dest));
+}
+
 // One axis of the mapping. Destination positions [destPos, destPos + destSize) within
-// [0, limit) sample source positions srcPos + floor((i + 0.5) * srcSize / destSize); the
-// ones whose sample lies in [validLo, validHi) go to map, the first of them at *first. The
-// mapping is monotonic, so the kept positions are contiguous.
+// [0, limit) sample source positions srcPos + SampleIndex; the ones whose sample lies in
+// [validLo, validHi) go to map, the first of them at *first. The mapping is monotonic, so
+// the kept positions are contiguous.
 void MapAxis(int64_t destPos, int64_t destSize, int64_t srcPos, int64_t srcSize, bool flip,
-             int32_t limit, int64_t validLo, int64_t validHi, int32_t* first,
+             bool isRow, int32_t limit, int64_t validLo, int64_t validHi, int32_t* first,
              std::vector<int32_t>& map) {
     map.clear();
     const int64_t lo = std::max<int64_t>(destPos, 0);
@@ -284,12 +296,7 @@ void MapAxis(int64_t destPos, int64_t destSize, int64_t srcPos, int64_t srcSize,
     for (int64_t d = lo; d < hi; ++d) {
         int64_t i = d - destPos;
         if (flip) i = destSize - 1 - i;
-        // Sizes are below 2^32 and unequal only for StretchDIBits (below 2^31 each), so the
-        // product stays below 2^63.
-        const int64_t s =
-            srcSize == destSize
-                ? i
-                : int64_t((uint64_t(2 * i + 1) * uint64_t(srcSize)) / (2 * uint64_t(destSize)));
+        const int64_t s = srcSize == destSize ? i : SampleIndex(i, destSize, srcSize, isRow);
         const int64_t pos = srcPos + s;
         if (pos >= validLo && pos < validHi) {
             if (map.empty()) *first = int32_t(d);
@@ -310,10 +317,11 @@ void Blit(CDC& dc, const Rect64& dest, bool flipX, bool flipY, const Rect64& src
     std::vector<int32_t> rows;
     int32_t x0 = 0;
     int32_t y0 = 0;
-    MapAxis(dest.x, dest.w, srcRect.x, srcRect.w, flipX, dc.Width(), 0, src.width, &x0, cols);
+    MapAxis(dest.x, dest.w, srcRect.x, srcRect.w, flipX, false, dc.Width(), 0, src.width, &x0,
+            cols);
     if (cols.empty()) return;
-    MapAxis(dest.y, dest.h, srcRect.y, srcRect.h, flipY, dc.Height(), src.firstRow, src.endRow, &y0,
-            rows);
+    MapAxis(dest.y, dest.h, srcRect.y, srcRect.h, flipY, true, dc.Height(), src.firstRow,
+            src.endRow, &y0, rows);
     if (rows.empty()) return;
 
     const bool identity = !flipX && srcRect.w == dest.w;

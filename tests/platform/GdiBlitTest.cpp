@@ -346,24 +346,26 @@ TEST(GdiDibClip, StretchClipsOnEveryEdge) {
     CDC dc(3, 3);
     Fill(dc, kSentinel);
     // 2x2 enlarged to 5x5 at (-1, -1) overruns all four edges; columns and rows sample
-    // 0 0 1 1 1, of which the middle three are visible.
+    // 0 0 0 1 1, of which the middle three are visible.
     StretchDIBits(&dc, -1, -1, 5, 5, 0, 0, 2, 2, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-    const std::vector<std::vector<uint32_t>> want = {{At(0, 0), At(1, 0), At(1, 0)},
-                                                     {At(0, 1), At(1, 1), At(1, 1)},
-                                                     {At(0, 1), At(1, 1), At(1, 1)}};
+    const std::vector<std::vector<uint32_t>> want = {{At(0, 0), At(0, 0), At(1, 0)},
+                                                     {At(0, 0), At(0, 0), At(1, 0)},
+                                                     {At(0, 1), At(0, 1), At(1, 1)}};
     EXPECT_EQ(Pixels(dc), want);
 }
 
 // --- Stretching ---
 
-TEST(GdiStretch, ShrinkingSamplesPixelCentres) {
+// The samples below are the ones Wine's StretchDIBits picks for the same sizes, measured
+// with a DIB whose pixels name their position.
+TEST(GdiStretch, ShrinkingSamplesAsThePlatformDoes) {
     Dib dib = PositionDib(8, 8);
     CDC dc(3, 3);
     StretchDIBits(&dc, 0, 0, 3, 3, 0, 0, 8, 8, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-    // Column i takes floor((i + 0.5) * 8 / 3): 1, 4, 6; rows likewise.
-    const std::vector<std::vector<uint32_t>> want = {{At(1, 1), At(4, 1), At(6, 1)},
-                                                     {At(1, 4), At(4, 4), At(6, 4)},
-                                                     {At(1, 6), At(4, 6), At(6, 6)}};
+    // Columns 2, 4, 7 (the last of each span); rows 0, 3, 5 (the first).
+    const std::vector<std::vector<uint32_t>> want = {{At(2, 0), At(4, 0), At(7, 0)},
+                                                     {At(2, 3), At(4, 3), At(7, 3)},
+                                                     {At(2, 5), At(4, 5), At(7, 5)}};
     EXPECT_EQ(Pixels(dc), want);
 }
 
@@ -371,10 +373,10 @@ TEST(GdiStretch, EnlargingRepeatsColumnsAndRows) {
     Dib dib = PositionDib(2, 2);
     CDC dc(5, 3);
     StretchDIBits(&dc, 0, 0, 5, 3, 0, 0, 2, 2, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-    // Columns 0 0 1 1 1 (floor((i + 0.5) * 2 / 5)); rows 0 1 1.
-    const std::vector<uint32_t> top = {At(0, 0), At(0, 0), At(1, 0), At(1, 0), At(1, 0)};
-    const std::vector<uint32_t> bottom = {At(0, 1), At(0, 1), At(1, 1), At(1, 1), At(1, 1)};
-    EXPECT_EQ(Pixels(dc), (std::vector<std::vector<uint32_t>>{top, bottom, bottom}));
+    // Columns 0 0 0 1 1; rows 0 0 1.
+    const std::vector<uint32_t> top = {At(0, 0), At(0, 0), At(0, 0), At(1, 0), At(1, 0)};
+    const std::vector<uint32_t> bottom = {At(0, 1), At(0, 1), At(0, 1), At(1, 1), At(1, 1)};
+    EXPECT_EQ(Pixels(dc), (std::vector<std::vector<uint32_t>>{top, top, bottom}));
 }
 
 TEST(GdiStretch, SourceRectangleCountsFromTheBottom) {
