@@ -6,8 +6,8 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::strcmp(argv[2], "register") != 0 &&
-                      std::strcmp(argv[2], "unregister") != 0)) {
+    if (argc != 3 ||
+        (std::strcmp(argv[2], "register") != 0 && std::strcmp(argv[2], "unregister") != 0)) {
         std::fprintf(stderr, "usage: selfreg MODULE register|unregister\n");
         return 2;
     }

@@ -1,0 +1,699 @@
+// A C++ container of the control for the Wine tests: hosts it in the ATL host windows
+// (AtlAxWin, AtlAxWin100, AtlAxCreateControl), sinks its events, reads its pixels back, saves
+// and loads it, and opens its About box. Each command prints PASS lines, or FAIL lines with
+// what differed, and exits with the number of failures.
+//
+//   container pixels HOST W H DIR EXPECTED.ppm [maximize]
+//   container play HOST DIR
+//   container persist
+//   container about
+#include <ocidl.h>
+#include <olectl.h>
+#include <tlhelp32.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const CLSID kControlClsid{
+    0xFA502BD9, 0xA409, 0x47D6, {0xB9, 0xB2, 0x38, 0xAD, 0x18, 0x96, 0xD1, 0xDE}};
+const IID kEventsIid{
+    0xD21DF837, 0x160C, 0x4A03, {0xA3, 0x60, 0xB2, 0xD8, 0x0B, 0x0C, 0x22, 0xFF}};
+constexpr wchar_t kProgId[] = L"MOVITREL.MovitrelCtrl.1";
+
+int g_failures = 0;
+
+void Fail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::printf("FAIL ");
+    std::vprintf(format, args);
+    std::printf("\n");
+    va_end(args);
+    ++g_failures;
+}
+
+std::wstring Wide(const char* text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring out(size_t(n > 0 ? n - 1 : 0), L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
+    return out;
+}
+
+// Delivers messages until done() or the deadline; false at the deadline.
+template <class Done>
+bool PumpUntil(Done done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+int ThreadCount() {
+    int count = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snap);
+    return count;
+}
+
+// ---- Properties through IDispatch -----------------------------------------------------------
+
+DISPID IdOf(IDispatch* control, const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+}
+
+HRESULT Put(IDispatch* control, const wchar_t* name, VARIANT value) {
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&value, &put, 1, 1};
+    return control->Invoke(IdOf(control, name), IID_NULL, LOCALE_USER_DEFAULT,
+                           DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+}
+
+HRESULT PutInt(IDispatch* control, const wchar_t* name, LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return Put(control, name, v);
+}
+
+HRESULT PutBool(IDispatch* control, const wchar_t* name, bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return Put(control, name, v);
+}
+
+HRESULT PutText(IDispatch* control, const wchar_t* name, const std::wstring& value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(value.c_str());
+    const HRESULT hr = Put(control, name, v);
+    VariantClear(&v);
+    return hr;
+}
+
+// The property as text ("" when it cannot be read), for comparing whole sets.
+std::wstring Get(IDispatch* control, const wchar_t* name) {
+    DISPPARAMS none{};
+    VARIANT result, text;
+    VariantInit(&result);
+    VariantInit(&text);
+    std::wstring out;
+    if (SUCCEEDED(control->Invoke(IdOf(control, name), IID_NULL, LOCALE_USER_DEFAULT,
+                                  DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr)) &&
+        SUCCEEDED(VariantChangeType(&text, &result, 0, VT_BSTR))) {
+        out = text.bstrVal;
+    }
+    VariantClear(&result);
+    VariantClear(&text);
+    return out;
+}
+
+// ---- Event sink -------------------------------------------------------------------------------
+
+class CEventSink final : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kEventsIid) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        static const char* const kNames[] = {"?", "ClickInPic", "ChangeCommand", "ChangeLoop",
+                                             "ChangePause"};
+        std::string text = id >= 1 && id <= 4 ? kNames[id] : "?";
+        text += "(";
+        // Arguments arrive last first.
+        for (UINT i = params->cArgs; i-- > 0;) {
+            VARIANT v;
+            VariantInit(&v);
+            VariantChangeType(&v, &params->rgvarg[i], 0, VT_I4);
+            text += std::to_string(v.lVal) + (i ? "," : "");
+        }
+        text += ")";
+        events.push_back(text);
+        return S_OK;
+    }
+    std::vector<std::string> events;
+};
+
+DWORD Connect(IUnknown* control, const IID& iid, IUnknown* sink) {
+    IConnectionPointContainer* container = nullptr;
+    IConnectionPoint* point = nullptr;
+    DWORD cookie = 0;
+    if (SUCCEEDED(control->QueryInterface(IID_IConnectionPointContainer,
+                                          reinterpret_cast<void**>(&container))) &&
+        SUCCEEDED(container->FindConnectionPoint(iid, &point))) {
+        point->Advise(sink, &cookie);
+    }
+    if (point) point->Release();
+    if (container) container->Release();
+    return cookie;
+}
+
+// ---- The ATL host ---------------------------------------------------------------------------
+
+struct CAtl {
+    HMODULE dll = nullptr;
+    BOOL(WINAPI* init)() = nullptr;
+    HRESULT(WINAPI* getControl)(HWND, IUnknown**) = nullptr;
+    HRESULT(WINAPI* createControl)(LPCOLESTR, HWND, IStream*, IUnknown**) = nullptr;
+
+    void* Proc(const char* name) const {
+        return reinterpret_cast<void*>(GetProcAddress(dll, name));
+    }
+    bool Load(const wchar_t* name) {
+        dll = LoadLibraryW(name);
+        if (!dll) return false;
+        init = reinterpret_cast<decltype(init)>(Proc("AtlAxWinInit"));
+        getControl = reinterpret_cast<decltype(getControl)>(Proc("AtlAxGetControl"));
+        createControl = reinterpret_cast<decltype(createControl)>(Proc("AtlAxCreateControl"));
+        return init && getControl && createControl && init();
+    }
+};
+
+// A top-level window of w x h client pixels holding the control by the given means; null on
+// failure. *control gets the control's IDispatch.
+HWND Host(const char* how, int w, int h, IDispatch** control) {
+    static CAtl atl, atl100;
+    static bool loaded = atl.Load(L"atl.dll") && atl100.Load(L"atl100.dll");
+    *control = nullptr;
+    if (!loaded) {
+        Fail("the ATL host DLLs do not load");
+        return nullptr;
+    }
+    RECT frame{0, 0, w, h};
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    HWND top = CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                               frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND host = nullptr;
+    IUnknown* unknown = nullptr;
+    const CAtl& lib = std::strcmp(how, "AtlAxWin100") == 0 ? atl100 : atl;
+    if (std::strcmp(how, "AtlAxWin") == 0 || std::strcmp(how, "AtlAxWin100") == 0) {
+        host = CreateWindowExW(0, Wide(how).c_str(), kProgId, WS_CHILD | WS_VISIBLE, 0, 0, w, h,
+                               top, nullptr, GetModuleHandleW(nullptr), nullptr);
+    } else {
+        host = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, w, h, top, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        IUnknown* site = nullptr;
+        if (FAILED(lib.createControl(kProgId, host, nullptr, &site))) host = nullptr;
+        if (site) site->Release();
+    }
+    if (!host || FAILED(lib.getControl(host, &unknown)) || !unknown) {
+        Fail("%s: no control in the host window", how);
+        DestroyWindow(top);
+        return nullptr;
+    }
+    unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(control));
+    unknown->Release();
+    return top;
+}
+
+HWND ControlWindow(IDispatch* control) {
+    IOleWindow* window = nullptr;
+    HWND hwnd = nullptr;
+    if (SUCCEEDED(control->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window)))) {
+        window->GetWindow(&hwnd);
+        window->Release();
+    }
+    return hwnd;
+}
+
+// ---- Pixels ---------------------------------------------------------------------------------
+
+struct CPicture {
+    int w = 0, h = 0;
+    std::vector<uint32_t> px;  // 0x00RRGGBB, top row first
+};
+
+bool ReadPpm(const char* path, CPicture* out) {
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return false;
+    int max = 0;
+    const bool header = std::fscanf(f, "P6 %d %d %d", &out->w, &out->h, &max) == 3 && max == 255;
+    std::fgetc(f);
+    std::vector<unsigned char> rgb(size_t(out->w) * out->h * 3);
+    const bool body = header && std::fread(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    std::fclose(f);
+    out->px.resize(size_t(out->w) * out->h);
+    for (size_t i = 0; body && i < out->px.size(); ++i) {
+        out->px[i] = (uint32_t(rgb[3 * i]) << 16) | (uint32_t(rgb[3 * i + 1]) << 8) | rgb[3 * i + 2];
+    }
+    return body;
+}
+
+// A w x h 32-bit memory device; draw() paints into it, then the pixels are read.
+template <class Paint>
+CPicture Capture(int w, int h, Paint paint) {
+    CPicture pic;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    paint(dc);
+    GdiFlush();
+    pic.w = w;
+    pic.h = h;
+    const auto* p = static_cast<const uint32_t*>(bits);
+    pic.px.assign(p, p + size_t(w) * h);
+    for (uint32_t& v : pic.px) v &= 0x00FFFFFF;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pic;
+}
+
+// How many pixels differ; the first difference described in *where.
+long Differences(const CPicture& a, const CPicture& b, std::string* where) {
+    if (a.w != b.w || a.h != b.h) {
+        *where = "sizes differ";
+        return long(a.px.size() + b.px.size());
+    }
+    long diff = 0;
+    for (size_t i = 0; i < a.px.size(); ++i) {
+        if (a.px[i] == b.px[i]) continue;
+        if (diff++ == 0) {
+            char text[96];
+            std::snprintf(text, sizeof text, "first at (%d,%d): %06X, expected %06X",
+                          int(i % a.w), int(i / a.w), unsigned(a.px[i]), unsigned(b.px[i]));
+            *where = text;
+        }
+    }
+    return diff;
+}
+
+int Pixels(const char* how, int w, int h, const char* dir, const char* expectedPath,
+           bool maximize) {
+    CPicture expected;
+    if (!ReadPpm(expectedPath, &expected)) {
+        Fail("cannot read %s", expectedPath);
+        return g_failures;
+    }
+    IDispatch* control = nullptr;
+    HWND top = Host(how, w, h, &control);
+    if (!top) return g_failures;
+    PutInt(control, L"Sort", 1);
+    if (maximize) PutBool(control, L"Maximize", true);
+    PutText(control, L"Dir", Wide(dir));
+    const HWND hwnd = ControlWindow(control);
+    IViewObject2* view = nullptr;
+    control->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view));
+    // The scan and the first frame's decode run on the worker: poll until both readings show
+    // what the other platform rendered, or the deadline passes.
+    long printDiff = -1, viewDiff = -1;
+    std::string printWhere, viewWhere;
+    PumpUntil(
+        [&] {
+            const CPicture printed = Capture(w, h, [&](HDC dc) { PrintWindow(hwnd, dc, 0); });
+            const CPicture drawn = Capture(w, h, [&](HDC dc) {
+                const RECTL bounds{0, 0, w, h};
+                if (view) {
+                    view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
+                               nullptr, nullptr, 0);
+                }
+            });
+            printDiff = Differences(printed, expected, &printWhere);
+            viewDiff = Differences(drawn, expected, &viewWhere);
+            return printDiff == 0 && viewDiff == 0;
+        },
+        20000);
+    if (printDiff == 0) {
+        std::printf("PASS PrintWindow %s %dx%d: %d pixels equal\n", how, w, h, w * h);
+    } else {
+        Fail("PrintWindow %s: %ld of %d pixels differ, %s", how, printDiff, w * h,
+             printWhere.c_str());
+    }
+    if (viewDiff == 0) {
+        std::printf("PASS IViewObject2::Draw %s %dx%d: %d pixels equal\n", how, w, h, w * h);
+    } else {
+        Fail("IViewObject2::Draw %s: %ld of %d pixels differ, %s", how, viewDiff, w * h,
+             viewWhere.c_str());
+    }
+    if (view) view->Release();
+    control->Release();
+    DestroyWindow(top);
+    return g_failures;
+}
+
+// ---- Playing, events, activation and threads -------------------------------------------------
+
+int Play(const char* how, const char* dir) {
+    const int baseline = ThreadCount();
+    IDispatch* control = nullptr;
+    HWND top = Host(how, 200, 150, &control);
+    if (!top) return g_failures;
+    CEventSink sink;
+    if (Connect(control, kEventsIid, &sink) == 0) Fail("no event connection");
+    PutInt(control, L"Delay", 10);
+    PutText(control, L"Dir", Wide(dir));
+    PutInt(control, L"Command", 1);
+    const bool ended = PumpUntil([&] { return sink.events.size() >= 2; }, 20000);
+    std::string all;
+    for (const std::string& e : sink.events) all += e + " ";
+    if (!ended || all != "ChangeCommand(1) ChangeCommand(0) ") {
+        Fail("events: %s", all.c_str());
+    } else {
+        std::printf("PASS events %s: %s\n", how, all.c_str());
+    }
+
+    // The site moves the control's window with its own.
+    HWND hwnd = ControlWindow(control);
+    HWND host = GetParent(hwnd);
+    SetWindowPos(host, nullptr, 0, 0, 320, 240, SWP_NOZORDER | SWP_NOMOVE);
+    RECT rect{};
+    PumpUntil(
+        [&] {
+            GetClientRect(hwnd, &rect);
+            return rect.right == 320 && rect.bottom == 240;
+        },
+        5000);
+    if (rect.right != 320 || rect.bottom != 240) {
+        Fail("resize: the control is %ldx%ld", rect.right, rect.bottom);
+    } else {
+        std::printf("PASS resize to 320x240\n");
+    }
+
+    // In-place deactivation ends the worker; activation starts a new one.
+    const int active = ThreadCount();
+    IOleInPlaceObject* inPlace = nullptr;
+    IOleObject* object = nullptr;
+    control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace));
+    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object));
+    inPlace->InPlaceDeactivate();
+    const bool stopped = PumpUntil([&] { return ThreadCount() == active - 1; }, 10000);
+    if (!stopped || ControlWindow(control)) {
+        Fail("deactivation: %d threads (%d while active), window %p", ThreadCount(), active,
+             static_cast<void*>(ControlWindow(control)));
+    } else {
+        std::printf("PASS deactivation ends the worker and the window\n");
+    }
+    IOleClientSite* site = nullptr;
+    object->GetClientSite(&site);
+    RECT pos{0, 0, 320, 240};
+    object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, host, &pos);
+    const bool restarted = PumpUntil([&] { return ThreadCount() == active; }, 10000);
+    if (!restarted || !ControlWindow(control)) {
+        Fail("re-activation: %d threads, expected %d", ThreadCount(), active);
+    } else {
+        std::printf("PASS re-activation starts a worker in a new window\n");
+    }
+    if (site) site->Release();
+    inPlace->Release();
+    object->Release();
+
+    // Destroyed: no thread of the control's is left, and the module may unload.
+    control->Release();
+    DestroyWindow(top);
+    const bool gone = PumpUntil([&] { return ThreadCount() <= baseline; }, 10000);
+    HMODULE ocx = GetModuleHandleW(L"MOVITREL.OCX");
+    auto canUnload = ocx ? reinterpret_cast<HRESULT(WINAPI*)()>(
+                               reinterpret_cast<void*>(GetProcAddress(ocx, "DllCanUnloadNow")))
+                         : nullptr;
+    const HRESULT unload = canUnload ? canUnload() : E_FAIL;
+    if (!gone || unload != S_OK) {
+        Fail("after destruction: %d threads (%d before), DllCanUnloadNow 0x%08lX", ThreadCount(),
+             baseline, unload);
+    } else {
+        std::printf("PASS destroyed: no thread left, DllCanUnloadNow S_OK\n");
+    }
+    return g_failures;
+}
+
+// ---- Persistence ----------------------------------------------------------------------------
+
+const wchar_t* const kPersisted[] = {L"BaseFile", L"Buttons", L"Command", L"Delay", L"Dir",
+                                     L"Loop",     L"Maximize", L"Pause",  L"Slider", L"Sort",
+                                     L"BackColor"};
+
+IDispatch* NewControl() {
+    IDispatch* control = nullptr;
+    if (FAILED(CoCreateInstance(kControlClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                reinterpret_cast<void**>(&control)))) {
+        Fail("CoCreateInstance");
+    }
+    return control;
+}
+
+void SetAll(IDispatch* c) {
+    PutText(c, L"BaseFile", L"img");
+    PutBool(c, L"Buttons", false);
+    PutInt(c, L"Delay", 123);
+    PutText(c, L"Dir", L"C:\\frames");
+    PutBool(c, L"Maximize", true);
+    PutBool(c, L"Slider", false);
+    PutInt(c, L"Sort", 1);
+    PutInt(c, L"BackColor", 0x00112233);
+    PutInt(c, L"PictureBackColor", 0x00445566);
+    PutBool(c, L"Loop", true);
+    PutInt(c, L"Command", 2);
+    PutBool(c, L"Pause", true);
+}
+
+void ExpectSame(const char* how, IDispatch* saved, IDispatch* loaded) {
+    int differ = 0;
+    for (const wchar_t* name : kPersisted) {
+        if (Get(saved, name) != Get(loaded, name)) {
+            Fail("%s: %ls is %ls, saved %ls", how, name, Get(loaded, name).c_str(),
+                 Get(saved, name).c_str());
+            ++differ;
+        }
+    }
+    if (Get(loaded, L"PictureBackColor") != L"0") {
+        Fail("%s: PictureBackColor is %ls, not 0", how, Get(loaded, L"PictureBackColor").c_str());
+        ++differ;
+    }
+    if (differ == 0) std::printf("PASS %s: every persisted property equal\n", how);
+}
+
+// A property bag in memory.
+class CBag final : public IPropertyBag {
+public:
+    ~CBag() {
+        for (auto& [name, value] : values) VariantClear(&value);
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        auto it = values.find(name);
+        if (it == values.end()) return E_INVALIDARG;
+        const VARTYPE wanted = value->vt;
+        VariantInit(value);
+        return wanted == VT_EMPTY ? VariantCopy(value, &it->second)
+                                  : VariantChangeType(value, &it->second, 0, wanted);
+    }
+    HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override {
+        VARIANT copy;
+        VariantInit(&copy);
+        VariantCopy(&copy, value);
+        VariantClear(&values[name]);
+        values[name] = copy;
+        return S_OK;
+    }
+    std::map<std::wstring, VARIANT> values;
+};
+
+int Persist() {
+    IDispatch* saved = NewControl();
+    if (!saved) return g_failures;
+    SetAll(saved);
+
+    {  // IPersistStreamInit
+        IPersistStreamInit* out = nullptr;
+        IPersistStreamInit* in = nullptr;
+        IDispatch* loaded = NewControl();
+        saved->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&out));
+        loaded->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&in));
+        IStream* stream = nullptr;
+        CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+        if (FAILED(out->Save(stream, TRUE))) Fail("IPersistStreamInit::Save");
+        if (out->IsDirty() != S_FALSE) Fail("saving with clearDirty left the control dirty");
+        STATSTG stat{};
+        stream->Stat(&stat, STATFLAG_NONAME);
+        const ULONG size = ULONG(stat.cbSize.QuadPart);
+        LARGE_INTEGER zero{};
+        stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+        in->InitNew();
+        if (FAILED(in->Load(stream))) Fail("IPersistStreamInit::Load");
+        ExpectSame("IPersistStreamInit", saved, loaded);
+
+        // Every shorter prefix of the stream is refused, and the control keeps its state.
+        std::vector<char> bytes(size);
+        stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+        stream->Read(bytes.data(), size, nullptr);
+        IDispatch* fresh = NewControl();
+        IPersistStreamInit* target = nullptr;
+        fresh->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&target));
+        target->InitNew();
+        int accepted = 0;
+        for (ULONG cut = 0; cut < size; ++cut) {
+            IStream* part = nullptr;
+            CreateStreamOnHGlobal(nullptr, TRUE, &part);
+            part->Write(bytes.data(), cut, nullptr);
+            part->Seek(zero, STREAM_SEEK_SET, nullptr);
+            if (SUCCEEDED(target->Load(part))) ++accepted;
+            part->Release();
+        }
+        // A header that claims more than any saved state holds.
+        const DWORD huge[2] = {0x5254564D, 0x7FFFFFFF};
+        IStream* lying = nullptr;
+        CreateStreamOnHGlobal(nullptr, TRUE, &lying);
+        lying->Write(huge, sizeof huge, nullptr);
+        lying->Seek(zero, STREAM_SEEK_SET, nullptr);
+        if (SUCCEEDED(target->Load(lying))) ++accepted;
+        lying->Release();
+        if (accepted != 0 || Get(fresh, L"Delay") != L"500") {
+            Fail("%d truncated or oversized streams were taken; Delay %ls", accepted,
+                 Get(fresh, L"Delay").c_str());
+        } else {
+            std::printf("PASS %lu truncated streams and an oversized one refused\n", size);
+        }
+        target->Release();
+        fresh->Release();
+        stream->Release();
+        out->Release();
+        in->Release();
+        loaded->Release();
+    }
+    {  // IPersistPropertyBag
+        IPersistPropertyBag* out = nullptr;
+        IPersistPropertyBag* in = nullptr;
+        IDispatch* loaded = NewControl();
+        saved->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&out));
+        loaded->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&in));
+        CBag bag;
+        if (FAILED(out->Save(&bag, TRUE, TRUE))) Fail("IPersistPropertyBag::Save");
+        in->InitNew();
+        if (FAILED(in->Load(&bag, nullptr))) Fail("IPersistPropertyBag::Load");
+        ExpectSame("IPersistPropertyBag", saved, loaded);
+        out->Release();
+        in->Release();
+        loaded->Release();
+    }
+    {  // IPersistStorage
+        IPersistStorage* out = nullptr;
+        IPersistStorage* in = nullptr;
+        IDispatch* loaded = NewControl();
+        saved->QueryInterface(IID_IPersistStorage, reinterpret_cast<void**>(&out));
+        loaded->QueryInterface(IID_IPersistStorage, reinterpret_cast<void**>(&in));
+        ILockBytes* bytes = nullptr;
+        IStorage* storage = nullptr;
+        CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes);
+        StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                     &storage);
+        if (FAILED(out->Save(storage, FALSE))) Fail("IPersistStorage::Save");
+        out->SaveCompleted(nullptr);
+        if (FAILED(in->Load(storage))) Fail("IPersistStorage::Load");
+        ExpectSame("IPersistStorage", saved, loaded);
+        storage->Release();
+        bytes->Release();
+        out->Release();
+        in->Release();
+        loaded->Release();
+    }
+    saved->Release();
+    return g_failures;
+}
+
+// ---- The About box ----------------------------------------------------------------------------
+
+bool g_sawAbout = false;
+
+void CALLBACK CloseAbout(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = FindWindowW(nullptr, L"About Movitrel Control");
+    if (!dialog) return;
+    g_sawAbout = true;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+int About() {
+    IDispatch* control = nullptr;
+    HWND top = Host("AtlAxWin", 200, 150, &control);
+    if (!top) return g_failures;
+    // The dialog is modal: the timer runs inside its loop and presses OK.
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, CloseAbout);
+    DISPPARAMS none{};
+    const HRESULT hr = control->Invoke(DISPID_ABOUTBOX, IID_NULL, LOCALE_USER_DEFAULT,
+                                       DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    KillTimer(nullptr, timer);
+    if (FAILED(hr) || !g_sawAbout) {
+        Fail("AboutBox: 0x%08lX, dialog %s", hr, g_sawAbout ? "seen" : "never seen");
+    } else {
+        std::printf("PASS AboutBox shown and closed\n");
+    }
+    control->Release();
+    DestroyWindow(top);
+    return g_failures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    OleInitialize(nullptr);
+    const std::string command = argc > 1 ? argv[1] : "";
+    int result = 2;
+    if (command == "pixels" && (argc == 7 || argc == 8)) {
+        result = Pixels(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5], argv[6],
+                        argc == 8 && std::strcmp(argv[7], "maximize") == 0);
+    } else if (command == "play" && argc == 4) {
+        result = Play(argv[2], argv[3]);
+    } else if (command == "persist") {
+        result = Persist();
+    } else if (command == "about") {
+        result = About();
+    } else {
+        std::fprintf(stderr, "usage: container pixels|play|persist|about ...\n");
+    }
+    std::fflush(stdout);
+    OleUninitialize();
+    return result;
+}
