@@ -62,7 +62,8 @@ HRESULT SaveBag(IStream* stream, const CPropertyBag& bag) {
     if (text.size() > kMaxStateBytes) return E_FAIL;
     const DWORD header[2] = {kStreamTag, DWORD(text.size())};
     HRESULT hr = stream->Write(header, sizeof header, nullptr);
-    if (SUCCEEDED(hr) && !text.empty()) hr = stream->Write(text.data(), ULONG(text.size()), nullptr);
+    if (SUCCEEDED(hr) && !text.empty())
+        hr = stream->Write(text.data(), ULONG(text.size()), nullptr);
     return hr;
 }
 
@@ -73,7 +74,8 @@ const wchar_t kContentsStream[] = L"Contents";
 // One outgoing interface's connections. Its references are the object's.
 class CConnectionPoint final : public IConnectionPoint {
 public:
-    CConnectionPoint(IConnectionPointContainer& owner, const IID& iid) : m_owner(owner), m_iid(iid) {}
+    CConnectionPoint(IConnectionPointContainer& owner, const IID& iid)
+        : m_owner(owner), m_iid(iid) {}
     ~CConnectionPoint() {
         for (auto& c : m_sinks) c.sink->Release();
     }
@@ -98,7 +100,8 @@ public:
         *iid = m_iid;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
+    HRESULT STDMETHODCALLTYPE
+    GetConnectionPointContainer(IConnectionPointContainer** out) override {
         if (!out) return E_POINTER;
         *out = &m_owner;
         m_owner.AddRef();
@@ -188,6 +191,7 @@ class CControlObject final : public IDispatch,
                              public IPersistStorage,
                              public IConnectionPointContainer,
                              public ISpecifyPropertyPages,
+                             public IFrameworkControl,
                              private IControlSite {
 public:
     CControlObject(std::unique_ptr<COleControl> control, const CComClassInfo& info)
@@ -405,7 +409,8 @@ public:
         }
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) override {
+    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*,
+                                        LPSIZEL size) override {
         return GetExtent(aspect, size);
     }
 
@@ -443,8 +448,8 @@ public:
     HRESULT STDMETHODCALLTYPE Load(IStorage* storage) override {
         if (!storage) return E_POINTER;
         IStream* stream = nullptr;
-        HRESULT hr = storage->OpenStream(kContentsStream, nullptr,
-                                         STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream);
+        HRESULT hr = storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE,
+                                         0, &stream);
         if (FAILED(hr)) return hr;
         hr = Load(stream);
         stream->Release();
@@ -487,7 +492,8 @@ public:
         if (!pages) return E_POINTER;
         const std::vector<CLSID> ids = m_control->GetPropPageIDs();
         pages->cElems = ULONG(ids.size());
-        pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID) * std::max<size_t>(ids.size(), 1)));
+        pages->pElems =
+            static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID) * std::max<size_t>(ids.size(), 1)));
         if (!pages->pElems) {
             pages->cElems = 0;
             return E_OUTOFMEMORY;
@@ -495,6 +501,9 @@ public:
         std::copy(ids.begin(), ids.end(), pages->pElems);
         return S_OK;
     }
+
+    // ---- IFrameworkControl
+    COleControl* Control() override { return m_control.get(); }
 
     // ---- For the relay
     void TellEvent(DISPID dispid, const std::vector<CVariant>& args);
@@ -566,6 +575,8 @@ HRESULT CControlObject::QueryInterface(REFIID iid, void** out) {
         found = static_cast<IConnectionPointContainer*>(this);
     } else if (iid == IID_ISpecifyPropertyPages) {
         found = static_cast<ISpecifyPropertyPages*>(this);
+    } else if (iid == IID_IFrameworkControl) {
+        found = static_cast<IFrameworkControl*>(this);
     } else if (void* own = m_control->GetInterface(iid)) {
         found = own;  // an interface of the control's own, valid while the object lives
     }
@@ -677,8 +688,8 @@ HRESULT CControlObject::InPlaceActivate(bool uiActivate) {
     if (!m_clientSite) return E_UNEXPECTED;
     if (!m_inPlaceSite) {
         IOleInPlaceSite* site = nullptr;
-        HRESULT hr = m_clientSite->QueryInterface(IID_IOleInPlaceSite,
-                                                  reinterpret_cast<void**>(&site));
+        HRESULT hr =
+            m_clientSite->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&site));
         if (FAILED(hr)) return hr;
         if (site->CanInPlaceActivate() != S_OK) {
             site->Release();
@@ -735,8 +746,8 @@ HWND CControlObject::ContainerWindow() const {
     HWND hwnd = m_control->GetSafeHwnd();
     if (hwnd) return GetParent(hwnd) ? GetParent(hwnd) : hwnd;
     IOleWindow* window = nullptr;
-    if (m_clientSite &&
-        SUCCEEDED(m_clientSite->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window)))) {
+    if (m_clientSite && SUCCEEDED(m_clientSite->QueryInterface(
+                            IID_IOleWindow, reinterpret_cast<void**>(&window)))) {
         window->GetWindow(&hwnd);
         window->Release();
     }
@@ -809,9 +820,9 @@ INT_PTR CALLBACK ModalDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
 int32_t CControlObject::DoModalDialog(const CDialogTemplate& dialog) {
     const std::vector<WORD> words = BuildDialogTemplate(
         dialog, DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE);
-    const INT_PTR id = DialogBoxIndirectParamW(
-        ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), ContainerWindow(),
-        ModalDialogProc, 0);
+    const INT_PTR id =
+        DialogBoxIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                ContainerWindow(), ModalDialogProc, 0);
     return id < 0 ? IDCANCEL : int32_t(id);
 }
 

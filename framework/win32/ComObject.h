@@ -17,9 +17,22 @@ struct CComClassInfo {
     DWORD miscStatus;  // OLEMISC_* bits, as the class registers them
 };
 
+class COlePropertyPage;
+
 // A new object holding the control, with one reference; the control is in its reset state.
 // Null when out of memory.
 IDispatch* CreateControlObject(std::unique_ptr<COleControl> control, const CComClassInfo& info);
+// A new property page object (IPropertyPage) over the page, with one reference.
+IUnknown* CreatePropertyPageObject(std::unique_ptr<COlePropertyPage> page);
+
+// How a page of this module reaches the control behind an object a frame hands it. Private
+// to the module: the id is not registered anywhere.
+extern const IID IID_IFrameworkControl;
+class IFrameworkControl : public IUnknown {
+public:
+    // Valid while the object lives.
+    virtual COleControl* Control() = 0;
+};
 
 // Objects and server locks alive in this module; the module may unload at zero.
 void ModuleLock();
@@ -28,6 +41,8 @@ long ModuleLockCount();
 
 // BSTR and the framework's narrow strings, through the ANSI code page.
 BSTR BstrFromString(const CString& text);
+// A copy in memory from CoTaskMemAlloc, as interfaces that hand strings out return them.
+LPOLESTR BstrToTaskMem(const CString& text);
 CString StringFromBstr(const wchar_t* text);
 
 // VARIANT and CVariant. ToVariant gives colours as VT_I4 with the same bits, as scripts take

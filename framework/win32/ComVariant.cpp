@@ -10,6 +10,9 @@ std::atomic<long> g_locks{0};
 
 }  // namespace
 
+const IID IID_IFrameworkControl{
+    0x6C1E3F0A, 0x52B4, 0x4D7E, {0x9A, 0x31, 0x7B, 0x0D, 0x44, 0x1E, 0x2F, 0x95}};
+
 void ModuleLock() {
     ++g_locks;
 }
@@ -26,6 +29,15 @@ BSTR BstrFromString(const CString& text) {
     const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
     BSTR out = SysAllocStringLen(nullptr, UINT(n));
     if (out && n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), out, n);
+    return out;
+}
+
+LPOLESTR BstrToTaskMem(const CString& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof(wchar_t) * size_t(n > 0 ? n : 1)));
+    if (!out) return nullptr;
+    out[0] = L'\0';
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out, n);
     return out;
 }
 

@@ -1,6 +1,7 @@
 // MOVITREL.OCX for Windows: the four exports, the class factories and registration into the
 // system's registry. The rows are those of module/ModuleClasses, as on every platform; the
 // type library's own rows are the ones RegisterTypeLib writes from resource "TYPELIB" 1.
+#include <functional>
 #include <string>
 
 #include "control/MovitrelCtrl.h"
@@ -8,6 +9,8 @@
 #include "module/ModuleClasses.h"
 #include "module/win32/SystemRegistry.h"
 #include "platform/Thread.h"
+#include "proppages/ControlPropPage.h"
+#include "proppages/MovitrelPropPage.h"
 
 namespace {
 
@@ -31,8 +34,9 @@ CString ModulePathA() {
 }
 
 // The factories live as long as the module; their references only count server locks.
-class CControlFactory final : public IClassFactory {
+class CFactory final : public IClassFactory {
 public:
+    explicit CFactory(std::function<IUnknown*()> make) : m_make(std::move(make)) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -55,7 +59,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        IDispatch* object = CreateControlObject(std::make_unique<CMovitrelCtrl>(), ControlClass());
+        IUnknown* object = m_make();
         if (!object) return E_OUTOFMEMORY;
         const HRESULT hr = object->QueryInterface(iid, out);
         object->Release();
@@ -69,9 +73,20 @@ public:
         }
         return S_OK;
     }
+
+private:
+    std::function<IUnknown*()> m_make;
 };
 
-CControlFactory g_controlFactory;
+CFactory g_controlFactory([] {
+    return CreateControlObject(std::make_unique<CMovitrelCtrl>(), ControlClass());
+});
+CFactory g_movitrelPageFactory([] {
+    return CreatePropertyPageObject(std::make_unique<CMovitrelPropPage>());
+});
+CFactory g_controlPageFactory([] {
+    return CreatePropertyPageObject(std::make_unique<CControlPropPage>());
+});
 
 SYSKIND ThisSysKind() {
     return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
@@ -91,6 +106,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (clsid == CLSID_MovitrelCtrl) return g_controlFactory.QueryInterface(iid, out);
+    if (clsid == CLSID_MovitrelPropPage) return g_movitrelPageFactory.QueryInterface(iid, out);
+    if (clsid == CLSID_ControlPropPage) return g_controlPageFactory.QueryInterface(iid, out);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 

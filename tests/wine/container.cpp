@@ -6,6 +6,7 @@
 //   container pixels HOST W H DIR EXPECTED.ppm [maximize]
 //   container play HOST DIR
 //   container persist
+//   container pages
 //   container about
 #include <ocidl.h>
 #include <olectl.h>
@@ -23,8 +24,7 @@ namespace {
 
 const CLSID kControlClsid{
     0xFA502BD9, 0xA409, 0x47D6, {0xB9, 0xB2, 0x38, 0xAD, 0x18, 0x96, 0xD1, 0xDE}};
-const IID kEventsIid{
-    0xD21DF837, 0x160C, 0x4A03, {0xA3, 0x60, 0xB2, 0xD8, 0x0B, 0x0C, 0x22, 0xFF}};
+const IID kEventsIid{0xD21DF837, 0x160C, 0x4A03, {0xA3, 0x60, 0xB2, 0xD8, 0x0B, 0x0C, 0x22, 0xFF}};
 constexpr wchar_t kProgId[] = L"MOVITREL.MovitrelCtrl.1";
 
 int g_failures = 0;
@@ -87,8 +87,8 @@ DISPID IdOf(IDispatch* control, const wchar_t* name) {
 HRESULT Put(IDispatch* control, const wchar_t* name, VARIANT value) {
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{&value, &put, 1, 1};
-    return control->Invoke(IdOf(control, name), IID_NULL, LOCALE_USER_DEFAULT,
-                           DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+    return control->Invoke(IdOf(control, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                           &params, nullptr, nullptr, nullptr);
 }
 
 HRESULT PutInt(IDispatch* control, const wchar_t* name, LONG value) {
@@ -224,8 +224,8 @@ HWND Host(const char* how, int w, int h, IDispatch** control) {
     RECT frame{0, 0, w, h};
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     HWND top = CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                               frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
     HWND host = nullptr;
     IUnknown* unknown = nullptr;
     const CAtl& lib = std::strcmp(how, "AtlAxWin100") == 0 ? atl100 : atl;
@@ -277,7 +277,8 @@ bool ReadPpm(const char* path, CPicture* out) {
     std::fclose(f);
     out->px.resize(size_t(out->w) * out->h);
     for (size_t i = 0; body && i < out->px.size(); ++i) {
-        out->px[i] = (uint32_t(rgb[3 * i]) << 16) | (uint32_t(rgb[3 * i + 1]) << 8) | rgb[3 * i + 2];
+        out->px[i] =
+            (uint32_t(rgb[3 * i]) << 16) | (uint32_t(rgb[3 * i + 1]) << 8) | rgb[3 * i + 2];
     }
     return body;
 }
@@ -316,8 +317,8 @@ long Differences(const CPicture& a, const CPicture& b, std::string* where) {
         if (a.px[i] == b.px[i]) continue;
         if (diff++ == 0) {
             char text[96];
-            std::snprintf(text, sizeof text, "first at (%d,%d): %06X, expected %06X",
-                          int(i % a.w), int(i / a.w), unsigned(a.px[i]), unsigned(b.px[i]));
+            std::snprintf(text, sizeof text, "first at (%d,%d): %06X, expected %06X", int(i % a.w),
+                          int(i / a.w), unsigned(a.px[i]), unsigned(b.px[i]));
             *where = text;
         }
     }
@@ -463,9 +464,9 @@ int Play(const char* how, const char* dir) {
 
 // ---- Persistence ----------------------------------------------------------------------------
 
-const wchar_t* const kPersisted[] = {L"BaseFile", L"Buttons", L"Command", L"Delay", L"Dir",
-                                     L"Loop",     L"Maximize", L"Pause",  L"Slider", L"Sort",
-                                     L"BackColor"};
+const wchar_t* const kPersisted[] = {L"BaseFile", L"Buttons", L"Command",  L"Delay",
+                                     L"Dir",      L"Loop",    L"Maximize", L"Pause",
+                                     L"Slider",   L"Sort",    L"BackColor"};
 
 IDispatch* NewControl() {
     IDispatch* control = nullptr;
@@ -644,6 +645,156 @@ int Persist() {
     return g_failures;
 }
 
+// ---- Property pages ---------------------------------------------------------------------------
+
+const CLSID kFilesPage{
+    0xe27a4c66, 0x0ce4, 0x4431, {0xae, 0x81, 0x85, 0xf7, 0xa3, 0xcc, 0x30, 0x19}};
+const CLSID kControlsPage{
+    0x9068f3a6, 0x6046, 0x4dd3, {0x95, 0x2b, 0x38, 0x7f, 0x87, 0xef, 0x7f, 0x28}};
+const CLSID kStockColorPage{
+    0x7EBDAAE1, 0x8120, 0x11CF, {0x89, 0x9F, 0x00, 0xAA, 0x00, 0x68, 0x8B, 0x10}};
+
+// What the timers found and closed: message boxes (with their text) and property frames.
+std::vector<std::string> g_prompts;
+int g_framesClosed = 0;
+
+BOOL CALLBACK CloseDialogsOf(HWND hwnd, LPARAM) {
+    char cls[64] = {}, title[256] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    char text[256] = {};
+    // A message box holds its text in the static item 0xFFFF.
+    if (GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text) > 0) {
+        g_prompts.push_back(text);
+        PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    } else {
+        ++g_framesClosed;
+        PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK CloseDialogs(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), CloseDialogsOf, 0);
+}
+
+IPropertyPage* NewPage(const CLSID& clsid, const char* name) {
+    IPropertyPage* page = nullptr;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                                reinterpret_cast<void**>(&page)))) {
+        Fail("the %s page cannot be created", name);
+    }
+    return page;
+}
+
+// The page's dialog: the child window Activate made in the parent.
+HWND PageDialog(HWND parent) {
+    return FindWindowExW(parent, nullptr, nullptr, nullptr);
+}
+
+int Pages() {
+    IDispatch* control = NewControl();
+    if (!control) return g_failures;
+    ISpecifyPropertyPages* specify = nullptr;
+    CAUUID ids{};
+    control->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
+    if (!specify || FAILED(specify->GetPages(&ids)) || ids.cElems != 3 ||
+        ids.pElems[0] != kFilesPage || ids.pElems[1] != kControlsPage ||
+        ids.pElems[2] != kStockColorPage) {
+        Fail("ISpecifyPropertyPages lists %lu pages", ids.cElems);
+    } else {
+        std::printf("PASS ISpecifyPropertyPages: Files/Dir, Controls, the stock colour page\n");
+    }
+
+    IPropertyPage* files = NewPage(kFilesPage, "Files/Dir");
+    IPropertyPage* controls = NewPage(kControlsPage, "Controls");
+    if (!files || !controls) return g_failures;
+    PROPPAGEINFO info{};
+    info.cb = sizeof info;
+    files->GetPageInfo(&info);
+    if (!info.pszTitle || std::wcscmp(info.pszTitle, L"Files/Dir") != 0) {
+        Fail("the Files/Dir page is titled %ls", info.pszTitle ? info.pszTitle : L"(none)");
+    }
+    CoTaskMemFree(info.pszTitle);
+
+    HWND parent = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                  500, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    IUnknown* object = control;
+    const RECT area{0, 0, 480, 360};
+    files->SetObjects(1, &object);
+    files->Activate(parent, &area, FALSE);
+    HWND dialog = PageDialog(parent);
+    char text[256] = {};
+    GetDlgItemTextA(dialog, 201, text, sizeof text);
+    if (std::strcmp(text, "500") != 0) Fail("the Delay item shows '%s', not 500", text);
+
+    // A number item holding letters: the user is told, and nothing is set.
+    SetDlgItemTextA(dialog, 201, "soon");
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, CloseDialogs);
+    const HRESULT refused = files->Apply();
+    if (SUCCEEDED(refused) || g_prompts.empty() || Get(control, L"Delay") != L"500") {
+        Fail("Apply with letters in Delay: 0x%08lX, %zu prompts, Delay %ls", refused,
+             g_prompts.size(), Get(control, L"Delay").c_str());
+    } else {
+        std::printf("PASS a Delay of letters is refused with the prompt \"%s\"\n",
+                    g_prompts[0].c_str());
+    }
+    SetDlgItemTextA(dialog, 201, "250");
+    SetDlgItemTextA(dialog, 204, "C:\\pictures");
+    SetDlgItemTextA(dialog, 214, "shot");
+    if (files->IsPageDirty() != S_OK) Fail("the edited page is not dirty");
+    const HRESULT applied = files->Apply();
+    if (applied != S_OK || Get(control, L"Delay") != L"250" ||
+        Get(control, L"Dir") != L"C:\\pictures" || Get(control, L"BaseFile") != L"shot") {
+        Fail("Files/Dir Apply: 0x%08lX, Delay %ls, Dir %ls, BaseFile %ls", applied,
+             Get(control, L"Delay").c_str(), Get(control, L"Dir").c_str(),
+             Get(control, L"BaseFile").c_str());
+    } else {
+        std::printf("PASS the Files/Dir page sets Delay, Dir and BaseFile\n");
+    }
+    files->Deactivate();
+
+    controls->SetObjects(1, &object);
+    controls->Activate(parent, &area, FALSE);
+    dialog = PageDialog(parent);
+    CheckDlgButton(dialog, 248, BST_CHECKED);    // Loop
+    CheckDlgButton(dialog, 245, BST_UNCHECKED);  // No Action
+    CheckDlgButton(dialog, 246, BST_CHECKED);    // Play
+    const HRESULT set = controls->Apply();
+    if (set != S_OK || Get(control, L"Loop") != L"-1" || Get(control, L"Command") != L"1") {
+        Fail("Controls Apply: 0x%08lX, Loop %ls, Command %ls", set, Get(control, L"Loop").c_str(),
+             Get(control, L"Command").c_str());
+    } else {
+        std::printf("PASS the Controls page sets Loop and Command\n");
+    }
+    controls->Deactivate();
+    files->SetObjects(0, nullptr);
+    controls->SetObjects(0, nullptr);
+
+    // The frame shows the pages it can create (a fresh prefix registers no stock colour
+    // page); the timer closes it.
+    g_framesClosed = 0;
+    const HRESULT shown =
+        OleCreatePropertyFrame(parent, 0, 0, L"Movitrel Control", 1, &object, ids.cElems,
+                               ids.pElems, LOCALE_USER_DEFAULT, 0, nullptr);
+    KillTimer(nullptr, timer);
+    if (FAILED(shown) || g_framesClosed == 0) {
+        Fail("OleCreatePropertyFrame: 0x%08lX, frame %s", shown,
+             g_framesClosed ? "seen" : "never seen");
+    } else {
+        std::printf("PASS OleCreatePropertyFrame showed the pages and closed\n");
+    }
+    CoTaskMemFree(ids.pElems);
+    files->Release();
+    controls->Release();
+    specify->Release();
+    control->Release();
+    DestroyWindow(parent);
+    return g_failures;
+}
+
 // ---- The About box ----------------------------------------------------------------------------
 
 bool g_sawAbout = false;
@@ -688,6 +839,8 @@ int main(int argc, char** argv) {
         result = Play(argv[2], argv[3]);
     } else if (command == "persist") {
         result = Persist();
+    } else if (command == "pages") {
+        result = Pages();
     } else if (command == "about") {
         result = About();
     } else {

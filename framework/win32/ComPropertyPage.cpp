@@ -1,0 +1,225 @@
+// A property page as the system's property frames host it: an IPropertyPage over the
+// framework's page, whose dialog is a child window built from the page's own template. The
+// framework's page keeps the items' values; the dialog shows them, and what the user types
+// goes back into them before an apply.
+#include <atomic>
+
+#include "framework/PropertyPage.h"
+#include "framework/win32/ComObject.h"
+
+namespace {
+
+HMODULE ThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<const wchar_t*>(&ThisModule), &module);
+    return module;
+}
+
+bool IsButtonItem(DialogItemKind kind) {
+    return kind == DialogItemKind::CheckBox || kind == DialogItemKind::RadioButton;
+}
+
+class CPageObject final : public IPropertyPage {
+public:
+    explicit CPageObject(std::unique_ptr<COlePropertyPage> page) : m_page(std::move(page)) {
+        ModuleLock();
+    }
+    ~CPageObject() {
+        Deactivate();
+        // The page lets go of its controls before their objects are released.
+        m_page->SetObjects({});
+        m_page.reset();
+        ReleaseObjects();
+        if (m_site) m_site->Release();
+        ModuleUnlock();
+    }
+    CPageObject(const CPageObject&) = delete;
+    CPageObject& operator=(const CPageObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
+            *out = static_cast<IPropertyPage*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override {
+        if (site) site->AddRef();
+        if (m_site) m_site->Release();
+        m_site = site;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL) override;
+    HRESULT STDMETHODCALLTYPE Deactivate() override {
+        if (m_dialog) DestroyWindow(m_dialog);
+        m_dialog = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPageInfo(PROPPAGEINFO* info) override;
+    HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override;
+    HRESULT STDMETHODCALLTYPE Show(UINT cmd) override {
+        if (m_dialog) ShowWindow(m_dialog, int(cmd));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Move(LPCRECT rect) override {
+        if (!rect) return E_POINTER;
+        if (m_dialog) {
+            MoveWindow(m_dialog, rect->left, rect->top, rect->right - rect->left,
+                       rect->bottom - rect->top, TRUE);
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IsPageDirty() override {
+        TakeItems();
+        return m_page->IsPageDirty() ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Apply() override;
+    HRESULT STDMETHODCALLTYPE Help(LPCOLESTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+    // The page's values into the dialog's items, and the items into the page's values.
+    void ShowItems();
+    void TakeItems();
+    void ReleaseObjects() {
+        for (IUnknown* o : m_objects) o->Release();
+        m_objects.clear();
+    }
+
+    std::atomic<ULONG> m_refs{1};
+    std::unique_ptr<COlePropertyPage> m_page;
+    IPropertyPageSite* m_site = nullptr;
+    std::vector<IUnknown*> m_objects;
+    HWND m_dialog = nullptr;
+    bool m_showing = false;  // items change because the page fills them, not the user
+};
+
+HRESULT CPageObject::GetPageInfo(PROPPAGEINFO* info) {
+    if (!info) return E_POINTER;
+    const CDialogTemplate& t = m_page->GetDialogTemplate();
+    info->cb = sizeof *info;
+    info->pszTitle = BstrToTaskMem(m_page->GetCaption());
+    // Dialog units to pixels with the system font's base units, as the frame lays pages out.
+    const LONG units = GetDialogBaseUnits();
+    info->size.cx = MulDiv(t.cx, LOWORD(units), 4);
+    info->size.cy = MulDiv(t.cy, HIWORD(units), 8);
+    info->pszDocString = nullptr;
+    info->pszHelpFile = nullptr;
+    info->dwHelpContext = 0;
+    return info->pszTitle ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CPageObject::SetObjects(ULONG count, IUnknown** objects) {
+    std::vector<COleControl*> controls;
+    std::vector<IUnknown*> held;
+    for (ULONG i = 0; i < count; ++i) {
+        IFrameworkControl* access = nullptr;
+        if (!objects || !objects[i] ||
+            FAILED(objects[i]->QueryInterface(IID_IFrameworkControl,
+                                              reinterpret_cast<void**>(&access)))) {
+            for (IUnknown* h : held) h->Release();
+            return E_NOINTERFACE;  // not a control of this framework
+        }
+        controls.push_back(access->Control());
+        held.push_back(access);
+    }
+    m_page->SetObjects(controls);
+    ReleaseObjects();
+    m_objects = std::move(held);
+    return S_OK;
+}
+
+HRESULT CPageObject::Activate(HWND parent, LPCRECT rect, BOOL) {
+    if (m_dialog) return S_OK;
+    if (m_objects.empty()) return E_UNEXPECTED;
+    const std::vector<WORD> words =
+        BuildDialogTemplate(m_page->GetDialogTemplate(), WS_CHILD | DS_CONTROL | DS_3DLOOK);
+    m_dialog = CreateDialogIndirectParamW(ThisModule(),
+                                          reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                          parent, DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!m_dialog) return E_FAIL;
+    if (rect) Move(rect);
+    m_page->Activate();
+    ShowItems();
+    return S_OK;
+}
+
+HRESULT CPageObject::Apply() {
+    TakeItems();
+    const HRESULT hr = m_page->Apply();
+    if (hr == S_FALSE) {
+        // An item that does not convert: the user hears why, and the item gets the focus.
+        if (auto failure = m_page->GetValidationFailure()) {
+            MessageBoxA(m_dialog, failure->prompt.c_str(), m_page->GetCaption().c_str(),
+                        MB_OK | MB_ICONEXCLAMATION);
+            if (m_dialog) SetFocus(GetDlgItem(m_dialog, failure->itemId));
+        }
+        return E_FAIL;
+    }
+    if (SUCCEEDED(hr)) ShowItems();
+    return hr;
+}
+
+void CPageObject::ShowItems() {
+    if (!m_dialog) return;
+    m_showing = true;
+    for (const CDialogItem& item : m_page->GetDialogTemplate().items) {
+        if (item.kind == DialogItemKind::Edit) {
+            SetDlgItemTextA(m_dialog, item.id, m_page->GetItemText(item.id).c_str());
+        } else if (IsButtonItem(item.kind)) {
+            CheckDlgButton(m_dialog, item.id, m_page->GetCheck(item.id) ? BST_CHECKED : BST_UNCHECKED);
+        }
+    }
+    m_showing = false;
+}
+
+void CPageObject::TakeItems() {
+    if (!m_dialog) return;
+    for (const CDialogItem& item : m_page->GetDialogTemplate().items) {
+        if (item.kind == DialogItemKind::Edit) {
+            char text[1024] = {};
+            GetDlgItemTextA(m_dialog, item.id, text, sizeof text);
+            m_page->SetItemText(item.id, text);
+        } else if (IsButtonItem(item.kind)) {
+            const int32_t state = IsDlgButtonChecked(m_dialog, item.id) == BST_CHECKED ? 1 : 0;
+            // Only a checked radio button speaks for its group: setting it clears the others.
+            if (item.kind == DialogItemKind::CheckBox || state == 1) m_page->SetCheck(item.id, state);
+        }
+    }
+}
+
+INT_PTR CALLBACK CPageObject::DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<CPageObject*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (msg == WM_COMMAND && self && !self->m_showing &&
+        (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == BN_CLICKED)) {
+        self->TakeItems();
+        if (self->m_site && self->m_page->IsPageDirty()) {
+            self->m_site->OnStatusChange(PROPPAGESTATUS_DIRTY | PROPPAGESTATUS_VALIDATE);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+IUnknown* CreatePropertyPageObject(std::unique_ptr<COlePropertyPage> page) {
+    return new (std::nothrow) CPageObject(std::move(page));
+}
