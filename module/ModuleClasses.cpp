@@ -8,10 +8,6 @@
 const GUID LIBID_MOVITRELLib{
     0xD0F31B1E, 0x27AE, 0x4A36, {0x9C, 0xAE, 0x8A, 0x07, 0x11, 0xDC, 0xAA, 0xDC}};
 
-CString ModuleString(uint32_t id) {
-    return id == IDS_MOVITREL ? CString("Movitrel Control") : PageString(id);
-}
-
 BOOL UpdateControlRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath) {
     if (!bRegister) return AfxOleUnregisterClass(registry, CLSID_MovitrelCtrl, kProgIdControl);
     return AfxOleRegisterControlClass(registry, CLSID_MovitrelCtrl, kProgIdControl,

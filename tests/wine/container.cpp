@@ -8,6 +8,7 @@
 //   container persist
 //   container pages
 //   container about
+//   container resources OCX
 #include <ocidl.h>
 #include <olectl.h>
 #include <tlhelp32.h>
@@ -826,6 +827,43 @@ int About() {
     return g_failures;
 }
 
+// ---- The module's resources -----------------------------------------------------------------
+
+int Resources(const char* path) {
+    HMODULE ocx = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!ocx) {
+        Fail("cannot load %s", path);
+        return g_failures;
+    }
+    const std::pair<UINT, const char*> strings[] = {{1, "Movitrel Control"},
+                                                    {2, "Movitrel Property Page"},
+                                                    {200, "Files/Dir"},
+                                                    {201, "MovitrelPropertyPage2"},
+                                                    {202, "Controls"}};
+    for (const auto& [id, want] : strings) {
+        char text[128] = {};
+        LoadStringA(ocx, id, text, sizeof text);
+        if (std::strcmp(text, want) != 0) Fail("string %u is '%s', not '%s'", id, text, want);
+    }
+    HBITMAP bitmap =
+        static_cast<HBITMAP>(LoadImageW(ocx, MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, 0));
+    BITMAP bm{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm) || bm.bmWidth != 20 || bm.bmHeight != 22) {
+        Fail("toolbox bitmap 1: %ldx%ld", bm.bmWidth, bm.bmHeight);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (!LoadIconW(ocx, MAKEINTRESOURCEW(1))) Fail("no icon 1");
+    if (!FindResourceW(ocx, MAKEINTRESOURCEW(1), L"TYPELIB")) Fail("no TYPELIB 1");
+    if (!FindResourceW(ocx, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16))) {
+        Fail("no version resource");
+    }
+    FreeLibrary(ocx);
+    if (g_failures == 0) {
+        std::printf("PASS resources: the strings, bitmap 1 (20x22), icon 1, TYPELIB 1, version\n");
+    }
+    return g_failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -841,6 +879,8 @@ int main(int argc, char** argv) {
         result = Persist();
     } else if (command == "pages") {
         result = Pages();
+    } else if (command == "resources" && argc == 3) {
+        result = Resources(argv[2]);
     } else if (command == "about") {
         result = About();
     } else {
