@@ -15,6 +15,8 @@ if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok insta
 fi
 
 ctest --test-dir build-win64 --output-on-failure
+# The 32-bit OCX's export and import tables need no Wine.
+ctest --test-dir build-win32 --output-on-failure -R '^module\.table$'
 
 if [ "${MOVITREL_WINE32:-0}" = 1 ]; then
   if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
@@ -22,7 +24,7 @@ if [ "${MOVITREL_WINE32:-0}" = 1 ]; then
          "apt-get install wine32:i386); the 32-bit OCX was not tested" >&2
     exit 1
   fi
-  ctest --test-dir build-win32 --output-on-failure
+  ctest --test-dir build-win32 --output-on-failure -E '^module\.table$'
 else
   echo "test-windows: the 32-bit OCX was built but not run (MOVITREL_WINE32=1 runs it)"
 fi

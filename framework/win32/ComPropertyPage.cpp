@@ -147,9 +147,9 @@ HRESULT CPageObject::Activate(HWND parent, LPCRECT rect, BOOL) {
     if (m_objects.empty()) return E_UNEXPECTED;
     const std::vector<WORD> words =
         BuildDialogTemplate(m_page->GetDialogTemplate(), WS_CHILD | DS_CONTROL | DS_3DLOOK);
-    m_dialog = CreateDialogIndirectParamW(ThisModule(),
-                                          reinterpret_cast<const DLGTEMPLATE*>(words.data()),
-                                          parent, DialogProc, reinterpret_cast<LPARAM>(this));
+    m_dialog =
+        CreateDialogIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                   parent, DialogProc, reinterpret_cast<LPARAM>(this));
     if (!m_dialog) return E_FAIL;
     if (rect) Move(rect);
     m_page->Activate();
@@ -180,7 +180,8 @@ void CPageObject::ShowItems() {
         if (item.kind == DialogItemKind::Edit) {
             SetDlgItemTextA(m_dialog, item.id, m_page->GetItemText(item.id).c_str());
         } else if (IsButtonItem(item.kind)) {
-            CheckDlgButton(m_dialog, item.id, m_page->GetCheck(item.id) ? BST_CHECKED : BST_UNCHECKED);
+            CheckDlgButton(m_dialog, item.id,
+                           m_page->GetCheck(item.id) ? BST_CHECKED : BST_UNCHECKED);
         }
     }
     m_showing = false;
@@ -196,7 +197,8 @@ void CPageObject::TakeItems() {
         } else if (IsButtonItem(item.kind)) {
             const int32_t state = IsDlgButtonChecked(m_dialog, item.id) == BST_CHECKED ? 1 : 0;
             // Only a checked radio button speaks for its group: setting it clears the others.
-            if (item.kind == DialogItemKind::CheckBox || state == 1) m_page->SetCheck(item.id, state);
+            if (item.kind == DialogItemKind::CheckBox || state == 1)
+                m_page->SetCheck(item.id, state);
         }
     }
 }
