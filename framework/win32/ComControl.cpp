@@ -13,14 +13,6 @@
 
 namespace {
 
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<const wchar_t*>(&ThisModule), &module);
-    return module;
-}
-
 template <class T>
 void ReleaseAndClear(T*& p) {
     if (p) p->Release();
@@ -640,7 +632,7 @@ HRESULT CControlObject::TypeInfoOf(const GUID& guid, LCID lcid, ITypeInfo** info
                                     &m_typeLib);
         if (FAILED(hr)) {
             wchar_t path[MAX_PATH];
-            if (!GetModuleFileNameW(ThisModule(), path, MAX_PATH)) return hr;
+            if (!GetModuleFileNameW(FrameworkModule(), path, MAX_PATH)) return hr;
             hr = LoadTypeLibEx(path, REGKIND_NONE, &m_typeLib);
             if (FAILED(hr)) return hr;
         }
@@ -820,9 +812,9 @@ INT_PTR CALLBACK ModalDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
 int32_t CControlObject::DoModalDialog(const CDialogTemplate& dialog) {
     const std::vector<WORD> words = BuildDialogTemplate(
         dialog, DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE);
-    const INT_PTR id =
-        DialogBoxIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
-                                ContainerWindow(), ModalDialogProc, 0);
+    const INT_PTR id = DialogBoxIndirectParamW(FrameworkModule(),
+                                               reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                               ContainerWindow(), ModalDialogProc, 0);
     return id < 0 ? IDCANCEL : int32_t(id);
 }
 

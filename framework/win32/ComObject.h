@@ -34,6 +34,9 @@ public:
     virtual COleControl* Control() = 0;
 };
 
+// The module (OCX) this code is linked into.
+HMODULE FrameworkModule();
+
 // Objects and server locks alive in this module; the module may unload at zero.
 void ModuleLock();
 void ModuleUnlock();

@@ -9,14 +9,6 @@
 
 namespace {
 
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<const wchar_t*>(&ThisModule), &module);
-    return module;
-}
-
 bool IsButtonItem(DialogItemKind kind) {
     return kind == DialogItemKind::CheckBox || kind == DialogItemKind::RadioButton;
 }
@@ -147,9 +139,9 @@ HRESULT CPageObject::Activate(HWND parent, LPCRECT rect, BOOL) {
     if (m_objects.empty()) return E_UNEXPECTED;
     const std::vector<WORD> words =
         BuildDialogTemplate(m_page->GetDialogTemplate(), WS_CHILD | DS_CONTROL | DS_3DLOOK);
-    m_dialog =
-        CreateDialogIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
-                                   parent, DialogProc, reinterpret_cast<LPARAM>(this));
+    m_dialog = CreateDialogIndirectParamW(FrameworkModule(),
+                                          reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                          parent, DialogProc, reinterpret_cast<LPARAM>(this));
     if (!m_dialog) return E_FAIL;
     if (rect) Move(rect);
     m_page->Activate();

@@ -1,4 +1,4 @@
-// Module locks, and strings and values between COM's types and the framework's.
+// The module's handle and locks, and strings and values between COM's types and the framework's.
 #include <atomic>
 #include <cwchar>
 
@@ -12,6 +12,14 @@ std::atomic<long> g_locks{0};
 
 const IID IID_IFrameworkControl{
     0x6C1E3F0A, 0x52B4, 0x4D7E, {0x9A, 0x31, 0x7B, 0x0D, 0x44, 0x1E, 0x2F, 0x95}};
+
+HMODULE FrameworkModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<const wchar_t*>(&FrameworkModule), &module);
+    return module;
+}
 
 void ModuleLock() {
     ++g_locks;

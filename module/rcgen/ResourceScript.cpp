@@ -80,9 +80,10 @@ int main(int argc, char** argv) {
         strings += "    " + std::to_string(id) + ", " + Quoted(ModuleString(id)) + "\n";
     }
     strings += "END\n";
-    const bool ok = Write(dir + "/toolbox.bmp", BmpFile(ToolboxBitmap())) &&
-                    Write(dir + "/movitrel.ico", IcoFile(ModuleIcon())) &&
-                    Write(dir + "/strings.rc", std::vector<uint8_t>(strings.begin(), strings.end()));
+    const bool ok =
+        Write(dir + "/toolbox.bmp", BmpFile(ToolboxBitmap())) &&
+        Write(dir + "/movitrel.ico", IcoFile(ModuleIcon())) &&
+        Write(dir + "/strings.rc", std::vector<uint8_t>(strings.begin(), strings.end()));
     if (!ok) std::fprintf(stderr, "rcgen: cannot write the resources into %s\n", dir.c_str());
     return ok ? 0 : 1;
 }

@@ -7,21 +7,6 @@
 #include <cerrno>
 #include <filesystem>
 
-FILE* OpenFileForRead(const CString& path) {
-    return std::fopen(path.c_str(), "rb");
-}
-
-FILE* CreateFileForWrite(const CString& path) {
-    return std::fopen(path.c_str(), "wb");
-}
-
-CString PartialPathFor(const CString& target) {
-    const std::filesystem::path path(target);
-    const std::string leaf =
-        "." + path.filename().string() + ".partial-" + std::to_string(getpid());
-    return (path.parent_path() / leaf).string();
-}
-
 std::error_code CommitPartial(const CString& partial, const CString& target) {
     std::error_code ec;
     std::filesystem::rename(partial, target, ec);

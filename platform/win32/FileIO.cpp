@@ -4,22 +4,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-
-FILE* OpenFileForRead(const CString& path) {
-    return std::fopen(path.c_str(), "rb");
-}
-
-FILE* CreateFileForWrite(const CString& path) {
-    return std::fopen(path.c_str(), "wb");
-}
-
-CString PartialPathFor(const CString& target) {
-    const std::filesystem::path path(target);
-    const std::string leaf =
-        "." + path.filename().string() + ".partial-" + std::to_string(GetCurrentProcessId());
-    return (path.parent_path() / leaf).string();
-}
+#include <algorithm>
 
 std::error_code CommitPartial(const CString& partial, const CString& target) {
     if (MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
