@@ -3,7 +3,8 @@
 # root .clang-format; with --fix, formats them in place instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
+# New files count before they are added, so a --fix before the commit covers them too.
+mapfile -t files < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 if [ "${1:-}" = --fix ]; then
   clang-format-14 -i "${files[@]}"
   exit 0
