@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fails when a C++ file that git tracks differs from what clang-format 14 makes of it under the
+# Fails when a C++ file of the tree (tracked, or new and not ignored) differs from what clang-format 14 makes of it under the
 # root .clang-format; with --fix, formats them in place instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
