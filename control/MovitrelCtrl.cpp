@@ -16,10 +16,14 @@ const CLSID CLSID_MovitrelPropPage{
     0xe27a4c66, 0x0ce4, 0x4431, {0xae, 0x81, 0x85, 0xf7, 0xa3, 0xcc, 0x30, 0x19}};
 const CLSID CLSID_ControlPropPage{
     0x9068f3a6, 0x6046, 0x4dd3, {0x95, 0x2b, 0x38, 0x7f, 0x87, 0xef, 0x7f, 0x28}};
+const CLSID CLSID_PlaybackPropPage{
+    0x3b8f6d2e, 0x71c4, 0x4e5a, {0x8d, 0x16, 0x52, 0xa9, 0xe0, 0x47, 0xc3, 0x6b}};
 
 namespace {
 
-constexpr DWORD kPropertySetVersion = 0x00010000;  // major 1, minor 0
+// 1.1: CacheSize, Watch, Bounce and LastDelay after the eleven of 1.0, which a 1.0 state
+// lacks and loads at their defaults.
+constexpr DWORD kPropertySetVersion = 0x00010001;
 
 }  // namespace
 
@@ -79,6 +83,14 @@ const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
             .Persist("Slider", &C::m_bShowSlider, TRUE, 9)
             .Property<VT_I2>("Sort", dispidSort, &C::GetSort, &C::SetSort)
             .Persist("Sort", &C::m_nSort, int16_t(0), 5)
+            .Property<VT_I4>("CacheSize", dispidCacheSize, &C::GetCacheSize, &C::SetCacheSize)
+            .Persist("CacheSize", &C::m_lCacheSize, 256, 11)
+            .Property<VT_BOOL>("Watch", dispidWatch, &C::GetWatch, &C::SetWatch)
+            .Persist("Watch", &C::m_bWatch, FALSE, 12)
+            .Property<VT_BOOL>("Bounce", dispidBounce, &C::GetBounce, &C::SetBounce)
+            .Persist("Bounce", &C::m_bBounce, FALSE, 13)
+            .Property<VT_I4>("LastDelay", dispidLastDelay, &C::GetLastDelay, &C::SetLastDelay)
+            .Persist("LastDelay", &C::m_lLastDelay, 0, 14)
             .StockBackColor()
             .StockAboutBox()
             .Build();
@@ -97,7 +109,8 @@ const CEventMap& CMovitrelCtrl::GetEventMap() const {
 }
 
 std::vector<CLSID> CMovitrelCtrl::GetPropPageIDs() const {
-    return {CLSID_MovitrelPropPage, CLSID_ControlPropPage, CLSID_StockColorPage};
+    return {CLSID_MovitrelPropPage, CLSID_ControlPropPage, CLSID_PlaybackPropPage,
+            CLSID_StockColorPage};
 }
 
 void* CMovitrelCtrl::GetInterface(const IID& iid) {

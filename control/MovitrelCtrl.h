@@ -39,6 +39,7 @@ extern const IID IID_DMovitrelEvents;
 extern const CLSID CLSID_MovitrelCtrl;
 extern const CLSID CLSID_MovitrelPropPage;
 extern const CLSID CLSID_ControlPropPage;
+extern const CLSID CLSID_PlaybackPropPage;
 
 // Bitmap resources of the strip: 18 button images of 20x20, 16 slider columns of 1x20.
 constexpr uint32_t kBitmapButtons = 214;
@@ -64,6 +65,11 @@ public:
         dispidPictureBackColor = 9,
         dispidSlider = 10,
         dispidSort = 11,
+        // After the first eleven, so their DISPIDs and every saved state stay valid.
+        dispidCacheSize = 12,
+        dispidWatch = 13,
+        dispidBounce = 14,
+        dispidLastDelay = 15,
     };
     enum {
         eventidClickInPic = 1,
@@ -149,6 +155,14 @@ protected:
     void SetSlider(BOOL value);
     int16_t GetSort();
     void SetSort(int16_t value);
+    int32_t GetCacheSize();
+    void SetCacheSize(int32_t megabytes);
+    BOOL GetWatch();
+    void SetWatch(BOOL value);
+    BOOL GetBounce();
+    void SetBounce(BOOL value);
+    int32_t GetLastDelay();
+    void SetLastDelay(int32_t ms);
 
     // Hands source and playback state to the worker and makes it start over (stopped).
     void ApplySettings();
@@ -177,6 +191,10 @@ protected:
     OLE_COLOR m_clrPictureBack = 0;
     BOOL m_bShowSlider = TRUE;
     int16_t m_nSort = 0;
+    int32_t m_lCacheSize = 256;  // megabytes
+    BOOL m_bWatch = FALSE;
+    BOOL m_bBounce = FALSE;
+    int32_t m_lLastDelay = 0;
     int32_t m_nEffectiveDelay = 500;
 
     // ---- Drawing state: the geometry of the last paint, which the mouse handling uses -----

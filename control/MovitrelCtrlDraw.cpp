@@ -80,6 +80,15 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
         WritePlaybackSettings();
         BoundPropertyChanged(dispidCommand);
     }
+    // A bounce the worker made at an end of the list: the control's command follows it here,
+    // as it follows an end. A turn from a command no longer in force is spent already.
+    int32_t turnedFrom = kCommandNone, turnedTo = kCommandNone;
+    if (m_pPlayer->PendingTurn(&turnedFrom, &turnedTo) && m_nCommand == turnedFrom) {
+        m_nCommand = int16_t(turnedTo);
+        FireChangeCommand(m_nCommand);
+        WritePlaybackSettings();
+        BoundPropertyChanged(dispidCommand);
+    }
 
     CBoundsDC target(dc, bounds);
     CDC* device = target.Device();

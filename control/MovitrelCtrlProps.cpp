@@ -24,6 +24,11 @@ void CMovitrelCtrl::ApplySettings() {
         FireChangePause(FALSE);
     }
     WritePlaybackSettings();
+    // The options as loaded or reset, which the exchange set without their setters.
+    m_pPlayback->SetCacheSize(m_lCacheSize);
+    m_pPlayback->SetBounce(m_bBounce);
+    m_pPlayback->SetLastDelay(m_lLastDelay);
+    m_pSource->SetWatch(m_bWatch);
     m_pSource->SetSource(m_strDir, m_strBaseFile, int32_t(m_nSort));
     m_eventRescan.SetEvent();
     m_eventWake.SetEvent();
@@ -198,4 +203,50 @@ void CMovitrelCtrl::SetPictureBackColor(OLE_COLOR value) {
     m_clrPictureBack = value;
     SetModifiedFlag(TRUE);
     Refresh();
+}
+
+// The four playback options go straight to the worker's blocks: none of them stops, wakes or
+// repaints, and none fires an event.
+int32_t CMovitrelCtrl::GetCacheSize() {
+    return m_lCacheSize;
+}
+
+void CMovitrelCtrl::SetCacheSize(int32_t megabytes) {
+    if (megabytes == m_lCacheSize) return;
+    m_lCacheSize = megabytes;
+    m_pPlayback->SetCacheSize(m_lCacheSize);
+    SetModifiedFlag(TRUE);
+}
+
+BOOL CMovitrelCtrl::GetWatch() {
+    return m_bWatch;
+}
+
+void CMovitrelCtrl::SetWatch(BOOL value) {
+    if (value == m_bWatch) return;
+    m_bWatch = value;
+    m_pSource->SetWatch(m_bWatch);
+    SetModifiedFlag(TRUE);
+}
+
+BOOL CMovitrelCtrl::GetBounce() {
+    return m_bBounce;
+}
+
+void CMovitrelCtrl::SetBounce(BOOL value) {
+    if (value == m_bBounce) return;
+    m_bBounce = value;
+    m_pPlayback->SetBounce(m_bBounce);
+    SetModifiedFlag(TRUE);
+}
+
+int32_t CMovitrelCtrl::GetLastDelay() {
+    return m_lLastDelay;
+}
+
+void CMovitrelCtrl::SetLastDelay(int32_t ms) {
+    if (ms == m_lLastDelay) return;
+    m_lLastDelay = ms;
+    m_pPlayback->SetLastDelay(m_lLastDelay);
+    SetModifiedFlag(TRUE);
 }

@@ -37,3 +37,9 @@ BOOL UpdateControlPageRegistry(BOOL bRegister, IRegistryKeys& registry, const CS
     return UpdatePageRegistry(bRegister, registry, modulePath, CLSID_ControlPropPage,
                               IDS_CONTROL_PPG, kProgIdControlPage);
 }
+
+BOOL UpdatePlaybackPageRegistry(BOOL bRegister, IRegistryKeys& registry,
+                                const CString& modulePath) {
+    return UpdatePageRegistry(bRegister, registry, modulePath, CLSID_PlaybackPropPage,
+                              IDS_PLAYBACK_PPG, kProgIdPlaybackPage);
+}

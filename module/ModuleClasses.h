@@ -13,6 +13,7 @@ constexpr uint16_t kTypeLibMinor = 0;
 constexpr const char* kProgIdControl = "MOVITREL.MovitrelCtrl.1";
 constexpr const char* kProgIdMovitrelPage = "MOVITREL.MovitrelPropPage.1";
 constexpr const char* kProgIdControlPage = "Movitrel.CControlPropPage";
+constexpr const char* kProgIdPlaybackPage = "Movitrel.CPlaybackPropPage";
 
 constexpr uint32_t IDS_MOVITREL = 1;  // "Movitrel Control": the control's type name
 constexpr uint32_t IDB_MOVITREL = 1;  // the toolbox bitmap
@@ -33,3 +34,4 @@ CString ModuleString(uint32_t id);
 BOOL UpdateControlRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);
 BOOL UpdateMovitrelPageRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);
 BOOL UpdateControlPageRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);
+BOOL UpdatePlaybackPageRegistry(BOOL bRegister, IRegistryKeys& registry, const CString& modulePath);

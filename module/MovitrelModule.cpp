@@ -10,6 +10,7 @@
 #include "proppages/ControlPropPage.h"
 #include "proppages/MovitrelPropPage.h"
 #include "proppages/PageResources.h"
+#include "proppages/PlaybackPropPage.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ private:
         *this, CLSID_MovitrelPropPage, kProgIdMovitrelPage};
     CFactory<CControlPropPage, UpdateControlPageRegistry> m_controlPageFactory{
         *this, CLSID_ControlPropPage, kProgIdControlPage};
+    CFactory<CPlaybackPropPage, UpdatePlaybackPageRegistry> m_playbackPageFactory{
+        *this, CLSID_PlaybackPropPage, kProgIdPlaybackPage};
 };
 
 // Made when the module loads, before its exports can be called; gone when it unloads.

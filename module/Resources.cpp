@@ -22,12 +22,13 @@ std::vector<uint8_t> PackedDib(uint32_t bitmapId) {
 CModuleResources Build() {
     CModuleResources r;
     for (uint32_t id : {IDS_MOVITREL, IDS_MOVITREL_PPG, IDS_MOVITREL_PPG_CAPTION, IDS_CONTROL_PPG,
-                        IDS_CONTROL_PPG_CAPTION}) {
+                        IDS_CONTROL_PPG_CAPTION, IDS_PLAYBACK_PPG, IDS_PLAYBACK_PPG_CAPTION}) {
         r.strings[id] = ModuleString(id);
     }
     r.dialogs[IDD_ABOUTBOX_MOVITREL] = MovitrelAboutDialog();
     r.dialogs[IDD_PROPPAGE_MOVITREL] = MovitrelPropPageTemplate();
     r.dialogs[IDD_PROPPAGE_CONTROL] = ControlPropPageTemplate();
+    r.dialogs[IDD_PROPPAGE_PLAYBACK] = PlaybackPropPageTemplate();
     r.bitmaps[IDB_MOVITREL] = ToolboxBitmap();
     r.bitmaps[kBitmapSlider] = PackedDib(kBitmapSlider);
     r.bitmaps[kBitmapButtons] = PackedDib(kBitmapButtons);

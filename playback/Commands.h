@@ -57,6 +57,23 @@ constexpr bool IsAtRest(int32_t command) {
     return command == kCommandNone || command == kCommandStop;
 }
 
+// The command of the same speed in the other direction, which a bounce turns a playing
+// command into (Play and Rplay, Ff and Rew); any other command is its own.
+constexpr int32_t TurnedCommand(int32_t command) {
+    switch (command) {
+        case kCommandPlay:
+            return kCommandRplay;
+        case kCommandRplay:
+            return kCommandPlay;
+        case kCommandFf:
+            return kCommandRew;
+        case kCommandRew:
+            return kCommandFf;
+        default:
+            return command;
+    }
+}
+
 // The command a button sets, or kCommandNone for Pause and Loop, which toggle their property.
 constexpr PlayerCommand CommandOfButton(int32_t button) {
     switch (button) {

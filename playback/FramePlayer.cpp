@@ -38,7 +38,7 @@ void CFramePlayer::Run() {
         if (m_client.RescanEvent().Wait(0) == WAIT_OBJECT_0) ScanDirectory();
         if (m_client.StopRequested()) break;
 
-        const int32_t command = m_playback.GetCommand();
+        const int32_t command = CommandInForce();
         const BOOL loop = m_playback.GetLoop();
         const int32_t pauseState = m_playback.GetPauseState();
         if (pauseState == kPauseUser) {
@@ -53,6 +53,47 @@ void CFramePlayer::Run() {
         // A negative delay would sleep forever and the stop request would never be served.
         const int32_t delay = m_playback.GetDelay();
         Sleep(delay > 0 ? uint32_t(delay) : 0u);
+        Dwell(loop);
+    }
+}
+
+int32_t CFramePlayer::CommandInForce() {
+    const int32_t command = m_playback.GetCommand();
+    CSingleLock lock(m_lock);
+    if (m_nTurnFrom == kCommandNone) return command;
+    if (command == m_nTurnFrom) return m_nTurnTo;
+    // The control followed the turn, or gave another command: the turn is spent.
+    m_nTurnFrom = m_nTurnTo = kCommandNone;
+    return command;
+}
+
+void CFramePlayer::Dwell(BOOL loop) {
+    if (!loop || !m_bAtDirectionEnd) return;
+    const int32_t dwell = m_playback.GetLastDelay();
+    if (dwell <= 0 || m_client.StopRequested()) return;
+    // Any wake ends the dwell; it is passed on, so the loop still sees it.
+    if (m_client.WakeEvent().Wait(uint32_t(dwell)) == WAIT_OBJECT_0) {
+        m_client.WakeEvent().SetEvent();
+    }
+}
+
+bool CFramePlayer::PendingTurn(int32_t* from, int32_t* to) {
+    CSingleLock lock(m_lock);
+    *from = m_nTurnFrom;
+    *to = m_nTurnTo;
+    return m_nTurnFrom != kCommandNone;
+}
+
+void CFramePlayer::RecordTurn(int32_t command) {
+    // Called under m_lock. A second turn before the control followed the first keeps the
+    // control's command as the one turned from; turning back to it leaves nothing to follow.
+    const int32_t from = m_nTurnFrom != kCommandNone ? m_nTurnFrom : command;
+    const int32_t to = TurnedCommand(command);
+    if (to == from) {
+        m_nTurnFrom = m_nTurnTo = kCommandNone;
+    } else {
+        m_nTurnFrom = from;
+        m_nTurnTo = to;
     }
 }
 
@@ -95,11 +136,19 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
         current = count - 1;
         m_posCurrent = m_frames.GetTailPosition();
     };
+    // With a bounce, a playing command turns round at either end of a list of two or more.
+    const bool bounce = loop && !IsStep(command) && count > 1 && m_playback.GetBounce();
+    bool turned = false;
     if (IsAtRest(command)) {
         toFirst();
     } else if (IsForward(command)) {
         if (current == -1) {
             toFirst();
+        } else if (bounce && current == count - 1) {
+            --current;
+            m_posCurrent = CFrameList::Prev(m_posCurrent);
+            RecordTurn(command);
+            turned = true;
         } else if (loop && current == count - 1) {
             toFirst();
         } else if (current >= 0 && current < count - 1) {
@@ -111,6 +160,11 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
     } else if (IsBackward(command)) {
         if (current == -1) {
             toLast();
+        } else if (bounce && current == 0) {
+            ++current;
+            m_posCurrent = CFrameList::Next(m_posCurrent);
+            RecordTurn(command);
+            turned = true;
         } else if (loop && current == 0) {
             toLast();
         } else if (current > 0 && current <= count - 1) {
@@ -124,6 +178,10 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
         }
     }
     m_nCurrent = current;
+    // The frame about to show ends the playing direction (after a turn, the new one).
+    const bool forward = IsForward(turned ? TurnedCommand(command) : command);
+    m_bAtDirectionEnd = outcome == Outcome::Finish && !IsAtRest(command) && !IsStep(command) &&
+                        current == (forward ? count - 1 : 0);
 
     if (outcome == Outcome::End) {
         m_client.EndEvent().SetEvent();

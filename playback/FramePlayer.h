@@ -8,6 +8,7 @@
 #include "platform/FileFind.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
+#include "playback/Commands.h"
 #include "playback/FrameList.h"
 #include "playback/Settings.h"
 
@@ -87,6 +88,10 @@ public:
     void DrawShown(const std::function<void(CImage&)>& draw);
     // Asks the next step to start from index.
     void Seek(int32_t index);
+    // A bounce the worker made and the control has not yet followed: the control's command
+    // *from was turned into *to. The worker plays on with *to until the control's command
+    // changes; the control follows at a paint, as it does at an end of playback.
+    bool PendingTurn(int32_t* from, int32_t* to);
 
     // ---- State, for tools, status and tests ------------------------------------------------
     int32_t Count() const { return m_nCount; }
@@ -99,6 +104,13 @@ public:
 
 private:
     friend struct CFramePlayerProbe;  // tests: states no list can reach, probe images
+
+    // The command to play: the control's, or what a bounce turned it into.
+    int32_t CommandInForce();
+    void RecordTurn(int32_t command);
+    // After the last frame of the playing direction, with loop: the extra LastDelay, cut
+    // short by a stop request or a wake.
+    void Dwell(BOOL loop);
 
     CPlayerClient& m_client;
     CSourceSettings& m_source;
@@ -115,6 +127,11 @@ private:
     // and that of the list m_nShown indexes (under m_lock).
     std::atomic<uint32_t> m_nListGeneration{0};
     uint32_t m_nShownGeneration = 0;
+    // The bounce not yet followed by the control (under m_lock); from is 0 when there is none.
+    int32_t m_nTurnFrom = kCommandNone;
+    int32_t m_nTurnTo = kCommandNone;
+    // The last step showed the last frame of its direction (worker only): the dwell applies.
+    bool m_bAtDirectionEnd = false;
     // The image frames are shown in; the control shares it from its first paint on.
     std::shared_ptr<CImage> m_pImage;
     // Frames decode here, outside m_lock, and are swapped into m_pImage once complete.

@@ -73,3 +73,43 @@ int32_t CPlaybackSettings::GetDelay() {
     CSingleLock lock(m_lock);
     return m_nDelay;
 }
+
+void CSourceSettings::SetWatch(BOOL watch) {
+    CSingleLock lock(m_lock);
+    m_bWatch = watch;
+}
+
+BOOL CSourceSettings::GetWatch() {
+    CSingleLock lock(m_lock);
+    return m_bWatch;
+}
+
+void CPlaybackSettings::SetBounce(BOOL bounce) {
+    CSingleLock lock(m_lock);
+    m_bBounce = bounce;
+}
+
+BOOL CPlaybackSettings::GetBounce() {
+    CSingleLock lock(m_lock);
+    return m_bBounce;
+}
+
+void CPlaybackSettings::SetLastDelay(int32_t ms) {
+    CSingleLock lock(m_lock);
+    m_nLastDelay = ms;
+}
+
+int32_t CPlaybackSettings::GetLastDelay() {
+    CSingleLock lock(m_lock);
+    return m_nLastDelay;
+}
+
+void CPlaybackSettings::SetCacheSize(int32_t megabytes) {
+    CSingleLock lock(m_lock);
+    m_nCacheMb = megabytes;
+}
+
+int32_t CPlaybackSettings::GetCacheSize() {
+    CSingleLock lock(m_lock);
+    return m_nCacheMb;
+}

@@ -16,6 +16,7 @@ public:
     // Counts the SetSource calls: a frame list built from one source carries its number, so
     // a paint can tell whether it shows the list of the source now in force.
     uint32_t m_nGeneration = 0;
+    BOOL m_bWatch = FALSE;
 
     // All three under one acquisition, so a reader never sees a new Dir with an old BaseFile
     // within one call.
@@ -23,6 +24,9 @@ public:
     // The three and the generation they belong to, in one locked copy.
     void GetSource(CString* dir, CString* baseFile, int32_t* sort, uint32_t* generation);
     uint32_t GetGeneration();
+    // Whether the list follows the directory while the control runs.
+    void SetWatch(BOOL watch);
+    BOOL GetWatch();
     CString GetDir();
     CString GetBaseFile();
     int32_t GetSort();
@@ -35,7 +39,10 @@ public:
     int32_t m_nCommand = kCommandNone;
     BOOL m_bLoop = FALSE;
     int32_t m_nPauseState = kPauseRunning;
-    int32_t m_nDelay = 0;  // effective delay in ms (a tenth of Delay for commands 3 and 4)
+    int32_t m_nDelay = 0;      // effective delay in ms (a tenth of Delay for commands 3 and 4)
+    BOOL m_bBounce = FALSE;    // with loop: turn round at either end instead of wrapping
+    int32_t m_nLastDelay = 0;  // extra ms on the last frame of the direction, with loop
+    int32_t m_nCacheMb = 256;  // memory for decoded frames; 0 keeps none
 
     void SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay);
     void SetDelay(int32_t delay);
@@ -43,4 +50,10 @@ public:
     BOOL GetLoop();
     int32_t GetPauseState();
     int32_t GetDelay();
+    void SetBounce(BOOL bounce);
+    BOOL GetBounce();
+    void SetLastDelay(int32_t ms);
+    int32_t GetLastDelay();
+    void SetCacheSize(int32_t megabytes);
+    int32_t GetCacheSize();
 };

@@ -68,6 +68,20 @@ CDialogTemplate ControlPropPageTemplate() {
     return d;
 }
 
+CDialogTemplate PlaybackPropPageTemplate() {
+    using K = DialogItemKind;
+    CDialogTemplate d = Page(IDD_PROPPAGE_PLAYBACK);
+    d.items = {
+        Item(IDC_CACHESIZE, K::Edit, "", 76, 5, 50, 12),
+        Item(IDC_STATIC, K::Label, "&Cache (MB):", 7, 7, 66, 8),
+        Item(IDC_LASTDELAY, K::Edit, "", 76, 22, 50, 12),
+        Item(IDC_STATIC, K::Label, "&Last frame (ms):", 7, 24, 66, 8),
+        Item(IDC_WATCH, K::CheckBox, "&Watch the directory", 136, 6, 100, 10),
+        Item(IDC_BOUNCE, K::CheckBox, "&Bounce at the ends", 136, 23, 100, 10),
+    };
+    return d;
+}
+
 CString PageString(uint32_t id) {
     switch (id) {
         case IDS_MOVITREL_PPG:
@@ -78,6 +92,10 @@ CString PageString(uint32_t id) {
             return "MovitrelPropertyPage2";
         case IDS_CONTROL_PPG_CAPTION:
             return "Controls";
+        case IDS_PLAYBACK_PPG:
+            return "MovitrelPropertyPage3";
+        case IDS_PLAYBACK_PPG_CAPTION:
+            return "Playback";
         default:
             return CString();
     }

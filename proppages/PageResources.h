@@ -1,4 +1,4 @@
-// The pages' resources: dialog templates 200 and 218 and the strings that name the pages.
+// The pages' resources: dialog templates 200, 218 and 220 and the strings that name the pages.
 // The module carries the same templates and strings in its resource table.
 #pragma once
 
@@ -33,7 +33,17 @@ constexpr int32_t IDC_CMD_STEPFOR = 251;
 constexpr int32_t IDC_CMD_STEPBACK = 252;
 constexpr int32_t IDC_CMD_STOP = 254;
 
+// Playback page.
+constexpr uint32_t IDD_PROPPAGE_PLAYBACK = 220;
+constexpr uint32_t IDS_PLAYBACK_PPG_CAPTION = 204;  // "Playback"
+constexpr uint32_t IDS_PLAYBACK_PPG = 203;          // "MovitrelPropertyPage3"
+constexpr int32_t IDC_CACHESIZE = 260;
+constexpr int32_t IDC_LASTDELAY = 261;
+constexpr int32_t IDC_WATCH = 262;
+constexpr int32_t IDC_BOUNCE = 263;
+
 CDialogTemplate MovitrelPropPageTemplate();
 CDialogTemplate ControlPropPageTemplate();
-// The pages' strings (ids 2, 200, 201, 202); "" for any other id.
+CDialogTemplate PlaybackPropPageTemplate();
+// The pages' strings (ids 2, 200 to 204); "" for any other id.
 CString PageString(uint32_t id);

@@ -11,6 +11,7 @@
 #include "platform/Thread.h"
 #include "proppages/ControlPropPage.h"
 #include "proppages/MovitrelPropPage.h"
+#include "proppages/PlaybackPropPage.h"
 
 namespace {
 
@@ -87,6 +88,9 @@ CFactory g_movitrelPageFactory([] {
 CFactory g_controlPageFactory([] {
     return CreatePropertyPageObject(std::make_unique<CControlPropPage>());
 });
+CFactory g_playbackPageFactory([] {
+    return CreatePropertyPageObject(std::make_unique<CPlaybackPropPage>());
+});
 
 SYSKIND ThisSysKind() {
     return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
@@ -108,6 +112,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     if (clsid == CLSID_MovitrelCtrl) return g_controlFactory.QueryInterface(iid, out);
     if (clsid == CLSID_MovitrelPropPage) return g_movitrelPageFactory.QueryInterface(iid, out);
     if (clsid == CLSID_ControlPropPage) return g_controlPageFactory.QueryInterface(iid, out);
+    if (clsid == CLSID_PlaybackPropPage) return g_playbackPageFactory.QueryInterface(iid, out);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
@@ -130,6 +135,7 @@ STDAPI DllRegisterServer() {
     bool ok = UpdateControlRegistry(TRUE, registry, path) != FALSE;
     ok = UpdateMovitrelPageRegistry(TRUE, registry, path) != FALSE && ok;
     ok = UpdateControlPageRegistry(TRUE, registry, path) != FALSE && ok;
+    ok = UpdatePlaybackPageRegistry(TRUE, registry, path) != FALSE && ok;
     return ok && !registry.Failed() ? S_OK : SELFREG_E_CLASS;
 }
 
@@ -156,5 +162,6 @@ STDAPI DllUnregisterServer() {
     bool ok = UpdateControlRegistry(FALSE, registry, path) != FALSE;
     ok = UpdateMovitrelPageRegistry(FALSE, registry, path) != FALSE && ok;
     ok = UpdateControlPageRegistry(FALSE, registry, path) != FALSE && ok;
+    ok = UpdatePlaybackPageRegistry(FALSE, registry, path) != FALSE && ok;
     return ok ? S_OK : SELFREG_E_CLASS;
 }

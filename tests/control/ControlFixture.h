@@ -157,6 +157,10 @@ protected:
         EXPECT_EQ(GetBool("Maximize"), VARIANT_FALSE);
         EXPECT_EQ(GetLong("Command"), kCommandNone);
         EXPECT_EQ(GetBool("Pause"), VARIANT_FALSE);
+        EXPECT_EQ(GetLong("CacheSize"), 256);
+        EXPECT_EQ(GetBool("Watch"), VARIANT_FALSE);
+        EXPECT_EQ(GetBool("Bounce"), VARIANT_FALSE);
+        EXPECT_EQ(GetLong("LastDelay"), 0);
     }
 
     // ---- What the container heard --------------------------------------------------------

@@ -300,9 +300,9 @@ TEST_F(LifecycleTest, EditActivatesTheControlAndPropertiesAsksForItsThreePages) 
 
     EXPECT_EQ(ctrl->DoVerb(verbs[1].verb), S_OK);
     ASSERT_EQ(site->PropertyPageRequests().size(), 1u);
-    EXPECT_EQ(
-        site->PropertyPageRequests()[0],
-        (std::vector<CLSID>{CLSID_MovitrelPropPage, CLSID_ControlPropPage, CLSID_StockColorPage}));
+    EXPECT_EQ(site->PropertyPageRequests()[0],
+              (std::vector<CLSID>{CLSID_MovitrelPropPage, CLSID_ControlPropPage,
+                                  CLSID_PlaybackPropPage, CLSID_StockColorPage}));
 }
 
 }  // namespace

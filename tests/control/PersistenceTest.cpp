@@ -25,6 +25,10 @@ protected:
         SetShort("Command", kCommandRew);
         SetBool("Pause", true);
         SetColour("BackColor", RGB(10, 20, 30));
+        SetLong("CacheSize", 64);
+        SetBool("Watch", true);
+        SetBool("Bounce", true);
+        SetLong("LastDelay", 1500);
     }
     void ExpectNonDefaults(const char* where) {
         SCOPED_TRACE(where);
@@ -51,15 +55,17 @@ protected:
     }
 };
 
-TEST_F(PersistenceTest, SavesVersionThenStockThenTheTenInExchangeOrder) {
+TEST_F(PersistenceTest, SavesVersionThenStockThenTheFourteenInExchangeOrder) {
     CPropertyBag bag;
     ctrl->SaveProperties(bag);
     const std::vector<std::string> names = SavedNames(bag);
-    const std::vector<std::string> custom = {"BaseFile", "Dir",   "Loop",    "Pause",  "Sort",
-                                             "Command",  "Delay", "Buttons", "Slider", "Maximize"};
+    // The ten of version 1.0, then the four that 1.1 appends after Maximize.
+    const std::vector<std::string> custom = {
+        "BaseFile", "Dir",    "Loop",     "Pause",     "Sort",  "Command", "Delay",
+        "Buttons",  "Slider", "Maximize", "CacheSize", "Watch", "Bounce",  "LastDelay"};
     ASSERT_GE(names.size(), custom.size() + 2);
     EXPECT_EQ(names.front(), "_Version");
-    EXPECT_EQ(*bag.Read("_Version"), "0x00010000");
+    EXPECT_EQ(*bag.Read("_Version"), "0x00010001");
     const std::vector<std::string> tail(names.end() - std::ptrdiff_t(custom.size()), names.end());
     EXPECT_EQ(tail, custom);
     // The stock BackColor is saved by the framework's part, before the custom properties.
@@ -95,6 +101,33 @@ TEST_F(PersistenceTest, EveryExchangedPropertyRoundTripsIntoANewControl) {
     EXPECT_EQ(get("Pause").boolVal(), VARIANT_TRUE);
     EXPECT_EQ(get("BackColor").ulVal(), RGB(10, 20, 30));
     EXPECT_EQ(get("PictureBackColor").ulVal(), 0u);  // not saved
+    EXPECT_EQ(get("CacheSize").lVal(), 64);
+    EXPECT_EQ(get("Watch").boolVal(), VARIANT_TRUE);
+    EXPECT_EQ(get("Bounce").boolVal(), VARIANT_TRUE);
+    EXPECT_EQ(get("LastDelay").lVal(), 1500);
+}
+
+// A state saved before the four playback options existed (version 1.0) still loads: its
+// eleven properties as saved, the four options at their defaults.
+TEST_F(PersistenceTest, AVersionOneStateLoadsWithTheOptionsAtTheirDefaults) {
+    SetNonDefaults();
+    CPropertyBag bag;
+    ctrl->SaveProperties(bag);
+    bag.Write("_Version", "0x00010000");
+    for (const char* added : {"CacheSize", "Watch", "Bounce", "LastDelay"}) bag.Remove(added);
+
+    CMovitrelCtrl loaded;
+    CHeadlessSite loadedSite(loaded, kWidth, kHeight);
+    loaded.LoadProperties(bag);
+    CVariant v;
+    ASSERT_EQ(loaded.GetProperty(CString("Delay"), &v), S_OK);
+    EXPECT_EQ(v.lVal(), 250);
+    ASSERT_EQ(loaded.GetProperty(CString("CacheSize"), &v), S_OK);
+    EXPECT_EQ(v.lVal(), 256);
+    ASSERT_EQ(loaded.GetProperty(CString("Bounce"), &v), S_OK);
+    EXPECT_EQ(v.boolVal(), VARIANT_FALSE);
+    ASSERT_EQ(loaded.GetProperty(CString("LastDelay"), &v), S_OK);
+    EXPECT_EQ(v.lVal(), 0);
 }
 
 TEST_F(PersistenceTest, LoadingRunsNoSetterFiresNothingAndTellsTheWorkerNothing) {

@@ -162,3 +162,43 @@ TEST_F(PropertiesPlaybackTest, SortTwoOrdersTheFramesByCreationTime) {
 
 }  // namespace
 }  // namespace control_test
+
+namespace control_test {
+namespace {
+
+// With Loop and Bounce a playing command turns round at each end; the control's Command
+// follows at the next paint, with its event and the bound-property change, as at an end.
+TEST_F(PropertiesPlaybackTest, BounceTurnsAtEachEndAndTheCommandFollowsAtAPaint) {
+    ASSERT_TRUE(StartWithFrames(3));
+    EventRecorder recorder(*ctrl);
+    SetBool("Loop", true);
+    SetBool("Bounce", true);
+    // Slow enough that each turn is painted before the worker reaches the other end.
+    SetLong("Delay", 200);
+    SetShort("Command", kCommandPlay);
+    ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == kCommandRplay; }));
+    ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == kCommandPlay; }));
+    SetShort("Command", kCommandStop);
+    Settle();
+    const Log want = {"ChangeLoop(true)", "ChangeCommand(1)", "ChangeCommand(2)",
+                      "Bound(3)",         "ChangeCommand(1)", "Bound(3)"};
+    ASSERT_GE(recorder.log.size(), want.size());
+    EXPECT_EQ(Log(recorder.log.begin(), recorder.log.begin() + std::ptrdiff_t(want.size())), want);
+    // Turning never wraps: frame 0 is left only forward and frame 2 only backward.
+    EXPECT_EQ(GetBool("Loop"), VARIANT_FALSE);  // Stop cleared it
+}
+
+// Without Loop, Bounce changes nothing: playing forward ends at the last frame.
+TEST_F(PropertiesPlaybackTest, BounceWithoutLoopEndsAsBefore) {
+    ASSERT_TRUE(StartWithFrames(3));
+    SetBool("Bounce", true);
+    SetLong("Delay", 10);
+    ClearHeard();
+    SetShort("Command", kCommandPlay);
+    ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == kCommandNone; }));
+    EXPECT_EQ(EventLog(), (Log{"ChangeCommand(1)", "ChangeCommand(0)"}));
+    EXPECT_EQ(ShownFrame(3), 2);
+}
+
+}  // namespace
+}  // namespace control_test

@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr int kFilesTab = 0, kControlsTab = 1, kColorsTab = 2;
+constexpr int kFilesTab = 0, kControlsTab = 1, kPlaybackTab = 2, kColorsTab = 3;
 
 // Acts on the next modal dialog once it is up, then rejects whatever act left open, so a
 // failed check inside act cannot leave the test waiting on the dialog.
@@ -123,16 +123,17 @@ private Q_SLOTS:
         m_ctrl.reset();
     }
 
-    void tabsAreTheTwoPagesThenTheColourPage() {
+    void tabsAreTheThreePagesThenTheColourPage() {
         Set("Delay", 250);
         Set("Dir", "/frames");
         Set("Sort", 2);
         Set("Buttons", false);
         Set("BackColor", uint(0x80000000u | COLOR_WINDOW));
         OpenFrame();
-        QCOMPARE(m_frame->PageCount(), 3);
+        QCOMPARE(m_frame->PageCount(), 4);
         QCOMPARE(m_frame->Tabs()->tabText(kFilesTab), QString("Files/Dir"));
         QCOMPARE(m_frame->Tabs()->tabText(kControlsTab), QString("Controls"));
+        QCOMPARE(m_frame->Tabs()->tabText(kPlaybackTab), QString("Playback"));
         QCOMPARE(m_frame->Tabs()->tabText(kColorsTab), QString("Colors"));
 
         // Each page opens with the control's values in its template's widgets.
@@ -312,9 +313,9 @@ private Q_SLOTS:
         });
         QVERIFY(m_widget->ShowProperties());
         QVERIFY(actor.Acted());
-        QCOMPARE(tabs, QStringList({"Files/Dir", "Controls", "Colors"}));
+        QCOMPARE(tabs, QStringList({"Files/Dir", "Controls", "Playback", "Colors"}));
         QCOMPARE(requests.count(), 1);
-        QCOMPARE(requests[0][0].toInt(), 3);
+        QCOMPARE(requests[0][0].toInt(), 4);
         QCOMPARE(Get("Loop").toBool(), true);
     }
 

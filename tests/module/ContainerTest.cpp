@@ -118,8 +118,8 @@ TEST_F(ThroughTheModule, PagesFromTheModuleEditTheControlFromTheModule) {
     COleControl* ctrl = made.Control();
     ctrl->OnResetState();
     std::vector<CLSID> pages = ctrl->GetPropPageIDs();
-    ASSERT_EQ(pages.size(), 3u);
-    EXPECT_EQ(pages[2], CLSID_StockColorPage);
+    ASSERT_EQ(pages.size(), 4u);
+    EXPECT_EQ(pages[3], CLSID_StockColorPage);
 
     CComInstance files;
     ASSERT_EQ(CreateObjectFromRegistry(m_registry, StringFromGUID(pages[0]), &files), S_OK);

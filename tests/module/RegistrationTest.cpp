@@ -70,7 +70,8 @@ TEST(Registration, WritesTheControlPagesAndTypeLibraryRows) {
     row(kRoot + "MOVITREL.MovitrelCtrl.1\\CLSID", "", kControlClsid);
     for (auto [clsid, name, progId] :
          {std::tuple{kFilesPageClsid, "Movitrel Property Page", "MOVITREL.MovitrelPropPage.1"},
-          std::tuple{kControlsPageClsid, "MovitrelPropertyPage2", "Movitrel.CControlPropPage"}}) {
+          std::tuple{kControlsPageClsid, "MovitrelPropertyPage2", "Movitrel.CControlPropPage"},
+          std::tuple{kPlaybackPageClsid, "MovitrelPropertyPage3", "Movitrel.CPlaybackPropPage"}}) {
         const CString page = kRoot + "CLSID\\" + clsid;
         row(page, "", name);
         row(page + "\\InprocServer32", "", path);

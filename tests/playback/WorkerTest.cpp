@@ -166,6 +166,47 @@ TEST(StepTest, LoopWrapsBothWays) {
     EXPECT_EQ(shown, (std::vector<int>{0, 2, 1}));
 }
 
+// With Loop and Bounce a playing command turns at either end and records the turn for the
+// control; turning back before the control followed leaves nothing to follow.
+TEST(StepTest, BounceTurnsAtEitherEndAndRecordsTheTurn) {
+    FakeControl c;
+    c.ScanFrames(3);
+    c.playback.SetBounce(TRUE);
+    std::vector<int> shown;
+    for (int i = 0; i < 4; ++i) {
+        c.player.Step(kCommandPlay, TRUE);
+        shown.push_back(c.player.Shown());
+    }
+    EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 1}));
+    int32_t from = 0, to = 0;
+    ASSERT_TRUE(c.player.PendingTurn(&from, &to));
+    EXPECT_EQ(from, kCommandPlay);
+    EXPECT_EQ(to, kCommandRplay);
+    c.player.Step(kCommandRplay, TRUE);
+    EXPECT_EQ(c.player.Shown(), 0);
+    c.player.Step(kCommandRplay, TRUE);
+    EXPECT_EQ(c.player.Shown(), 1);
+    EXPECT_FALSE(c.player.PendingTurn(&from, &to));
+    // Ff turns into Rew, the same speed the other way.
+    c.player.Seek(2);
+    c.player.Step(kCommandFf, TRUE);
+    ASSERT_TRUE(c.player.PendingTurn(&from, &to));
+    EXPECT_EQ(to, kCommandRew);
+}
+
+TEST(StepTest, BounceLeavesSingleStepsAndUnloopedPlayAsTheyWere) {
+    FakeControl c;
+    c.ScanFrames(3);
+    c.playback.SetBounce(TRUE);
+    c.player.Seek(2);
+    c.player.Step(kCommandStepFor, TRUE);  // a step wraps with Loop, as before
+    EXPECT_EQ(c.player.Shown(), 0);
+    c.player.Seek(2);
+    EXPECT_TRUE(c.player.Step(kCommandPlay, FALSE));  // the end, as before
+    int32_t from = 0, to = 0;
+    EXPECT_FALSE(c.player.PendingTurn(&from, &to));
+}
+
 TEST(StepTest, BackwardFromAFreshListStartsAtTheLastEntry) {
     FakeControl c;
     c.ScanFrames(3);
@@ -343,6 +384,16 @@ protected:
     FakeControl c;
     bool running = false;
 };
+
+// The dwell on the last frame ends at once on a stop request: a stop never waits for it.
+TEST_F(RunTest, TheDwellOnTheLastFrameEndsWhenStopped) {
+    c.playback.SetLastDelay(600000);
+    Start(3, kCommandPlay, kPauseRunning, 0, TRUE);
+    // The worker asks for the wake event when it starts to dwell.
+    ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 2 && c.wakeLookups >= 1; }));
+    Stop();  // fails the test if the exit takes the deadline
+    EXPECT_EQ(c.player.Shown(), 2);
+}
 
 TEST_F(RunTest, PlaysToTheEndAndWaits) {
     Start(3, 1, 0, 0, FALSE);

@@ -211,10 +211,10 @@ TEST_F(PageOnControl, ApplyingWithoutAControlFails) {
     EXPECT_EQ(page.Apply(), E_FAIL);
 }
 
-TEST_F(PageOnControl, TheControlListsBothPagesThenTheStockColourPage) {
-    EXPECT_EQ(
-        m_ctrl.GetPropPageIDs(),
-        (std::vector<CLSID>{CLSID_MovitrelPropPage, CLSID_ControlPropPage, CLSID_StockColorPage}));
+TEST_F(PageOnControl, TheControlListsItsThreePagesThenTheStockColourPage) {
+    EXPECT_EQ(m_ctrl.GetPropPageIDs(),
+              (std::vector<CLSID>{CLSID_MovitrelPropPage, CLSID_ControlPropPage,
+                                  CLSID_PlaybackPropPage, CLSID_StockColorPage}));
 }
 
 }  // namespace

@@ -652,6 +652,8 @@ const CLSID kFilesPage{
     0xe27a4c66, 0x0ce4, 0x4431, {0xae, 0x81, 0x85, 0xf7, 0xa3, 0xcc, 0x30, 0x19}};
 const CLSID kControlsPage{
     0x9068f3a6, 0x6046, 0x4dd3, {0x95, 0x2b, 0x38, 0x7f, 0x87, 0xef, 0x7f, 0x28}};
+const CLSID kPlaybackPage{
+    0x3b8f6d2e, 0x71c4, 0x4e5a, {0x8d, 0x16, 0x52, 0xa9, 0xe0, 0x47, 0xc3, 0x6b}};
 const CLSID kStockColorPage{
     0x7EBDAAE1, 0x8120, 0x11CF, {0x89, 0x9F, 0x00, 0xAA, 0x00, 0x68, 0x8B, 0x10}};
 
@@ -701,17 +703,20 @@ int Pages() {
     ISpecifyPropertyPages* specify = nullptr;
     CAUUID ids{};
     control->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
-    if (!specify || FAILED(specify->GetPages(&ids)) || ids.cElems != 3 ||
+    if (!specify || FAILED(specify->GetPages(&ids)) || ids.cElems != 4 ||
         ids.pElems[0] != kFilesPage || ids.pElems[1] != kControlsPage ||
-        ids.pElems[2] != kStockColorPage) {
+        ids.pElems[2] != kPlaybackPage || ids.pElems[3] != kStockColorPage) {
         Fail("ISpecifyPropertyPages lists %lu pages", ids.cElems);
     } else {
-        std::printf("PASS ISpecifyPropertyPages: Files/Dir, Controls, the stock colour page\n");
+        std::printf(
+            "PASS ISpecifyPropertyPages: Files/Dir, Controls, Playback, the stock colour "
+            "page\n");
     }
 
     IPropertyPage* files = NewPage(kFilesPage, "Files/Dir");
     IPropertyPage* controls = NewPage(kControlsPage, "Controls");
-    if (!files || !controls) return g_failures;
+    IPropertyPage* playback = NewPage(kPlaybackPage, "Playback");
+    if (!files || !controls || !playback) return g_failures;
     PROPPAGEINFO info{};
     info.cb = sizeof info;
     files->GetPageInfo(&info);
@@ -771,8 +776,23 @@ int Pages() {
         std::printf("PASS the Controls page sets Loop and Command\n");
     }
     controls->Deactivate();
+
+    playback->SetObjects(1, &object);
+    playback->Activate(parent, &area, FALSE);
+    dialog = PageDialog(parent);
+    SetDlgItemTextA(dialog, 260, "32");        // CacheSize
+    CheckDlgButton(dialog, 263, BST_CHECKED);  // Bounce
+    if (playback->Apply() != S_OK || Get(control, L"CacheSize") != L"32" ||
+        Get(control, L"Bounce") != L"-1") {
+        Fail("Playback Apply: CacheSize %ls, Bounce %ls", Get(control, L"CacheSize").c_str(),
+             Get(control, L"Bounce").c_str());
+    } else {
+        std::printf("PASS the Playback page sets CacheSize and Bounce\n");
+    }
+    playback->Deactivate();
     files->SetObjects(0, nullptr);
     controls->SetObjects(0, nullptr);
+    playback->SetObjects(0, nullptr);
 
     // The frame shows the pages it can create (a fresh prefix registers no stock colour
     // page); the timer closes it.
@@ -790,6 +810,7 @@ int Pages() {
     CoTaskMemFree(ids.pElems);
     files->Release();
     controls->Release();
+    playback->Release();
     specify->Release();
     control->Release();
     DestroyWindow(parent);

@@ -34,6 +34,10 @@ check("Slider", ctl.Slider, true);
 check("Sort", ctl.Sort, 0);
 // COLOR_WINDOW as a system colour, its bits as a signed Long.
 check("BackColor", ctl.BackColor, 0x80000005 - 0x100000000);
+check("CacheSize", ctl.CacheSize, 256);
+check("Watch", ctl.Watch, false);
+check("Bounce", ctl.Bounce, false);
+check("LastDelay", ctl.LastDelay, 0);
 
 // Pause cannot change while no command is set.
 ctl.Pause = true;

@@ -33,6 +33,10 @@ Check "PictureBackColor", ctl.PictureBackColor, 0, "Long"
 Check "Slider", ctl.Slider, True, "Boolean"
 Check "Sort", ctl.Sort, 0, "Integer"
 Check "BackColor", ctl.BackColor, &H80000005, "Long"
+Check "CacheSize", ctl.CacheSize, 256, "Long"
+Check "Watch", ctl.Watch, False, "Boolean"
+Check "Bounce", ctl.Bounce, False, "Boolean"
+Check "LastDelay", ctl.LastDelay, 0, "Long"
 
 ctl.Pause = True
 Check "Pause while Command is 0", ctl.Pause, False, "Boolean"

@@ -13,6 +13,7 @@ reg() { bash "$here/wine.sh" "$prefix" run reg "$@" ${REG_VIEW:-} 2>/dev/null | 
 control='HKCR\CLSID\{FA502BD9-A409-47D6-B9B2-38AD1896D1DE}'
 files_page='HKCR\CLSID\{E27A4C66-0CE4-4431-AE81-85F7A3CC3019}'
 controls_page='HKCR\CLSID\{9068F3A6-6046-4DD3-952B-387F87EF7F28}'
+playback_page='HKCR\CLSID\{3B8F6D2E-71C4-4E5A-8D16-52A9E047C36B}'
 progid='HKCR\MOVITREL.MovitrelCtrl.1'
 typelib='HKCR\TypeLib\{D0F31B1E-27AE-4A36-9CAE-8A0711DCAADC}'
 failures=0
@@ -47,6 +48,9 @@ if [ "$mode" = present ]; then
   value "$controls_page" "" "MovitrelPropertyPage2"
   value "$controls_page\\InprocServer32" "" "$ocx"
   value "$controls_page\\ProgID" "" "Movitrel.CControlPropPage"
+  value "$playback_page" "" "MovitrelPropertyPage3"
+  value "$playback_page\\InprocServer32" "" "$ocx"
+  value "$playback_page\\ProgID" "" "Movitrel.CPlaybackPropPage"
   value "$typelib\\1.0" "" "Movitrel ActiveX Control module"
   # RegisterTypeLib's rows: the file under the library's locale and platform, and the
   # interfaces, each pointing back at the library.
@@ -58,7 +62,7 @@ if [ "$mode" = present ]; then
     value "HKCR\\Interface\\$iid\\TypeLib" "" "{D0F31B1E-27AE-4A36-9CAE-8A0711DCAADC}"
   done
 else
-  for key in "$control" "$files_page" "$controls_page" "$progid" "$typelib"; do
+  for key in "$control" "$files_page" "$controls_page" "$playback_page" "$progid" "$typelib"; do
     if reg query "$key" >/dev/null; then
       echo "FAIL $key is still there"
       failures=$((failures + 1))
