@@ -16,6 +16,10 @@ struct PlayOptions {
     std::optional<int32_t> delay;
     bool loop = false;
     bool maximize = false;
+    bool bounce = false;
+    std::optional<int32_t> dwell;
+    std::optional<int32_t> cacheMb;
+    bool watch = false;
     std::string stateFile;
     int32_t width = 640;
     int32_t height = 520;    // a 640x480 frame and the two rows of the strip

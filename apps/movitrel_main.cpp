@@ -25,6 +25,13 @@ void AddControlOptions(CLI::App* cmd, PlayOptions& o) {
         ->check(CLI::Range(0, 3600000));
     cmd->add_flag("--loop", o.loop, "start over after the last frame");
     cmd->add_flag("--maximize", o.maximize, "enlarge small frames to fill the picture");
+    cmd->add_flag("--bounce", o.bounce,
+                  "with --loop, turn round at either end instead of wrapping");
+    cmd->add_option("--dwell", o.dwell, "with --loop, extra milliseconds on the last frame")
+        ->check(CLI::Range(0, 3600000));
+    cmd->add_option("--cache", o.cacheMb, "megabytes for decoded frames (0: none)")
+        ->check(CLI::Range(0, 65536));
+    cmd->add_flag("--watch", o.watch, "follow the directory as frames arrive");
     cmd->add_option("--state", o.stateFile,
                     "load the control's saved properties from FILE before the options apply "
                     "(play and demo save them there on quit)");
