@@ -185,6 +185,18 @@ BOOL CImage::Load(const CString& path, int32_t type) {
     return imageImpl->Read(imagePath);
 }
 
+BOOL CImage::CopyFrom(const CImage& other) {
+    imageType = other.imageType;
+    imagePath = other.imagePath;
+    if (!other.imageImpl) {
+        imageImpl.reset();
+        return FALSE;
+    }
+    // A picture made in memory has no type of its own; its copy gets the BMP class.
+    if (!CreateImpl(imagePath, imageType >= 0 ? imageType : kImageTypeBmp)) return FALSE;
+    return imageImpl->CopyFrom(*other.imageImpl);
+}
+
 void CImage::Swap(CImage& other) noexcept {
     std::swap(imageType, other.imageType);
     std::swap(imagePath, other.imagePath);

@@ -63,6 +63,11 @@ public:
     // empty. A failed Read on a kept object leaves its previous picture in place.
     BOOL Load(const CString& path, int32_t type);
 
+    // Makes this a copy of other (type, path and a picture of its own), as if the same file had
+    // been loaded into it; an image made in memory, without a type, is copied into the BMP
+    // class. FALSE when other has no pixels; this then holds none either.
+    BOOL CopyFrom(const CImage& other);
+
     // Exchanges whole pictures (type, path and implementation object) without copying pixels.
     void Swap(CImage& other) noexcept;
 

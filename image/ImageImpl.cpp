@@ -1,6 +1,8 @@
 #include "image/ImageImpl.h"
 
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -67,6 +69,38 @@ void CImageImpl::ReleaseBlock() {
     imageWidth = 0;
     imageHeight = 0;
     bytesPerLine = 0;
+}
+
+BOOL CImageImpl::CopyFrom(const CImageImpl& other) {
+    ReleaseBlock();
+    colorType = other.colorType;
+    transparentIndex = other.transparentIndex;
+    if (!other.block) return FALSE;
+    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[other.blockBytes]);
+    if (!copy) return FALSE;
+    std::memcpy(copy.get(), other.block.get(), other.blockBytes);
+    block = std::move(copy);
+    blockBytes = other.blockBytes;
+    imageDIB = reinterpret_cast<BITMAPINFOHEADER*>(block.get());
+    imageBits = block.get() + (other.imageBits - other.block.get());
+    imageWidth = other.imageWidth;
+    imageHeight = other.imageHeight;
+    bitsPerPixel = other.bitsPerPixel;
+    bytesPerLine = other.bytesPerLine;
+    // The block's colour table is copied as it stands; the palette is copied entry by entry,
+    // flags included, so drawing realises the same colours.
+    const int32_t count = other.imagePalette ? other.imagePalette->GetEntryCount() : 0;
+    if (count > 0) {
+        std::vector<uint8_t> storage(sizeof(LOGPALETTE) + sizeof(PALETTEENTRY) * size_t(count));
+        auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+        logPalette->palVersion = 0x300;
+        logPalette->palNumEntries = WORD(count);
+        GetPaletteEntries(*other.imagePalette, 0, UINT(count), logPalette->palPalEntry);
+        auto palette = std::make_unique<CImagePalette>();
+        if (HPALETTE handle = ::CreatePalette(logPalette)) palette->Attach(handle);
+        imagePalette = std::move(palette);
+    }
+    return TRUE;
 }
 
 int32_t CImageImpl::Create(int32_t width, int32_t height, int32_t bits, int32_t type) {

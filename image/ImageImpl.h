@@ -100,6 +100,9 @@ public:
     // is left as it was.
     BOOL AdoptBlock(std::unique_ptr<uint8_t[]> block, size_t bytes);
     size_t BlockBytes() const { return blockBytes; }
+    // Makes this a copy of other: its own block, palette and fields, nothing shared. FALSE
+    // when the copy has no pixels (other had none, or memory ran out).
+    BOOL CopyFrom(const CImageImpl& other);
 
     // The fields are open to the format classes and the DIB routines, which fill the block
     // directly. Keep them consistent through Create, AdoptBlock and ReleaseBlock.

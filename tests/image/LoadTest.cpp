@@ -1,6 +1,7 @@
 // Type codes from extensions, the format factory and Load's reuse of implementation objects.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
 
 #include "TestTmp.h"
@@ -8,6 +9,7 @@
 #include "codecs/JpegImpl.h"
 #include "codecs/PngImpl.h"
 #include "image/Image.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -132,4 +134,63 @@ TEST(ImageLoad, CreateKeepsAnExistingObject) {
     image.Create(3, 3, 8, -1);
     EXPECT_EQ(image.GetImpl(), gif);
     EXPECT_EQ(image.GetImageType(), 2);
+}
+
+// A frame cache hands out copies: a copy must draw the same and share nothing.
+TEST(ImageCopy, CopiesPixelsAndPaletteAndSharesNothing) {
+    CImage original;
+    ASSERT_GT(original.Create(5, 3, 8, -1), 0);
+    BYTE red[4] = {10, 200, 30, 0}, green[4] = {20, 100, 0, 255}, blue[4] = {30, 0, 90, 7};
+    ASSERT_TRUE(original.CreatePalette(4, red, green, blue));
+    for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 5; ++x) ASSERT_TRUE(original.SetPixelIndex(x, y, (x + y) % 4));
+    }
+
+    CImage copy;
+    ASSERT_TRUE(copy.CopyFrom(original));
+    EXPECT_EQ(copy.GetWidth(), 5);
+    EXPECT_EQ(copy.GetHeight(), 3);
+    EXPECT_EQ(copy.GetBitsPerPixel(), 8);
+    EXPECT_EQ(copy.GetColorType(), original.GetColorType());
+    EXPECT_EQ(copy.GetPalette()->GetEntryCount(), 4);
+    for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 5; ++x) {
+            BYTE r1, g1, b1, r2, g2, b2;
+            ASSERT_TRUE(original.GetPixelRGB(x, y, &r1, &g1, &b1));
+            ASSERT_TRUE(copy.GetPixelRGB(x, y, &r2, &g2, &b2));
+            EXPECT_EQ(copy.GetPixelIndex(x, y), original.GetPixelIndex(x, y));
+            EXPECT_EQ(RGB(r1, g1, b1), RGB(r2, g2, b2));
+        }
+    }
+    EXPECT_NE(copy.GetBits(), original.GetBits());
+    EXPECT_NE(copy.GetPalette(), original.GetPalette());
+    ASSERT_TRUE(copy.SetPixelIndex(0, 0, 3));
+    EXPECT_EQ(original.GetPixelIndex(0, 0), 0);
+
+    CImage empty;
+    EXPECT_FALSE(copy.CopyFrom(empty));
+    EXPECT_FALSE(copy.IsValid());
+}
+
+TEST(ImageCopy, ALoadedFrameKeepsItsTypePathAndClass) {
+    const CString path = TempPath("copy-source.jpg");
+    {
+        CImage source;
+        ASSERT_TRUE(source.CreateImpl(path, kImageTypeJpeg));
+        ASSERT_GT(source.Create(8, 8, 24, -1), 0);
+        for (int32_t y = 0; y < 8; ++y) {
+            for (int32_t x = 0; x < 8; ++x) ASSERT_TRUE(source.SetPixelRGB(x, y, 30 * x, 200, 0));
+        }
+        ASSERT_TRUE(source.GetImpl()->Write(""));
+    }
+    CImage loaded;
+    ASSERT_TRUE(loaded.Load(path, kImageTypeJpeg));
+    CImage copy;
+    ASSERT_TRUE(copy.CopyFrom(loaded));
+    EXPECT_EQ(copy.GetImageType(), kImageTypeJpeg);
+    EXPECT_EQ(copy.GetImagePath(), path);
+    EXPECT_NE(dynamic_cast<CJpegImpl*>(copy.GetImpl()), nullptr);
+    EXPECT_EQ(copy.GetImpl()->BlockBytes(), loaded.GetImpl()->BlockBytes());
+    EXPECT_EQ(0, std::memcmp(copy.GetBits(), loaded.GetBits(),
+                             size_t(loaded.GetBytesPerLine()) * size_t(loaded.GetHeight())));
 }
