@@ -17,6 +17,16 @@ FILE* CreateFileForWrite(const CString& path);
 CString PartialPathFor(const CString& target);
 std::error_code CommitPartial(const CString& partial, const CString& target);
 
+// What tells one version of a file from another without reading it: its size and its last
+// write time (nanoseconds on Linux, 100 ns units on Windows; compared, never converted).
+struct FileStamp {
+    int64_t size = -1;
+    int64_t modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// FALSE, *stamp untouched, when the file cannot be queried.
+BOOL GetFileStamp(const CString& path, FileStamp* stamp);
+
 #ifndef _WIN32
 using HFILE = int32_t;
 constexpr HFILE HFILE_ERROR = -1;

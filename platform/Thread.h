@@ -20,6 +20,9 @@ CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param);
 // until it has left it.
 int32_t RunningThreadCount();
 
+// Processors the process may run on; at least 1.
+int32_t ProcessorCount();
+
 #ifndef _WIN32
 // Blocks the calling thread; nothing wakes it early. INFINITE is refused (returns at once)
 // because a thread that never wakes can never be stopped.

@@ -68,3 +68,11 @@ int64_t FileSize(HFILE file) {
 void FileClose(HFILE file) {
     if (file >= 0) ::close(file);
 }
+
+BOOL GetFileStamp(const CString& path, FileStamp* stamp) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return FALSE;
+    stamp->size = int64_t(info.st_size);
+    stamp->modified = int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return TRUE;
+}

@@ -36,3 +36,8 @@ void Sleep(uint32_t ms) {
 int32_t RunningThreadCount() {
     return g_running.load();
 }
+
+int32_t ProcessorCount() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? int32_t(n) : 1;
+}

@@ -66,3 +66,12 @@ int64_t FileSize(HFILE file) {
 void FileClose(HFILE file) {
     if (file >= 0) _close(file);
 }
+
+BOOL GetFileStamp(const CString& path, FileStamp* stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return FALSE;
+    stamp->size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp->modified =
+        (int64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return TRUE;
+}

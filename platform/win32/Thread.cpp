@@ -51,3 +51,9 @@ CWinThread* AfxBeginThread(AFX_THREADPROC entry, void* param) {
 int32_t RunningThreadCount() {
     return g_running.load();
 }
+
+int32_t ProcessorCount() {
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? int32_t(info.dwNumberOfProcessors) : 1;
+}
