@@ -28,6 +28,7 @@ public:
     COleControl& Control() const { return *m_control; }
     int32_t ShownFrameIndex() const { return m_position ? m_position->ShownFrameIndex() : -1; }
     int32_t ShownFrameCount() const { return m_position ? m_position->ShownFrameCount() : 0; }
+    int32_t CachedFrameCount() const { return m_position ? m_position->CachedFrameCount() : 0; }
     // Whether the last paint showed frame index of the list of the source now set: not a
     // frame of a list a new Dir replaces, nor frame 0 of an empty list.
     bool ShowsFrame(int32_t index) const;

@@ -384,6 +384,7 @@ json CAutomationSession::Impl::Info() {
             {"frame", CurrentFrame(c)},
             {"count", c.ShownFrameCount()},
             {"command", c.CurrentCommand()},
+            {"cached", c.CachedFrameCount()},
             {"paints", host.PaintCount()},
             {"modified", c.Control().IsModified() != FALSE},
             {"window", c.Control().GetSafeHwnd() != nullptr},

@@ -99,10 +99,11 @@ private:
     }
 
     void OnPainted() {
-        m_status->setText(QString("%1  |  %2  |  delay %3 ms")
+        m_status->setText(QString("%1  |  %2  |  delay %3 ms  |  %4 cached")
                               .arg(QString::fromStdString(m_control.FramePosition()),
                                    CommandName(m_control.CurrentCommand()))
-                              .arg(m_control.CurrentDelay()));
+                              .arg(m_control.CurrentDelay())
+                              .arg(m_control.CachedFrameCount()));
         if (!m_options.screenshot.empty() && !m_shot &&
             m_widget->PaintCount() >= kScreenshotPaints) {
             m_shot = true;

@@ -51,8 +51,9 @@ private:
         }
         ++m_saved;
         const bool tty = isatty(fileno(stdout));
-        std::printf("%s[%d/%d] %s  %s, %s", tty ? "\r" : "", int(m_saved), int(m_limit), name,
-                    m_ctrl.FramePosition().c_str(), CommandName(m_ctrl.CurrentCommand()));
+        std::printf("%s[%d/%d] %s  %s, %s, %d cached", tty ? "\r" : "", int(m_saved), int(m_limit),
+                    name, m_ctrl.FramePosition().c_str(), CommandName(m_ctrl.CurrentCommand()),
+                    int(m_ctrl.CachedFrameCount()));
         std::printf(tty ? "   " : "\n");
         std::fflush(stdout);
     }

@@ -19,6 +19,8 @@ public:
     // Whether that index belongs to the list of the source now set (Dir, BaseFile, Sort): false
     // from a change of source until a paint shows a frame of the new list.
     virtual bool ShownFrameIsCurrent() const = 0;
+    // Decoded frames the frame cache holds now (0 with CacheSize 0).
+    virtual int32_t CachedFrameCount() const = 0;
 
 protected:
     ~IMovitrelFramePosition() = default;

@@ -90,6 +90,7 @@ public:
     bool ShownFrameIsCurrent() const override {
         return m_nFrameGeneration == m_pSource->GetGeneration();
     }
+    int32_t CachedFrameCount() const override { return m_pPlayer->CachedFrames(); }
     void AboutBox() override;
     void OnResetState() override;
 

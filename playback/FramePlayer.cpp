@@ -1,5 +1,8 @@
 #include "playback/FramePlayer.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "codecs/Codecs.h"
 #include "image/Image.h"
 #include "platform/Thread.h"
@@ -29,7 +32,8 @@ void CFramePlayer::Run() {
     while (!m_client.StopRequested()) {
         if (waitFirst) {
             waitFirst = false;
-            m_client.WakeEvent().Wait(INFINITE);
+            m_cache.StopReadAhead();  // read-ahead threads exist only while a command plays
+            WaitForWake();
         }
         // No wait is forced after a scan: the control stops playback before it asks for one,
         // so the step below shows the first frame and waits anyway. A play command found here
@@ -37,10 +41,12 @@ void CFramePlayer::Run() {
         // the one that started this pass; waiting for another would stall on the first frame.
         if (m_client.RescanEvent().Wait(0) == WAIT_OBJECT_0) ScanDirectory();
         if (m_client.StopRequested()) break;
+        FollowDirectory();
 
         const int32_t command = CommandInForce();
         const BOOL loop = m_playback.GetLoop();
         const int32_t pauseState = m_playback.GetPauseState();
+        ApplyCache(command, pauseState);
         if (pauseState == kPauseUser) {
             waitFirst = true;
             continue;
@@ -55,6 +61,57 @@ void CFramePlayer::Run() {
         Sleep(delay > 0 ? uint32_t(delay) : 0u);
         Dwell(loop);
     }
+    m_cache.StopReadAhead();
+    m_watch.Stop();
+}
+
+void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
+    const int32_t megabytes = m_playback.GetCacheSize();
+    m_cache.SetBudget(megabytes > 0 ? int64_t(megabytes) << 20 : 0);
+    const bool playing = megabytes > 0 && pauseState == kPauseRunning && !IsStep(command) &&
+                         (IsForward(command) || IsBackward(command)) && m_nCount > 1;
+    if (playing) {
+        m_cache.StartReadAhead(std::max(1, ProcessorCount() - 1));
+    } else {
+        m_cache.StopReadAhead();
+    }
+}
+
+bool CFramePlayer::LoadFrame(const CString& path, const CPlayCourse& course) {
+    if (path.empty()) return false;
+    if (m_cache.Budget() <= 0) return m_pLoading->Load(path, kImageTypeJpeg) != FALSE;
+    m_cache.SetCourse(course);
+    bool kept = false;
+    std::shared_ptr<CImage> frame = m_cache.Take(
+        path, [this] { return m_client.StopRequested(); }, &kept);
+    if (!frame) return false;
+    // A kept picture stays the cache's; the one on show is always an image of its own.
+    if (kept) return m_pLoading->CopyFrom(*frame) != FALSE;
+    m_pLoading->Swap(*frame);
+    return true;
+}
+
+void CFramePlayer::WaitForPaint() {
+    if (m_client.PlayerWindow() == nullptr || m_cache.Budget() <= 0) return;
+    // A window that does not paint (hidden, or its container busy) holds a step back no
+    // longer than this.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    for (;;) {
+        {
+            CSingleLock lock(m_lock);
+            if (!m_bRefreshUnpainted) return;
+        }
+        if (m_client.StopRequested() || std::chrono::steady_clock::now() >= deadline) return;
+        m_painted.Wait(10);
+    }
+}
+
+void CFramePlayer::PostRefresh() {
+    {
+        CSingleLock lock(m_lock);
+        m_bRefreshUnpainted = true;
+    }
+    PostMessage(m_client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
 }
 
 int32_t CFramePlayer::CommandInForce() {
@@ -186,7 +243,8 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
     if (outcome == Outcome::End) {
         m_client.EndEvent().SetEvent();
         m_lock.Unlock();
-        PostMessage(m_client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
+        WaitForPaint();
+        PostRefresh();
         return true;
     }
 
@@ -194,21 +252,28 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
     // together, and a paint meanwhile sees the previous index with the previous picture.
     const CString path =
         m_posCurrent != nullptr ? CFrameList::GetAt(m_posCurrent).strPath : CString();
+    const CPlayCourse course{current, count, forward, loop != FALSE,
+                             loop && m_playback.GetBounce() != FALSE};
     m_lock.Unlock();
     // A frame that fails to load leaves the previous one on show.
-    const bool loaded = !path.empty() && m_pLoading->Load(path, kImageTypeJpeg);
+    const bool loaded = LoadFrame(path, course);
+    WaitForPaint();
     m_lock.Lock();
     if (loaded) m_pImage->Swap(*m_pLoading);
     m_nShown = current;
     m_nShownGeneration = m_nListGeneration;
     m_lock.Unlock();
-    PostMessage(m_client.PlayerWindow(), WM_PLAYER_REFRESH, 0, 0);
+    PostRefresh();
     return IsAtRest(command);
 }
 
 void CFramePlayer::GetFrame(std::shared_ptr<CImage>* image, int32_t* pCount, int32_t* pShown,
                             uint32_t* pGeneration) {
     CSingleLock lock(m_lock);
+    if (m_bRefreshUnpainted) {
+        m_bRefreshUnpainted = false;
+        m_painted.SetEvent();
+    }
     if (*image != m_pImage) *image = m_pImage;
     *pCount = m_nCount;
     *pShown = m_nShown;

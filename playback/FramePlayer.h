@@ -5,10 +5,12 @@
 #include <functional>
 #include <memory>
 
+#include "platform/DirWatch.h"
 #include "platform/FileFind.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
 #include "playback/Commands.h"
+#include "playback/FrameCache.h"
 #include "playback/FrameList.h"
 #include "playback/Settings.h"
 
@@ -101,6 +103,8 @@ public:
     CString ShownPath();  // the file of the picture on show; empty before the first
     // The list; read it only on the worker's thread or while no worker runs.
     const CFrameList& Frames() const { return m_frames; }
+    // Decoded frames the cache holds now.
+    int32_t CachedFrames() { return m_cache.FrameCount(); }
 
 private:
     friend struct CFramePlayerProbe;  // tests: states no list can reach, probe images
@@ -111,6 +115,23 @@ private:
     // After the last frame of the playing direction, with loop: the extra LastDelay, cut
     // short by a stop request or a wake.
     void Dwell(BOOL loop);
+    // Waits for the wake event, following the directory meanwhile when Watch is on. Returns
+    // without a wake when a rebuild found frames in a list that had none.
+    void WaitForWake();
+    // Starts or stops following the list's directory as Watch says, and rebuilds the list
+    // after a settled change. True when the rebuild found frames in a list that had none.
+    bool FollowDirectory();
+    bool Rebuild();
+    // Loads the frame of path into m_pLoading, through the cache when there is one.
+    bool LoadFrame(const CString& path, const CPlayCourse& course);
+    // With a cache, steps outrun paints. Before a new frame is swapped in, the paint of the
+    // previous refresh is waited for (briefly, and never past a stop request), so every step
+    // is painted and the window's queue stays short.
+    void WaitForPaint();
+    // Posts WM_PLAYER_REFRESH, and notes it unpainted until GetFrame.
+    void PostRefresh();
+    // Budget and read-ahead threads as the settings and the command in force want them.
+    void ApplyCache(int32_t command, int32_t pauseState);
 
     CPlayerClient& m_client;
     CSourceSettings& m_source;
@@ -136,4 +157,12 @@ private:
     std::shared_ptr<CImage> m_pImage;
     // Frames decode here, outside m_lock, and are swapped into m_pImage once complete.
     std::unique_ptr<CImage> m_pLoading;
+
+    CFrameCache m_cache;
+    // The directory the list was built from, and its watch (worker only).
+    CString m_strListDir;
+    CDirectoryWatch m_watch;
+    // A refresh was posted and GetFrame has not yet been called for it (under m_lock).
+    bool m_bRefreshUnpainted = false;
+    CEvent m_painted;
 };

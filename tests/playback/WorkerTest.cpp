@@ -88,7 +88,15 @@ public:
     HWND PlayerWindow() const override { return m_hwnd; }
 
     LRESULT OnWindowMessage(HWND, uint32_t msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg == WM_PLAYER_REFRESH && wParam == 0 && lParam == 0) ++refreshes;
+        if (msg == WM_PLAYER_REFRESH && wParam == 0 && lParam == 0) {
+            ++refreshes;
+            if (paints) {
+                // What a control's paint does with the worker: take the frame on show.
+                int32_t count = 0, shown = -1;
+                player.GetFrame(&painted, &count, &shown);
+                paintedIndexes.push_back(shown);
+            }
+        }
         return 0;
     }
 
@@ -127,6 +135,10 @@ public:
     std::atomic<bool> stop{false};
     std::atomic<int> wakeLookups{0};
     int refreshes = 0;
+    // Set, each refresh is painted as a control paints it.
+    bool paints = false;
+    std::shared_ptr<CImage> painted;
+    std::vector<int32_t> paintedIndexes;
 
 private:
     HWND m_hwnd;
@@ -468,6 +480,40 @@ TEST_F(RunTest, StopIsServedWithANegativeDelay) {
     c.wake.SetEvent();
     ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes >= 2; }));
     Stop();
+}
+
+// Steps from memory are far cheaper than paints: the worker waits for each refresh's paint
+// before it swaps in the next frame, so every step is painted, in order.
+TEST_F(RunTest, WithTheCacheEveryStepIsPaintedInOrder) {
+    c.paints = true;
+    Start(10, kCommandPlay, kPauseRunning, 0, TRUE);
+    ASSERT_TRUE(c.PumpUntil([&] { return c.paintedIndexes.size() >= 40; }));
+    Stop();
+    for (size_t i = 1; i < c.paintedIndexes.size(); ++i) {
+        ASSERT_EQ(c.paintedIndexes[i], (c.paintedIndexes[i - 1] + 1) % 10) << "paint " << i;
+    }
+}
+
+// A window that never paints holds each step back a little while instead of drowning in
+// refreshes; without the cache nothing waits for paints.
+TEST_F(RunTest, WithTheCacheAWindowThatDoesNotPaintIsNotFlooded) {
+    Start(10, kCommandPlay, kPauseRunning, 0, TRUE);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    c.PumpUntil([&] { return std::chrono::steady_clock::now() > until; });
+    Stop();
+    EXPECT_GE(c.refreshes, 1);
+    EXPECT_LT(c.refreshes, 100);
+
+    FakeControl uncached;
+    uncached.playback.SetCacheSize(0);
+    uncached.source.SetSource("/nonexistent", "f", 0);
+    uncached.playback.SetAll(kCommandPlay, TRUE, kPauseRunning, 0);
+    uncached.ScanFrames(10);
+    ASSERT_NE(AfxBeginThread(&CFramePlayer::ThreadProc, &uncached.player), nullptr);
+    ASSERT_TRUE(uncached.PumpUntil([&] { return uncached.refreshes >= 200; }));
+    uncached.stop = true;
+    uncached.wake.SetEvent();
+    ASSERT_EQ(uncached.exitEvent.Wait(20000), WAIT_OBJECT_0);
 }
 
 TEST_F(RunTest, StopIsServedWhileWaiting) {

@@ -1,0 +1,274 @@
+#include "playback/FrameCache.h"
+
+#include <algorithm>
+
+#include "image/Image.h"
+#include "platform/Thread.h"
+
+namespace {
+
+// Waits that must notice a stop are cut into slices of this length.
+constexpr uint32_t kSliceMs = 20;
+
+int64_t Cyclic(int64_t steps, int64_t cycle) {
+    const int64_t d = ((steps % cycle) + cycle) % cycle;
+    return d == 0 ? cycle : d;
+}
+
+}  // namespace
+
+int64_t StepsUntil(const CPlayCourse& course, int32_t index) {
+    const int32_t n = course.count;
+    if (n <= 0 || index < 0 || index >= n) return kNeverAgain;
+    const int32_t at = course.cursor;
+    if (at < 0) return course.forward ? index + 1 : n - index;
+    if (!course.loop) {
+        if (course.forward) return index > at ? index - at : kNeverAgain;
+        return index < at ? at - index : kNeverAgain;
+    }
+    if (!course.bounce || n < 2) {
+        return Cyclic(course.forward ? index - at : at - index, n);
+    }
+    // A bounce is a cycle of 2(n-1) steps: forward through 0..n-1, back through n-2..1.
+    const int64_t cycle = 2 * int64_t(n - 1);
+    const int64_t here = course.forward || at == 0 ? at : cycle - at;
+    int64_t best = Cyclic(index - here, cycle);
+    if (index > 0 && index < n - 1) best = std::min(best, Cyclic(cycle - index - here, cycle));
+    return best;
+}
+
+CFrameCache::~CFrameCache() {
+    StopReadAhead();
+}
+
+void CFrameCache::SetBudget(int64_t bytes) {
+    CSingleLock lock(m_lock);
+    m_budget = std::max<int64_t>(bytes, 0);
+    while (m_used > m_budget && !m_entries.empty()) {
+        auto farthest = std::max_element(
+            m_entries.begin(), m_entries.end(), [this](const auto& a, const auto& b) {
+                return StepsUntilPath(a.first) < StepsUntilPath(b.first);
+            });
+        Evict(farthest->first);
+    }
+}
+
+int64_t CFrameCache::Budget() {
+    CSingleLock lock(m_lock);
+    return m_budget;
+}
+
+void CFrameCache::SetList(const std::vector<CString>& paths) {
+    CSingleLock lock(m_lock);
+    m_paths = paths;
+    m_indexOf.clear();
+    m_unreadable.clear();
+    for (size_t i = 0; i < m_paths.size(); ++i) m_indexOf.emplace(m_paths[i], int32_t(i));
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (m_indexOf.count(it->first) == 0) {
+            m_used -= it->second.bytes;
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_course =
+        CPlayCourse{-1, int32_t(m_paths.size()), m_course.forward, m_course.loop, m_course.bounce};
+    m_work.SetEvent();
+}
+
+void CFrameCache::SetCourse(const CPlayCourse& course) {
+    CSingleLock lock(m_lock);
+    m_course = course;
+    m_course.count = int32_t(m_paths.size());
+    m_work.SetEvent();
+}
+
+int64_t CFrameCache::StepsUntilPath(const CString& path) const {
+    const auto it = m_indexOf.find(path);
+    return it == m_indexOf.end() ? kNeverAgain : StepsUntil(m_course, it->second);
+}
+
+void CFrameCache::Evict(const CString& path) {
+    const auto it = m_entries.find(path);
+    if (it == m_entries.end()) return;
+    m_used -= it->second.bytes;
+    m_entries.erase(it);
+}
+
+bool CFrameCache::Keep(const CString& path, const FileStamp& stamp,
+                       const std::shared_ptr<CImage>& image) {
+    Evict(path);
+    if (m_indexOf.count(path) == 0 || image->GetImpl() == nullptr) return false;
+    const int64_t bytes = int64_t(image->GetImpl()->BlockBytes()) + 4 * kMaxPaletteEntries;
+    m_lastFrameBytes = bytes;
+    if (bytes > m_budget) return false;
+    const int64_t steps = StepsUntilPath(path);
+    while (m_used + bytes > m_budget) {
+        auto farthest = m_entries.end();
+        int64_t farthestSteps = -1;
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            const int64_t s = StepsUntilPath(it->first);
+            if (s > farthestSteps) {
+                farthestSteps = s;
+                farthest = it;
+            }
+        }
+        if (farthest == m_entries.end() || farthestSteps <= steps) return false;
+        m_used -= farthest->second.bytes;
+        m_entries.erase(farthest);
+    }
+    m_entries[path] = Entry{stamp, image, bytes};
+    m_used += bytes;
+    return true;
+}
+
+std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::function<bool()>& stop,
+                                          bool* kept) {
+    *kept = false;
+    // The stamp comes before the read: a file that changes while it is read gets a later one,
+    // so the next Take reads it again.
+    FileStamp stamp;
+    const bool stamped = GetFileStamp(path, &stamp) != FALSE;
+    m_lock.Lock();
+    for (;;) {
+        const auto it = m_entries.find(path);
+        if (it != m_entries.end()) {
+            if (stamped && it->second.stamp == stamp) {
+                std::shared_ptr<CImage> image = it->second.image;
+                m_lock.Unlock();
+                *kept = true;
+                return image;
+            }
+            Evict(path);  // the file changed: its picture is of no use any more
+        }
+        if (m_decoding.count(path) == 0) break;
+        m_lock.Unlock();
+        m_decoded.Wait(kSliceMs);
+        if (stop()) return nullptr;
+        m_lock.Lock();
+    }
+    m_decoding.insert(path);
+    ++m_decodes;
+    m_lock.Unlock();
+
+    auto image = std::make_shared<CImage>();
+    const bool loaded = image->Load(path, kImageTypeJpeg) != FALSE;
+
+    CSingleLock lock(m_lock);
+    m_decoding.erase(path);
+    m_decoded.SetEvent();
+    if (!loaded) return nullptr;
+    m_unreadable.erase(path);
+    if (stamped && m_budget > 0) *kept = Keep(path, stamp, image);
+    return image;
+}
+
+bool CFrameCache::DecodeAhead() {
+    m_lock.Lock();
+    const int32_t count = int32_t(m_paths.size());
+    if (m_budget <= 0 || count <= 0 || m_stopReadAhead) {
+        m_lock.Unlock();
+        return false;
+    }
+    // When full, only a frame needed sooner than the farthest kept one is worth decoding.
+    int64_t keepBelow = kNeverAgain;
+    if (m_used + m_lastFrameBytes > m_budget) {
+        keepBelow = 0;
+        for (const auto& [kept, entry] : m_entries) {
+            keepBelow = std::max(keepBelow, StepsUntilPath(kept));
+        }
+    }
+    int32_t pick = -1;
+    int64_t pickSteps = kNeverAgain;
+    for (int32_t i = 0; i < count; ++i) {
+        const int64_t steps = StepsUntil(m_course, i);
+        if (steps >= pickSteps || steps >= keepBelow || steps == kNeverAgain) continue;
+        const CString& path = m_paths[size_t(i)];
+        if (m_entries.count(path) || m_decoding.count(path) || m_unreadable.count(path)) continue;
+        pick = i;
+        pickSteps = steps;
+    }
+    if (pick < 0) {
+        m_lock.Unlock();
+        return false;
+    }
+    const CString path = m_paths[size_t(pick)];
+    m_decoding.insert(path);
+    ++m_decodes;
+    m_lock.Unlock();
+
+    FileStamp stamp;
+    const bool stamped = GetFileStamp(path, &stamp) != FALSE;
+    auto image = std::make_shared<CImage>();
+    const bool loaded = stamped && image->Load(path, kImageTypeJpeg) != FALSE;
+
+    CSingleLock lock(m_lock);
+    m_decoding.erase(path);
+    m_decoded.SetEvent();
+    // A file that cannot be read is left to the worker, which meets the failure as it would
+    // without a cache (the previous picture stays up); trying it again here would spin.
+    if (loaded) {
+        Keep(path, stamp, image);
+    } else {
+        m_unreadable.insert(path);
+    }
+    return true;
+}
+
+uint32_t CFrameCache::ReadAheadProc(void* param) {
+    auto* cache = static_cast<CFrameCache*>(param);
+    for (;;) {
+        {
+            CSingleLock lock(cache->m_lock);
+            if (cache->m_stopReadAhead) break;
+        }
+        if (!cache->DecodeAhead()) cache->m_work.Wait(kSliceMs * 5);
+    }
+    // The last touch of the cache is under its lock, which StopReadAhead takes to count us out.
+    CSingleLock lock(cache->m_lock);
+    --cache->m_threads;
+    cache->m_threadLeft.SetEvent();
+    return 0;
+}
+
+void CFrameCache::StartReadAhead(int32_t threads) {
+    CSingleLock lock(m_lock);
+    if (m_threads > 0) return;
+    m_stopReadAhead = false;
+    for (int32_t i = 0; i < threads; ++i) {
+        if (AfxBeginThread(&CFrameCache::ReadAheadProc, this) != nullptr) ++m_threads;
+    }
+}
+
+void CFrameCache::StopReadAhead() {
+    m_lock.Lock();
+    m_stopReadAhead = true;
+    while (m_threads > 0) {
+        m_work.SetEvent();
+        m_lock.Unlock();
+        m_threadLeft.Wait(kSliceMs);
+        m_lock.Lock();
+    }
+    m_lock.Unlock();
+}
+
+bool CFrameCache::ReadingAhead() {
+    CSingleLock lock(m_lock);
+    return m_threads > 0;
+}
+
+int32_t CFrameCache::FrameCount() {
+    CSingleLock lock(m_lock);
+    return int32_t(m_entries.size());
+}
+
+int64_t CFrameCache::BytesUsed() {
+    CSingleLock lock(m_lock);
+    return m_used;
+}
+
+int64_t CFrameCache::DecodeCount() {
+    CSingleLock lock(m_lock);
+    return m_decodes;
+}

@@ -1,0 +1,224 @@
+// The frame cache: distances along the course, what the budget keeps, files that change, and
+// the read-ahead threads.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "codecs/Codecs.h"
+#include "image/Image.h"
+#include "platform/FileIO.h"
+#include "platform/Thread.h"
+#include "playback/FrameCache.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestFrames.h"
+
+namespace {
+
+const std::function<bool()> kNeverStop = [] { return false; };
+
+// Polls until done holds or a generous deadline passes.
+bool PollUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// Centre colour of a decoded frame.
+COLORREF CentreOf(CImage& image) {
+    BYTE r = 0, g = 0, b = 0;
+    image.GetPixelRGB(kFrameWidth / 2, kFrameHeight / 2, &r, &g, &b);
+    return RGB(r, g, b);
+}
+
+class FrameCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override { RegisterCodecs(); }
+    // n frames f0.jpg... in a fresh folder, listed in the cache in that order.
+    void List(int32_t n) {
+        const std::string dir = FreshDir();
+        WriteFrames(dir, "f", n);
+        paths.clear();
+        for (int32_t i = 0; i < n; ++i) paths.push_back(dir + "/f" + std::to_string(i) + ".jpg");
+        cache.SetList(paths);
+    }
+    std::shared_ptr<CImage> Take(int32_t i, bool* kept = nullptr) {
+        bool ignored = false;
+        return cache.Take(paths[size_t(i)], kNeverStop, kept ? kept : &ignored);
+    }
+    // The bytes one frame takes in the cache.
+    int64_t FrameBytes() {
+        CFrameCache probe;
+        probe.SetBudget(1 << 20);
+        probe.SetList({paths[0]});
+        bool kept = false;
+        probe.Take(paths[0], kNeverStop, &kept);
+        return probe.BytesUsed();
+    }
+
+    CFrameCache cache;
+    std::vector<CString> paths;
+};
+
+TEST(StepsUntilTest, CountsStepsAlongEveryKindOfCourse) {
+    CPlayCourse loop{1, 5, true, true, false};
+    EXPECT_EQ(StepsUntil(loop, 2), 1);
+    EXPECT_EQ(StepsUntil(loop, 0), 4);
+    EXPECT_EQ(StepsUntil(loop, 1), 5);  // the frame on show comes back after a whole pass
+    loop.forward = false;
+    EXPECT_EQ(StepsUntil(loop, 0), 1);
+    EXPECT_EQ(StepsUntil(loop, 2), 4);
+
+    CPlayCourse once{1, 5, true, false, false};
+    EXPECT_EQ(StepsUntil(once, 4), 3);
+    EXPECT_EQ(StepsUntil(once, 0), kNeverAgain);
+    EXPECT_EQ(StepsUntil(once, 1), kNeverAgain);
+    once.forward = false;
+    EXPECT_EQ(StepsUntil(once, 0), 1);
+    EXPECT_EQ(StepsUntil(once, 2), kNeverAgain);
+
+    CPlayCourse fresh{-1, 5, true, false, false};
+    EXPECT_EQ(StepsUntil(fresh, 0), 1);
+    fresh.forward = false;
+    EXPECT_EQ(StepsUntil(fresh, 4), 1);
+
+    // Bounce over 4 frames, going back from 2: 1, 0, 1, 2, 3, 2...
+    CPlayCourse bounce{2, 4, false, true, true};
+    EXPECT_EQ(StepsUntil(bounce, 1), 1);
+    EXPECT_EQ(StepsUntil(bounce, 0), 2);
+    EXPECT_EQ(StepsUntil(bounce, 2), 4);
+    EXPECT_EQ(StepsUntil(bounce, 3), 5);
+    // At the last frame going forward, the turn comes first: 2, 1, 0.
+    bounce = CPlayCourse{3, 4, true, true, true};
+    EXPECT_EQ(StepsUntil(bounce, 2), 1);
+    EXPECT_EQ(StepsUntil(bounce, 0), 3);
+
+    EXPECT_EQ(StepsUntil(loop, 5), kNeverAgain);
+    EXPECT_EQ(StepsUntil(CPlayCourse{0, 0, true, true, false}, 0), kNeverAgain);
+}
+
+TEST_F(FrameCacheTest, AnUnchangedFileIsServedFromMemoryAndARewrittenOneIsReadAgain) {
+    List(3);
+    cache.SetBudget(1 << 20);
+    bool kept = false;
+    const std::shared_ptr<CImage> first = Take(0, &kept);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(Take(0).get(), first.get());
+    EXPECT_EQ(cache.DecodeCount(), 1);
+    EXPECT_EQ(cache.FrameCount(), 1);
+
+    // Frame 2's bytes written over frame 0 in place, until the file's stamp shows it (a
+    // file system's clock may tick coarser than two writes).
+    FileStamp before;
+    ASSERT_TRUE(GetFileStamp(paths[0], &before));
+    const std::vector<uint8_t> other = ReadAll(paths[2]);
+    ASSERT_TRUE(PollUntil([&] {
+        FileStamp now;
+        return WriteAll(paths[0], other) && GetFileStamp(paths[0], &now) && !(now == before);
+    }));
+    const std::shared_ptr<CImage> again = Take(0);
+    ASSERT_TRUE(again);
+    EXPECT_NE(again.get(), first.get());
+    EXPECT_EQ(cache.DecodeCount(), 2);
+    EXPECT_LT(ColourDistance(CentreOf(*again), FrameColour(2)), 60);
+    EXPECT_EQ(cache.FrameCount(), 1);  // the stale picture is gone, not kept beside
+}
+
+TEST_F(FrameCacheTest, WithoutABudgetNothingIsKeptAndAMissingFileGivesNothing) {
+    List(2);
+    bool kept = true;
+    ASSERT_TRUE(Take(0, &kept));
+    EXPECT_FALSE(kept);
+    EXPECT_EQ(cache.FrameCount(), 0);
+    cache.SetBudget(1 << 20);
+    EXPECT_FALSE(cache.Take(paths[0] + ".gone", kNeverStop, &kept));
+    EXPECT_FALSE(kept);
+}
+
+// A loop of twice the budget: plain least-recently-used would evict every frame just before
+// it is needed again; keeping the frames needed soonest serves half of every later pass.
+TEST_F(FrameCacheTest, ALoopOfTwiceTheBudgetServesHalfOfEveryLaterPass) {
+    List(8);
+    cache.SetBudget(4 * FrameBytes() + FrameBytes() / 2);
+    std::vector<int64_t> decodesPerPass;
+    for (int pass = 0; pass < 3; ++pass) {
+        const int64_t before = cache.DecodeCount();
+        for (int32_t i = 0; i < 8; ++i) {
+            cache.SetCourse(CPlayCourse{i, 8, true, true, false});
+            ASSERT_TRUE(Take(i));
+        }
+        decodesPerPass.push_back(cache.DecodeCount() - before);
+    }
+    EXPECT_EQ(decodesPerPass, (std::vector<int64_t>{8, 4, 4}));
+    EXPECT_LE(cache.BytesUsed(), 4 * FrameBytes() + FrameBytes() / 2);
+}
+
+TEST_F(FrameCacheTest, ASmallerBudgetEvictsTheFarthestFirst) {
+    List(6);
+    cache.SetBudget(1 << 20);
+    cache.SetCourse(CPlayCourse{0, 6, true, true, false});
+    for (int32_t i = 1; i < 6; ++i) ASSERT_TRUE(Take(i));
+    cache.SetBudget(2 * FrameBytes());
+    EXPECT_EQ(cache.FrameCount(), 2);
+    const int64_t decodes = cache.DecodeCount();
+    Take(1);
+    Take(2);
+    EXPECT_EQ(cache.DecodeCount(), decodes);  // 1 and 2, the nearest ahead, stayed
+    cache.SetBudget(0);
+    EXPECT_EQ(cache.FrameCount(), 0);
+    EXPECT_EQ(cache.BytesUsed(), 0);
+}
+
+TEST_F(FrameCacheTest, ReadAheadDecodesEachFrameOnceAndTheTakesThenDecodeNothing) {
+    List(10);
+    cache.SetBudget(1 << 20);
+    const int32_t threadsBefore = RunningThreadCount();
+    cache.SetCourse(CPlayCourse{0, 10, true, true, false});
+    cache.StartReadAhead(2);
+    ASSERT_TRUE(PollUntil([&] { return cache.FrameCount() == 10; }));
+    cache.StopReadAhead();
+    EXPECT_FALSE(cache.ReadingAhead());
+    EXPECT_TRUE(PollUntil([&] { return RunningThreadCount() == threadsBefore; }));
+    EXPECT_EQ(cache.DecodeCount(), 10);
+    for (int32_t i = 0; i < 10; ++i) {
+        bool kept = false;
+        ASSERT_TRUE(Take(i, &kept));
+        EXPECT_TRUE(kept);
+    }
+    EXPECT_EQ(cache.DecodeCount(), 10);
+}
+
+// With the budget binding, read-ahead takes the frames nearest ahead and then rests; a file
+// it cannot read is tried once and left to the step that needs it.
+TEST_F(FrameCacheTest, ReadAheadStopsAtTheBudgetAndDoesNotRetryABadFile) {
+    List(10);
+    ASSERT_TRUE(WriteAll(paths[2], {'n', 'o', 't'}));
+    const int64_t frame = FrameBytes();
+    cache.SetBudget(3 * frame + frame / 2);
+    cache.SetCourse(CPlayCourse{0, 10, true, true, false});
+    cache.StartReadAhead(1);
+    ASSERT_TRUE(PollUntil([&] { return cache.FrameCount() == 3; }));
+    cache.StopReadAhead();
+    // Frames 1, 3 and 4 are kept; 2 was read once and failed.
+    EXPECT_EQ(cache.DecodeCount(), 4);
+    cache.StartReadAhead(1);
+    cache.SetCourse(CPlayCourse{0, 10, true, true, false});
+    cache.StopReadAhead();
+    EXPECT_EQ(cache.DecodeCount(), 4);
+    for (int32_t i : {1, 3, 4}) {
+        bool kept = false;
+        ASSERT_TRUE(Take(i, &kept));
+        EXPECT_TRUE(kept) << i;
+    }
+    EXPECT_EQ(cache.DecodeCount(), 4);
+    EXPECT_FALSE(Take(2));
+}
+
+}  // namespace
