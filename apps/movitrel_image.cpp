@@ -136,21 +136,7 @@ struct PaletteArrays {
 
 // The picture unchanged: the block, its palette, colour type and transparent index.
 bool CopyPicture(const CImageImpl& source, CImageImpl& target) {
-    const size_t bytes = source.BlockBytes();
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[bytes]);
-    if (!block) return false;
-    std::memcpy(block.get(), source.imageDIB, bytes);
-    if (!target.AdoptBlock(std::move(block), bytes)) return false;
-    target.colorType = source.colorType;
-    target.transparentIndex = source.transparentIndex;
-    if (!source.imagePalette) return true;
-    PaletteArrays entries;
-    for (int32_t i = 0; i < PaletteSize(source); ++i) {
-        BYTE r = 0, g = 0, b = 0;
-        source.imagePalette->GetEntryRGB(i, &r, &g, &b);
-        entries.Add(r, g, b);
-    }
-    return target.CreatePalette(entries.count, entries.red, entries.green, entries.blue);
+    return target.CopyFrom(source) != FALSE;
 }
 
 bool ToTrueColor(CImageImpl& source, CImageImpl& target) {

@@ -194,7 +194,7 @@ CDibBlock ReadDIBInfo(HFILE file) {
     const int64_t blockTable = paletted ? 4 * fileColors : (bitfields ? kMaskBytes : 0);
     CDibBlock block;
     block.size = size_t(kInfoHeaderBytes + blockTable);
-    block.bytes.reset(new (std::nothrow) uint8_t[block.size]());
+    block.bytes = AllocateBlock(block.size);
     if (!block) return {};
     std::memcpy(block.bytes.get(), &header, sizeof header);
     uint8_t* table = block.bytes.get() + kInfoHeaderBytes;
@@ -240,7 +240,7 @@ CDibBlock LoadDIBBlock(const CString& path) {
 
     CDibBlock block;
     block.size = info.size + size_t(rowBytes);
-    block.bytes.reset(new (std::nothrow) uint8_t[block.size]());
+    block.bytes = AllocateBlock(block.size);
     if (!block) return {};
     std::memcpy(block.bytes.get(), info.bytes.get(), info.size);
     uint8_t* rows = block.bytes.get() + info.size;

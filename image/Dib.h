@@ -15,6 +15,7 @@
 
 #include "platform/FileIO.h"
 #include "platform/Gdi.h"
+#include "platform/Memory.h"
 
 // A BMP header announcing more colours than an 8-bit index can reach is taken for garbage.
 constexpr uint32_t kMaxDibColors = 256;
@@ -23,7 +24,7 @@ constexpr int64_t kDibWriteChunk = 32768;
 
 // A block owned by the caller, with its size in bytes.
 struct CDibBlock {
-    std::unique_ptr<uint8_t[]> bytes;
+    CBlockPtr bytes;
     size_t size = 0;
 
     BITMAPINFOHEADER* Header() const { return reinterpret_cast<BITMAPINFOHEADER*>(bytes.get()); }

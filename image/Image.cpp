@@ -4,6 +4,7 @@
 #include <atomic>
 #include <initializer_list>
 #include <iterator>
+#include <typeinfo>
 #include <utility>
 
 #include "platform/StringUtil.h"
@@ -192,8 +193,15 @@ BOOL CImage::CopyFrom(const CImage& other) {
         imageImpl.reset();
         return FALSE;
     }
-    // A picture made in memory has no type of its own; its copy gets the BMP class.
-    if (!CreateImpl(imagePath, imageType >= 0 ? imageType : kImageTypeBmp)) return FALSE;
+    // A picture made in memory has no type of its own; its copy gets the BMP class. The
+    // object held is kept when its class is right, so its block can be written over.
+    const int32_t type = imageType >= 0 ? imageType : kImageTypeBmp;
+    auto* file = dynamic_cast<CImageFileImpl*>(imageImpl.get());
+    if (file != nullptr && typeid(*imageImpl) == typeid(*other.imageImpl)) {
+        file->fileName = imagePath;
+    } else if (!CreateImpl(imagePath, type)) {
+        return FALSE;
+    }
     return imageImpl->CopyFrom(*other.imageImpl);
 }
 

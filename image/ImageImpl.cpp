@@ -72,15 +72,23 @@ void CImageImpl::ReleaseBlock() {
 }
 
 BOOL CImageImpl::CopyFrom(const CImageImpl& other) {
-    ReleaseBlock();
+    if (!other.block) {
+        ReleaseBlock();
+        colorType = other.colorType;
+        transparentIndex = other.transparentIndex;
+        return FALSE;
+    }
+    // A block of the same size (the next frame of a sequence) is written over, not remade.
+    if (!block || blockBytes != other.blockBytes) {
+        ReleaseBlock();
+        block = AllocateBlock(other.blockBytes);
+        if (!block) return FALSE;
+        blockBytes = other.blockBytes;
+    }
+    imagePalette.reset();
     colorType = other.colorType;
     transparentIndex = other.transparentIndex;
-    if (!other.block) return FALSE;
-    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[other.blockBytes]);
-    if (!copy) return FALSE;
-    std::memcpy(copy.get(), other.block.get(), other.blockBytes);
-    block = std::move(copy);
-    blockBytes = other.blockBytes;
+    std::memcpy(block.get(), other.block.get(), other.blockBytes);
     imageDIB = reinterpret_cast<BITMAPINFOHEADER*>(block.get());
     imageBits = block.get() + (other.imageBits - other.block.get());
     imageWidth = other.imageWidth;
@@ -125,7 +133,7 @@ int32_t CImageImpl::Create(int32_t width, int32_t height, int32_t bits, int32_t 
     } else {
         block.reset();
         blockBytes = 0;
-        block.reset(new (std::nothrow) uint8_t[total]());
+        block = AllocateBlock(total);
         if (!block) {
             ReleaseBlock();
             bitsPerPixel = bits;
@@ -155,7 +163,7 @@ int32_t CImageImpl::Create(int32_t width, int32_t height, int32_t bits, int32_t 
     return bytesPerLine;
 }
 
-BOOL CImageImpl::AdoptBlock(std::unique_ptr<uint8_t[]> newBlock, size_t bytes) {
+BOOL CImageImpl::AdoptBlock(CBlockPtr newBlock, size_t bytes) {
     ReleaseBlock();
     if (!newBlock || bytes < sizeof(BITMAPINFOHEADER) || int64_t(bytes) > kMaxImageBytes) {
         return FALSE;

@@ -18,6 +18,7 @@
 
 #include "image/ImagePalette.h"
 #include "platform/Gdi.h"
+#include "platform/Memory.h"
 #include "platform/Types.h"
 
 // Largest pixel block Create or AdoptBlock accept, header and colour table included.
@@ -98,7 +99,7 @@ public:
     // unless the header is a 40-byte uncompressed (BI_RGB or BI_BITFIELDS) bottom-up header
     // of a supported depth and the block holds all its rows within kMaxImageBytes. colorType
     // is left as it was.
-    BOOL AdoptBlock(std::unique_ptr<uint8_t[]> block, size_t bytes);
+    BOOL AdoptBlock(CBlockPtr block, size_t bytes);
     size_t BlockBytes() const { return blockBytes; }
     // Makes this a copy of other: its own block, palette and fields, nothing shared. FALSE
     // when the copy has no pixels (other had none, or memory ran out).
@@ -121,7 +122,7 @@ private:
     int32_t NearestTableIndex(int32_t red, int32_t green, int32_t blue) const;
     BOOL AttachNewPalette(std::unique_ptr<CImagePalette> palette);
 
-    std::unique_ptr<uint8_t[]> block;
+    CBlockPtr block;
     size_t blockBytes = 0;
     std::vector<BYTE> maskSave;  // indices saved during a transparent draw, kept for reuse
 };

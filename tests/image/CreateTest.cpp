@@ -165,7 +165,7 @@ TEST(ImageCreate, AdoptBlockChecksTheRowsFit) {
     source.Create(5, 4, 8, -1);
     const size_t bytes = source.BlockBytes();  // header, 256 entries, rows
     auto copy = [&](size_t n) {
-        std::unique_ptr<uint8_t[]> block(new uint8_t[n]());
+        CBlockPtr block = AllocateBlock(n);
         std::memcpy(block.get(), source.imageDIB, std::min(n, source.BlockBytes()));
         return block;
     };
