@@ -104,7 +104,7 @@ bool CFrameCache::Keep(const CString& path, const FileStamp& stamp,
     m_lastFrameBytes = bytes;
     if (bytes > m_budget) return false;
     const int64_t steps = StepsUntilPath(path);
-    while (m_used + bytes > m_budget) {
+    while (m_used + m_reserved + bytes > m_budget) {
         auto farthest = m_entries.end();
         int64_t farthestSteps = -1;
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
@@ -144,7 +144,9 @@ std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::functi
         }
         if (m_decoding.count(path) == 0) break;
         m_lock.Unlock();
-        m_decoded.Wait(kSliceMs);
+        // A read-ahead has this frame under way: rather than idle until it lands, decode the
+        // next one nobody has started, so both threads decode the whole time.
+        if (!DecodeAhead()) m_decoded.Wait(kSliceMs);
         if (stop()) return nullptr;
         m_lock.Lock();
     }
@@ -171,23 +173,31 @@ bool CFrameCache::DecodeAhead() {
         m_lock.Unlock();
         return false;
     }
-    // When full, only a frame needed sooner than the farthest kept one is worth decoding.
-    int64_t keepBelow = kNeverAgain;
-    if (m_used + m_lastFrameBytes > m_budget) {
-        keepBelow = 0;
-        for (const auto& [kept, entry] : m_entries) {
-            keepBelow = std::max(keepBelow, StepsUntilPath(kept));
-        }
-    }
     int32_t pick = -1;
     int64_t pickSteps = kNeverAgain;
     for (int32_t i = 0; i < count; ++i) {
         const int64_t steps = StepsUntil(m_course, i);
-        if (steps >= pickSteps || steps >= keepBelow || steps == kNeverAgain) continue;
+        if (steps >= pickSteps) continue;
         const CString& path = m_paths[size_t(i)];
         if (m_entries.count(path) || m_decoding.count(path) || m_unreadable.count(path)) continue;
         pick = i;
         pickSteps = steps;
+    }
+    // Room for the decode comes first, from frames needed later than this one; when there
+    // are none, nothing farther is worth decoding either.
+    const int64_t cost = kDecodeCost * m_lastFrameBytes;
+    while (pick >= 0 && m_used + m_reserved + cost > m_budget) {
+        auto farthest = m_entries.end();
+        int64_t farthestSteps = -1;
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            const int64_t s = StepsUntilPath(it->first);
+            if (s > farthestSteps) {
+                farthestSteps = s;
+                farthest = it;
+            }
+        }
+        if (farthest == m_entries.end() || farthestSteps <= pickSteps) pick = -1;
+        if (pick >= 0) Evict(CString(farthest->first));
     }
     if (pick < 0) {
         m_lock.Unlock();
@@ -195,6 +205,7 @@ bool CFrameCache::DecodeAhead() {
     }
     const CString path = m_paths[size_t(pick)];
     m_decoding.insert(path);
+    m_reserved += cost;
     ++m_decodes;
     m_lock.Unlock();
 
@@ -205,6 +216,7 @@ bool CFrameCache::DecodeAhead() {
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);
+    m_reserved -= cost;
     m_decoded.SetEvent();
     // A file that cannot be read is left to the worker, which meets the failure as it would
     // without a cache (the previous picture stays up); trying it again here would spin.

@@ -55,7 +55,8 @@ public:
     void SetCourse(const CPlayCourse& course);
 
     // The picture of the frame whose file is path, as the file is now: kept, or decoded by
-    // a read-ahead under way and waited for, or decoded here. Null when the file cannot be
+    // a read-ahead under way and waited for (decoding a frame ahead meanwhile), or decoded
+    // here. Null when the file cannot be
     // read, or when stop answers true during a wait. *kept tells whether the cache holds the
     // picture returned: it must then only be read; otherwise it is the caller's.
     std::shared_ptr<CImage> Take(const CString& path, const std::function<bool()>& stop,
@@ -93,6 +94,10 @@ private:
     int64_t m_budget = 0;
     int64_t m_used = 0;
     int64_t m_lastFrameBytes = 0;  // what the next frame will likely need
+    // Decodes ahead hold memory while they run: the picture, and the decoder's own copy of it
+    // at 24 bits. The budget covers them too, counted as this many frames each.
+    static constexpr int64_t kDecodeCost = 4;
+    int64_t m_reserved = 0;
     std::vector<CString> m_paths;
     std::unordered_map<CString, int32_t> m_indexOf;
     std::unordered_map<CString, Entry> m_entries;

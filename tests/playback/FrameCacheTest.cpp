@@ -195,30 +195,55 @@ TEST_F(FrameCacheTest, ReadAheadDecodesEachFrameOnceAndTheTakesThenDecodeNothing
     EXPECT_EQ(cache.DecodeCount(), 10);
 }
 
-// With the budget binding, read-ahead takes the frames nearest ahead and then rests; a file
-// it cannot read is tried once and left to the step that needs it.
+// With the budget binding, read-ahead takes the frames nearest ahead and then rests, leaving
+// room for a decode under way (four frames' worth); a file it cannot read is tried once and
+// left to the step that needs it.
 TEST_F(FrameCacheTest, ReadAheadStopsAtTheBudgetAndDoesNotRetryABadFile) {
     List(10);
     ASSERT_TRUE(WriteAll(paths[2], {'n', 'o', 't'}));
     const int64_t frame = FrameBytes();
-    cache.SetBudget(3 * frame + frame / 2);
+    cache.SetBudget(7 * frame + frame / 2);
     cache.SetCourse(CPlayCourse{0, 10, true, true, false});
     cache.StartReadAhead(1);
-    ASSERT_TRUE(PollUntil([&] { return cache.FrameCount() == 3; }));
+    ASSERT_TRUE(PollUntil([&] { return cache.FrameCount() == 4; }));
     cache.StopReadAhead();
-    // Frames 1, 3 and 4 are kept; 2 was read once and failed.
-    EXPECT_EQ(cache.DecodeCount(), 4);
+    // Frames 1, 3, 4 and 5 are kept; 2 was read once and failed.
+    EXPECT_EQ(cache.DecodeCount(), 5);
+    EXPECT_LE(cache.BytesUsed(), 7 * frame + frame / 2);
     cache.StartReadAhead(1);
     cache.SetCourse(CPlayCourse{0, 10, true, true, false});
     cache.StopReadAhead();
-    EXPECT_EQ(cache.DecodeCount(), 4);
-    for (int32_t i : {1, 3, 4}) {
+    EXPECT_EQ(cache.DecodeCount(), 5);
+    for (int32_t i : {1, 3, 4, 5}) {
         bool kept = false;
         ASSERT_TRUE(Take(i, &kept));
         EXPECT_TRUE(kept) << i;
     }
-    EXPECT_EQ(cache.DecodeCount(), 4);
+    EXPECT_EQ(cache.DecodeCount(), 5);
     EXPECT_FALSE(Take(2));
+}
+
+// Room for a decode ahead is made from frames needed later, never from sooner ones.
+TEST_F(FrameCacheTest, ReadAheadMakesRoomFromFramesNeededLater) {
+    List(10);
+    const int64_t frame = FrameBytes();
+    cache.SetBudget(6 * frame + frame / 2);
+    // The worker kept 7, 8 and 9 while the cursor was far from them.
+    cache.SetCourse(CPlayCourse{0, 10, true, true, false});
+    for (int32_t i : {7, 8, 9}) ASSERT_TRUE(Take(i));
+    ASSERT_EQ(cache.FrameCount(), 3);
+    // Now 1 is next: 9, then 8, give way to it and to 2.
+    cache.StartReadAhead(1);
+    ASSERT_TRUE(PollUntil([&] { return cache.DecodeCount() >= 5; }));
+    cache.StopReadAhead();
+    const int64_t decodes = cache.DecodeCount();
+    for (int32_t i : {1, 2}) {
+        bool kept = false;
+        ASSERT_TRUE(Take(i, &kept));
+        EXPECT_TRUE(kept) << i;
+    }
+    EXPECT_EQ(cache.DecodeCount(), decodes);
+    EXPECT_LE(cache.BytesUsed(), 6 * frame + frame / 2);
 }
 
 }  // namespace
