@@ -70,6 +70,33 @@ for arg, label in ((0, "photograph"), (1, "flat graphic")):
         row(f"GIF file size, {label}", ours["bytes"] / 1000.0, "giflib", theirs["bytes"] / 1000.0,
             "kB")
 
+def counter(name, key):
+    b = runs.get(name)
+    return None if b is None or b.get("error_occurred") else b.get(key)
+
+
+def play(cache, backward, later):
+    return f"BM_CachePlay/cache:{cache}/backward:{backward}/later:{later}/iterations:1/manual_time"
+
+
+for backward, way in ((0, "forward"), (1, "backward")):
+    for key, label in (("first_fps", "first pass"), ("later_fps", "later passes")):
+        row(f"frame cache on, {label}, {way} (frames painted/s)",
+            counter(play(256, backward, 30), key), "cache off, same run",
+            counter(play(0, backward, 2), key), "fps")
+for key, label in (("first_fps", "first pass"), ("later_fps", "later passes")):
+    row(f"frame cache on, {label}: backward against forward",
+        counter(play(256, 1, 30), key), "forward", counter(play(256, 0, 30), key), "fps")
+row("loop of twice the cache (CacheSize 44), later passes", counter(play(44, 0, 2), "later_fps"),
+    "cache off", counter(play(0, 0, 2), "later_fps"), "fps")
+peak_on, peak_off = counter(play(44, 0, 2), "max_rss_mb"), counter(play(0, 0, 2), "max_rss_mb")
+if peak_on is not None and peak_off is not None:
+    row("peak resident memory above cache off, CacheSize 44", peak_on - peak_off,
+        "44 MiB + 4 frames of 1280x720", 44 + 4 * 1280 * 720 / 1048576.0, "MiB")
+arrival = "BM_WatchArrival/30/iterations:1/manual_time"
+row("Watch: a frame's rename to its paint, median", counter(arrival, "median_ms"),
+    "max of 30", counter(arrival, "max_ms"))
+
 print(f"Machine: {platform.node()}, {context.get('num_cpus', '?')} CPUs at "
       f"{context.get('mhz_per_cpu', '?')} MHz, {platform.platform()}; CPU time unless marked.")
 print()
