@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "TestTmp.h"
 #include "platform/FileFind.h"
 #include "platform/FileIO.h"
+#include "platform/Memory.h"
 #include "platform/MessageSink.h"
 #include "platform/StringUtil.h"
 
@@ -148,6 +150,47 @@ TEST(FileIOTest, APartialFileReplacesItsTargetOrLeavesNothing) {
     EXPECT_TRUE(CommitPartial(other, blocked));
     EXPECT_TRUE(fs::is_directory(blocked));
     EXPECT_FALSE(fs::exists(other));
+}
+
+TEST(FileIOTest, AStampChangesWithTheSizeAndWithAWriteOfTheSameSize) {
+    TempDir dir;
+    const std::string path = dir.str() + "/frame.jpg";
+    std::ofstream(path) << "abc";
+    FileStamp first{};
+    ASSERT_TRUE(GetFileStamp(path, &first));
+    EXPECT_EQ(first.size, 3);
+    FileStamp same{};
+    ASSERT_TRUE(GetFileStamp(path, &same));
+    EXPECT_EQ(same, first);
+
+    // Rewritten in place with the same size: only the write time tells, so set it apart.
+    std::ofstream(path) << "xyz";
+    const auto later = fs::last_write_time(path) + std::chrono::seconds(2);
+    fs::last_write_time(path, later);
+    FileStamp rewritten{};
+    ASSERT_TRUE(GetFileStamp(path, &rewritten));
+    EXPECT_EQ(rewritten.size, 3);
+    EXPECT_FALSE(rewritten == first);
+
+    std::ofstream(path) << "longer";
+    FileStamp grown{};
+    ASSERT_TRUE(GetFileStamp(path, &grown));
+    EXPECT_EQ(grown.size, 6);
+
+    FileStamp untouched = grown;
+    EXPECT_FALSE(GetFileStamp(path + ".gone", &untouched));
+    EXPECT_EQ(untouched, grown);
+}
+
+TEST(MemoryTest, BlocksSmallAndLargeComeZeroedAndNoneForZeroBytes) {
+    for (const size_t bytes : {size_t(1), size_t(4096), size_t(256 * 1024), size_t(3 << 20)}) {
+        CBlockPtr block = AllocateBlock(bytes);
+        ASSERT_NE(block, nullptr) << bytes;
+        EXPECT_EQ(block.get_deleter().bytes, bytes);
+        EXPECT_TRUE(std::all_of(block.get(), block.get() + bytes, [](uint8_t b) { return b == 0; }));
+        block[bytes - 1] = 0xFF;  // the whole block is writable
+    }
+    EXPECT_EQ(AllocateBlock(0), nullptr);
 }
 
 TEST(MessageSinkTest, TextGoesToTheInstalledSink) {
