@@ -187,7 +187,8 @@ TEST(MemoryTest, BlocksSmallAndLargeComeZeroedAndNoneForZeroBytes) {
         CBlockPtr block = AllocateBlock(bytes);
         ASSERT_NE(block, nullptr) << bytes;
         EXPECT_EQ(block.get_deleter().bytes, bytes);
-        EXPECT_TRUE(std::all_of(block.get(), block.get() + bytes, [](uint8_t b) { return b == 0; }));
+        EXPECT_TRUE(
+            std::all_of(block.get(), block.get() + bytes, [](uint8_t b) { return b == 0; }));
         block[bytes - 1] = 0xFF;  // the whole block is writable
     }
     EXPECT_EQ(AllocateBlock(0), nullptr);
