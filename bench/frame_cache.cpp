@@ -3,12 +3,14 @@
 // 100 frames of 1280x720 (the M set) play at Delay 0 with Loop on in the headless container,
 // in a window that shows them unscaled. Each measurement runs in a child process of its own,
 // so each starts with an empty cache and its resident memory is its own:
-//   - distinct frames painted per second in the first pass and in the passes after it,
+//   - distinct frames painted per second in the first pass and in the median pass after it,
 //     forward and backward, cache off (CacheSize 0) and on (the default 256 MB);
 //   - the peak resident memory, cache off and with CacheSize half of what the 100 frames
 //     need (the budget binds), and the later passes of that loop of twice the cache;
 //   - with Watch on, a directory that receives a new frame every 100 ms: the time from each
 //     file's rename to the paint of its frame.
+// Each play is repeated three times in fresh processes: the median of the rates and the
+// largest of the peaks are reported.
 // Frames: MOVITREL_FRAMES (default /tmp/movitrel-frames).
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
@@ -136,7 +138,14 @@ Result Play(int64_t cacheMb, int64_t backward, int64_t later) {
     r.ok = true;
     r.seconds = Ms(Clock::now() - start) / 1000.0;
     r.firstFps = kFrames / (Ms(painted[kFrames] - painted[0]) / 1000.0);
-    r.laterFps = double(later * kFrames) / (Ms(painted.back() - painted[kFrames]) / 1000.0);
+    // The median pass: a later pass of a cached loop is short enough for one hiccup of a
+    // shared machine to move a mean.
+    std::vector<double> passMs;
+    for (int64_t p = 1; p <= later; ++p) {
+        passMs.push_back(Ms(painted[size_t(p + 1) * kFrames] - painted[size_t(p) * kFrames]));
+    }
+    std::sort(passMs.begin(), passMs.end());
+    r.laterFps = kFrames / (passMs[passMs.size() / 2] / 1000.0);
     r.maxRssMb = double(PeakResidentKb()) / 1024.0;
     return r;
 }
@@ -226,6 +235,8 @@ BENCHMARK(BM_CachePlay)
     ->Args({256, 1, 30})
     ->Args({44, 0, 2})
     ->Iterations(1)
+    ->Repetitions(3)
+    ->DisplayAggregatesOnly(true)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

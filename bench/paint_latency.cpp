@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/Codecs.h"
 #include "control/MovitrelCtrl.h"
 #include "host/qt/MovitrelWidget.h"
 #include "image/Image.h"
@@ -79,6 +80,7 @@ void BM_PaintWhilePlaying1080(benchmark::State& state) {
         state.SkipWithError("no frames: run make-frames.sh");
         return;
     }
+    RegisterCodecs();  // the probe decodes before any control registers the formats
     CImage probe;
     std::vector<double> decodes;
     for (int i = 0; i < 5; ++i) {

@@ -7,6 +7,7 @@ import sys
 
 out = sys.argv[1]
 runs = {}
+repetitions = {}  # name -> every repetition's entry
 context = {}
 for name in os.listdir(out):
     if name.endswith(".json"):
@@ -15,6 +16,8 @@ for name in os.listdir(out):
         context = data.get("context", context)
         for b in data.get("benchmarks", []):
             runs[b["name"]] = b
+            if b.get("run_type") == "iteration":
+                repetitions.setdefault(b["name"], []).append(b)
 
 
 def ms(name, kind="cpu_time"):
@@ -75,8 +78,14 @@ def counter(name, key):
     return None if b is None or b.get("error_occurred") else b.get(key)
 
 
-def play(cache, backward, later):
-    return f"BM_CachePlay/cache:{cache}/backward:{backward}/later:{later}/iterations:1/manual_time"
+def play(cache, backward, later, aggregate="_median"):
+    return (f"BM_CachePlay/cache:{cache}/backward:{backward}/later:{later}"
+            f"/iterations:1/repeats:3/manual_time{aggregate}")
+
+
+def extreme(pick, name, key):
+    values = [b.get(key) for b in repetitions.get(name, []) if not b.get("error_occurred")]
+    return pick(values) if values else None
 
 
 for backward, way in ((0, "forward"), (1, "backward")):
@@ -89,9 +98,11 @@ for key, label in (("first_fps", "first pass"), ("later_fps", "later passes")):
         counter(play(256, 1, 30), key), "forward", counter(play(256, 0, 30), key), "fps")
 row("loop of twice the cache (CacheSize 44), later passes", counter(play(44, 0, 2), "later_fps"),
     "cache off", counter(play(0, 0, 2), "later_fps"), "fps")
-peak_on, peak_off = counter(play(44, 0, 2), "max_rss_mb"), counter(play(0, 0, 2), "max_rss_mb")
+# The largest peak with the cache against the smallest without: the cache's worst case.
+peak_on = extreme(max, play(44, 0, 2, ""), "max_rss_mb")
+peak_off = extreme(min, play(0, 0, 2, ""), "max_rss_mb")
 if peak_on is not None and peak_off is not None:
-    row("peak resident memory above cache off, CacheSize 44", peak_on - peak_off,
+    row("peak resident memory above cache off, CacheSize 44 (worst of 3)", peak_on - peak_off,
         "44 MiB + 4 frames of 1280x720", 44 + 4 * 1280 * 720 / 1048576.0, "MiB")
 arrival = "BM_WatchArrival/30/iterations:1/manual_time"
 row("Watch: a frame's rename to its paint, median", counter(arrival, "median_ms"),
