@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "apps/HostedControl.h"
+#include "apps/ProgramControl.h"
 
 // What the session needs of a container.
 class IAutomationHost {

@@ -401,7 +401,7 @@ public:
     ~CHeadlessAutomationHost() override { Destroy(); }
 
     bool Create(int32_t cx, int32_t cy, std::string* error) override {
-        m_control = CHostedControl::Create(error);
+        m_control = CreateProgramControl(error);
         if (!m_control) return false;
         m_control->Control().OnResetState();
         m_site = std::make_unique<CHeadlessSite>(m_control->Control(), cx, cy);

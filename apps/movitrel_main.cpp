@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <map>
 
-#include "apps/HostedControl.h"
 #include "apps/MovitrelApp.h"
+#include "apps/ProgramControl.h"
 #include "codecs/Codecs.h"
 #include "framework/Registry.h"
 
@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     CLI::App app{"movitrel: plays the JPEG frames of a directory as an animation"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "help for every subcommand");
+    app.set_version_flag("--version", std::string("movitrel ") + MOVITREL_VERSION);
 
     PlayOptions play;
     CLI::App* playCmd = app.add_subcommand("play", "play the frames of DIR in a window");

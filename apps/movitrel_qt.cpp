@@ -132,7 +132,7 @@ public:
     ~QtAutomationHost() override { Destroy(); }
 
     bool Create(int32_t cx, int32_t cy, std::string* error) override {
-        m_control = CHostedControl::Create(error);
+        m_control = CreateProgramControl(error);
         if (!m_control) return false;
         m_control->Control().OnResetState();
         m_widget = std::make_unique<MovitrelWidget>(m_control->Control());
@@ -195,7 +195,7 @@ int32_t RunPlayWindow(const PlayOptions& options, int argc, char** argv) {
     QApplication::setApplicationName("movitrel");
     QtMessageSink messages("movitrel");
     std::string error;
-    std::unique_ptr<CHostedControl> control = CHostedControl::Create(&error);
+    std::unique_ptr<CHostedControl> control = CreateProgramControl(&error);
     if (!control || !InitControl(control->Control(), options, &error)) {
         std::fprintf(stderr, "movitrel: %s\n", error.c_str());
         return 1;

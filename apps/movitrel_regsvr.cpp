@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "apps/HostedControl.h"
 #include "apps/MovitrelApp.h"
+#include "apps/ProgramControl.h"
 #include "framework/ClassFactory.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "apps/HostedControl.h"
 #include "apps/MovitrelApp.h"
+#include "apps/ProgramControl.h"
 #include "host/headless/HeadlessSite.h"
 #include "playback/Commands.h"
 
@@ -80,7 +80,7 @@ int32_t RunRender(const PlayOptions& options, int32_t frames, const std::string&
     WarnIfNoFrames(options);
 
     std::string error;
-    std::unique_ptr<CHostedControl> hosted = CHostedControl::Create(&error);
+    std::unique_ptr<CHostedControl> hosted = CreateProgramControl(&error);
     if (!hosted || !InitControl(hosted->Control(), options, &error)) {
         std::fprintf(stderr, "movitrel: %s\n", error.c_str());
         return 1;

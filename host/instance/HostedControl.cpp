@@ -1,9 +1,10 @@
-#include "apps/HostedControl.h"
+#include "host/instance/HostedControl.h"
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 
 #include "framework/ClassFactory.h"
+#include "framework/Registry.h"
 
 namespace {
 
@@ -19,37 +20,45 @@ std::string Hex(HRESULT hr) {
     return text;
 }
 
+// Whether the registry file names a module for progId's class other than modulePath.
+bool NamesAnotherModule(const std::string& registryFile, const std::string& progId,
+                        const std::string& modulePath) {
+    CRegistry registry;
+    if (!registry.LoadFromFile(registryFile)) return false;
+    CLSID clsid{};
+    CString registered;
+    if (FAILED(CLSIDFromProgID(registry, progId, &clsid)) ||
+        FAILED(InprocServerOf(registry, clsid, &registered))) {
+        return false;
+    }
+    std::error_code ec;
+    return !std::filesystem::equivalent(registered, modulePath, ec) &&
+           std::filesystem::exists(modulePath, ec);
+}
+
 }  // namespace
 
-std::string ProgramRegistryFile() {
-    namespace fs = std::filesystem;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return (fs::path(xdg) / "movitrel" / "registry.reg").string();
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return (fs::path(home) / ".config" / "movitrel" / "registry.reg").string();
-    std::error_code ec;
-    return (fs::temp_directory_path(ec) / "movitrel" / "registry.reg").string();
-}
-
-std::string DefaultModulePath() {
-    return MOVITREL_MODULE_FILE;
-}
-
-std::unique_ptr<CHostedControl> CHostedControl::Create(std::string* error) {
-    const std::string registry = ProgramRegistryFile();
-    CComInstance instance;
-    HRESULT hr = CreateObjectFromRegistry(registry, kControlProgId, &instance);
-    if (RegistrationMissing(hr)) {
-        const HRESULT registered = RegisterModule(DefaultModulePath(), registry, false);
+std::unique_ptr<CHostedControl> CHostedControl::Create(const std::string& registryFile,
+                                                       const std::string& modulePath,
+                                                       std::string* error,
+                                                       const std::string& progId) {
+    auto registerOwn = [&]() {
+        const HRESULT registered = RegisterModule(modulePath, registryFile, false);
         if (FAILED(registered)) {
-            *error = "cannot register " + DefaultModulePath() + " in " + registry + " (" +
+            *error = "cannot register " + modulePath + " in " + registryFile + " (" +
                      Hex(registered) + ")";
-            return nullptr;
         }
-        hr = CreateObjectFromRegistry(registry, kControlProgId, &instance);
+        return SUCCEEDED(registered);
+    };
+    if (NamesAnotherModule(registryFile, progId, modulePath) && !registerOwn()) return nullptr;
+    CComInstance instance;
+    HRESULT hr = CreateObjectFromRegistry(registryFile, progId, &instance);
+    if (RegistrationMissing(hr)) {
+        if (!registerOwn()) return nullptr;
+        hr = CreateObjectFromRegistry(registryFile, progId, &instance);
     }
     if (FAILED(hr) || !instance.Control()) {
-        *error = std::string("cannot create ") + kControlProgId + " from " + registry + " (" +
+        *error = "cannot create " + progId + " from " + registryFile + " (" +
                  Hex(FAILED(hr) ? hr : E_NOINTERFACE) + ")";
         return nullptr;
     }

@@ -1,6 +1,6 @@
-// The control as the programs host it: made the way a container makes one, through the
-// registry file and the module it names, with the frame position of its last paint opened
-// for status lines and scripts.
+// A control made the way a container makes one: by ProgID, through a registry file and the
+// module it names, with the frame position of its last paint opened for status lines and
+// scripts. The movitrel program makes its controls this way; so can any other program.
 #pragma once
 
 #include <memory>
@@ -12,18 +12,16 @@
 
 constexpr const char* kControlProgId = "MOVITREL.MovitrelCtrl.1";
 
-// The registry file of this program: $XDG_CONFIG_HOME/movitrel/registry.reg, or under
-// ~/.config, or a temporary folder.
-std::string ProgramRegistryFile();
-// The module built with this program.
-std::string DefaultModulePath();
-
 class CHostedControl {
 public:
-    // Makes the control from the program's registry file; when the file does not name the
-    // class or its module is gone, registers the program's own module there first (so a
-    // fresh machine needs no set-up). Null with a message on failure.
-    static std::unique_ptr<CHostedControl> Create(std::string* error);
+    // Makes the control named by progId from registryFile. modulePath is the module the
+    // caller stands for: when the file does not name the class, names a module that is
+    // gone, or names another module (another installation's), modulePath is registered
+    // there first, so a fresh machine needs no set-up and each installation uses its own
+    // module. Null with a message on failure.
+    static std::unique_ptr<CHostedControl> Create(const std::string& registryFile,
+                                                  const std::string& modulePath, std::string* error,
+                                                  const std::string& progId = kControlProgId);
 
     COleControl& Control() const { return *m_control; }
     int32_t ShownFrameIndex() const { return m_position ? m_position->ShownFrameIndex() : -1; }

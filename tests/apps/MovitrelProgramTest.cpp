@@ -454,6 +454,12 @@ TEST_F(MovitrelProgram, BadCommandLinesExitWithStatusTwo) {
     }
 }
 
+TEST_F(MovitrelProgram, VersionIsTheProjectsOwn) {
+    Child c({"--version"});
+    EXPECT_EQ(c.ReadLine(), std::string("movitrel ") + MOVITREL_VERSION);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
 TEST_F(MovitrelProgram, RenderWritesOnePngPerPaint) {
     const fs::path out = fs::path(TestTmp()) / "render";
     Child c({"render", s_dir.string(), "--sort", "number", "--delay", "10", "--frames", "5",
@@ -548,4 +554,30 @@ TEST_F(MovitrelProgram, ContainersRegisterTheModuleOnFirstUseAndMendAStaleRegist
     const std::string mended = ReadText(reg);
     EXPECT_EQ(mended.find("/gone/"), std::string::npos);
     EXPECT_NE(mended.find(module), std::string::npos);
+}
+
+// Another installation's module, present and loadable, named in the registry: the program
+// registers its own again rather than run another version's control.
+TEST_F(MovitrelProgram, ContainersRegisterTheirOwnModuleOverAnotherInstallations) {
+    const fs::path reg = fs::path(TestTmp()) / "config" / "movitrel" / "registry.reg";
+    const fs::path out = fs::path(TestTmp()) / "render-other";
+    {
+        Child c({"render", s_dir.string(), "--frames", "1", "--out", out.string()});
+        ASSERT_EQ(c.Wait(), 0);
+    }
+    const std::string module = fs::canonical(MOVITREL_MODULE_FILE).string();
+    const fs::path other = fs::path(TestTmp()) / "other-install" / "lib" / "movitrel";
+    fs::create_directories(other);
+    fs::copy_file(module, other / "MOVITREL.OCX", fs::copy_options::overwrite_existing);
+    std::string text = ReadText(reg);
+    for (size_t at = text.find(module); at != std::string::npos; at = text.find(module, at))
+        text.replace(at, module.size(), (other / "MOVITREL.OCX").string());
+    std::ofstream(reg) << text;
+    {
+        Child c({"render", s_dir.string(), "--frames", "1", "--out", out.string()});
+        EXPECT_EQ(c.Wait(), 0);
+    }
+    const std::string after = ReadText(reg);
+    EXPECT_EQ(after.find("other-install"), std::string::npos) << after;
+    EXPECT_NE(after.find(module), std::string::npos);
 }
