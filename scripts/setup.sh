@@ -14,6 +14,8 @@ packages=(
   libjpeg-turbo-progs libgif-dev              # independent oracles for the codec tests
   python3 python3-pil                         # test-data helpers
   xvfb xauth                                  # a display for the Qt container's tests
+  dpkg-dev file help2man                      # the Debian package: dpkg-shlibdeps, the man page
+  zip unzip                                   # the Windows zip and its check
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test job: installs what is missing, builds, runs every test.
 #   0. Every C++ file as clang-format 14 makes it.
-#   1. g++ build with the Qt container: every test.
+#   1. g++ build with the Qt container: every test; then installed into a temporary prefix
+#      with the examples built against it, and the Debian package installed and removed.
 #   2. clang 14 with AddressSanitizer and UndefinedBehaviorSanitizer, everything outside the
 #      Qt container: every test again.
 #   3. clang 14 with ThreadSanitizer: the playback and control tests.
@@ -22,6 +23,10 @@ bash scripts/check-format.sh
 echo "== g++ build and tests"
 bash scripts/build.sh build
 ctest --test-dir build --output-on-failure -j2
+
+echo "== installed: the examples against a prefix, the Debian package with apt"
+bash scripts/test-install.sh build
+bash scripts/test-package.sh build
 
 echo "== clang 14, address and undefined-behaviour sanitizers"
 bash scripts/build.sh build-asan "${clang[@]}" -DMOVITREL_SANITIZE=address,undefined

@@ -170,7 +170,7 @@ TEST(Registration, ModuleAndExportFailuresAreReported) {
         EXPECT_NE(handle->GetProcAddress("DllRegisterServer"), nullptr);
         EXPECT_EQ(handle->GetProcAddress("CMovitrelCtrl"), nullptr);
     }
-    EXPECT_EQ(RegisterModule("libframework.so", regFile, false), HRESULT_PROC_NOT_FOUND);
+    EXPECT_EQ(RegisterModule("libmovitrel-framework.so.1", regFile, false), HRESULT_PROC_NOT_FOUND);
 }
 
 TEST(Registration, RestoresTheProcessRegistryFileAfterTheCall) {
