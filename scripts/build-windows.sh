@@ -83,3 +83,19 @@ for pair in x86_64:win64 i686:win32; do
   fi
   MOVITREL_MINGW_ARCH=$arch MOVITREL_WIN_DEPS=$root/build-win-deps/$arch cmake --build "$dir"
 done
+
+# The zip for Windows developers: both OCX files, how to register them, the examples and the
+# notices. The version is the project's, as the x64 build configured it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)
+name=movitrel-$version-windows
+stage=$(mktemp -d)
+mkdir -p "$stage/$name/x64" "$stage/$name/x86" "$stage/$name/examples" dist
+cp build-win64/module/MOVITREL.OCX "$stage/$name/x64/"
+cp build-win32/module/MOVITREL.OCX "$stage/$name/x86/"
+cp docs/README-windows.txt "$stage/$name/README.txt"
+cp LICENSE THIRD-PARTY "$stage/$name/"
+cp examples/windows/play.vbs examples/windows/play.js "$stage/$name/examples/"
+rm -f "dist/$name.zip"
+(cd "$stage" && zip -q -r -X "$root/dist/$name.zip" "$name")
+rm -rf "$stage"
+echo "build-windows: dist/$name.zip"

@@ -15,6 +15,19 @@ if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok insta
 fi
 
 ctest --test-dir build-win64 --output-on-failure
+
+# The zip: both OCX files, each exporting exactly the four entry points.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)
+zipdir=$(mktemp -d)
+unzip -q "dist/movitrel-$version-windows.zip" -d "$zipdir"
+bash tests/wine/module-table.sh x86_64-w64-mingw32-objdump \
+  "$zipdir/movitrel-$version-windows/x64/MOVITREL.OCX"
+bash tests/wine/module-table.sh i686-w64-mingw32-objdump \
+  "$zipdir/movitrel-$version-windows/x86/MOVITREL.OCX"
+for f in README.txt LICENSE THIRD-PARTY examples/play.vbs examples/play.js; do
+  [ -f "$zipdir/movitrel-$version-windows/$f" ] || { echo "test-windows: the zip lacks $f" >&2; exit 1; }
+done
+rm -rf "$zipdir"
 # The 32-bit OCX's export and import tables need no Wine.
 ctest --test-dir build-win32 --output-on-failure -R '^module\.table$'
 
