@@ -44,13 +44,7 @@ CFrameCache::~CFrameCache() {
 void CFrameCache::SetBudget(int64_t bytes) {
     CSingleLock lock(m_lock);
     m_budget = std::max<int64_t>(bytes, 0);
-    while (m_used > m_budget && !m_entries.empty()) {
-        auto farthest = std::max_element(
-            m_entries.begin(), m_entries.end(), [this](const auto& a, const auto& b) {
-                return StepsUntilPath(a.first) < StepsUntilPath(b.first);
-            });
-        Evict(farthest->first);
-    }
+    while (m_used > m_budget && !m_entries.empty()) EvictFarthestBeyond(-1);
 }
 
 int64_t CFrameCache::Budget() {
@@ -89,6 +83,22 @@ int64_t CFrameCache::StepsUntilPath(const CString& path) const {
     return it == m_indexOf.end() ? kNeverAgain : StepsUntil(m_course, it->second);
 }
 
+bool CFrameCache::EvictFarthestBeyond(int64_t steps) {
+    auto farthest = m_entries.end();
+    int64_t farthestSteps = -1;
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        const int64_t s = StepsUntilPath(it->first);
+        if (s > farthestSteps) {
+            farthestSteps = s;
+            farthest = it;
+        }
+    }
+    if (farthest == m_entries.end() || farthestSteps <= steps) return false;
+    m_used -= farthest->second.bytes;
+    m_entries.erase(farthest);
+    return true;
+}
+
 void CFrameCache::Evict(const CString& path) {
     const auto it = m_entries.find(path);
     if (it == m_entries.end()) return;
@@ -105,18 +115,7 @@ bool CFrameCache::Keep(const CString& path, const FileStamp& stamp,
     if (bytes > m_budget) return false;
     const int64_t steps = StepsUntilPath(path);
     while (m_used + m_reserved + bytes > m_budget) {
-        auto farthest = m_entries.end();
-        int64_t farthestSteps = -1;
-        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-            const int64_t s = StepsUntilPath(it->first);
-            if (s > farthestSteps) {
-                farthestSteps = s;
-                farthest = it;
-            }
-        }
-        if (farthest == m_entries.end() || farthestSteps <= steps) return false;
-        m_used -= farthest->second.bytes;
-        m_entries.erase(farthest);
+        if (!EvictFarthestBeyond(steps)) return false;
     }
     m_entries[path] = Entry{stamp, image, bytes};
     m_used += bytes;
@@ -187,17 +186,7 @@ bool CFrameCache::DecodeAhead() {
     // are none, nothing farther is worth decoding either.
     const int64_t cost = kDecodeCost * m_lastFrameBytes;
     while (pick >= 0 && m_used + m_reserved + cost > m_budget) {
-        auto farthest = m_entries.end();
-        int64_t farthestSteps = -1;
-        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-            const int64_t s = StepsUntilPath(it->first);
-            if (s > farthestSteps) {
-                farthestSteps = s;
-                farthest = it;
-            }
-        }
-        if (farthest == m_entries.end() || farthestSteps <= pickSteps) pick = -1;
-        if (pick >= 0) Evict(CString(farthest->first));
+        if (!EvictFarthestBeyond(pickSteps)) pick = -1;
     }
     if (pick < 0) {
         m_lock.Unlock();

@@ -89,6 +89,9 @@ private:
     bool Keep(const CString& path, const FileStamp& stamp, const std::shared_ptr<CImage>& image);
     int64_t StepsUntilPath(const CString& path) const;
     void Evict(const CString& path);
+    // Under m_lock: drops the kept frame needed last, if it is needed later than `steps`
+    // from now; false when none is.
+    bool EvictFarthestBeyond(int64_t steps);
 
     CCriticalSection m_lock;
     int64_t m_budget = 0;
