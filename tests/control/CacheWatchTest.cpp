@@ -110,6 +110,19 @@ TEST_F(CacheWatchTest, WatchShowsTheNextFrameWhenTheOneOnShowIsRemoved) {
     EXPECT_TRUE(WaitFor([&] { return ShownFrame(5) == 4; }));
 }
 
+// Every frame removed, then one written again: the list empties without a crash or an event,
+// and the frame that comes back is shown.
+TEST_F(CacheWatchTest, WatchFollowsAFolderEmptiedAndFilledAgain) {
+    ASSERT_TRUE(StartWithFrames(3));
+    SetBool("Watch", true);
+    EventRecorder heard(*ctrl);
+    for (int32_t i = 0; i < 3; ++i) std::filesystem::remove(FramePath(i));
+    ASSERT_TRUE(WaitFor([&] { return ctrl->ShownFrameCount() == 0; }));
+    ASSERT_TRUE(WriteSolidJpeg(FramePath(5), FrameColour(5)));
+    EXPECT_TRUE(WaitFor([&] { return ctrl->ShownFrameCount() == 1 && ShownFrame(16) == 5; }));
+    EXPECT_EQ(heard.log, Log{});
+}
+
 TEST_F(CacheWatchTest, WithoutWatchTheListStaysAsScannedUntilWatchIsTurnedOn) {
     ASSERT_TRUE(StartWithFrames(3));
     SetShort("Command", kCommandStepFor);
