@@ -19,12 +19,13 @@ echo "installed program: its own module, the demo without a display"
 [ "$("$prefix/bin/movitrel" --version)" = "movitrel 1.0.0" ] || fail "--version"
 (cd "$work" && "$prefix/bin/movitrel" demo >/dev/null)
 frames=$XDG_CACHE_HOME/movitrel/demo
-ls "$frames"/*.jpg >/dev/null || fail "the demo made no frames"
+jpgs=("$frames"/*.jpg)
+[ -f "${jpgs[0]}" ] || fail "the demo made no frames"
 grep -q "@=\"$prefix/lib/movitrel/MOVITREL.OCX\"" "$XDG_CONFIG_HOME/movitrel/registry.reg" ||
   fail "the installed program registered another module"
 
 echo "image-tool through pkg-config"
-first=$(ls "$frames"/*.jpg | head -1)
+first=${jpgs[0]}
 PKG_CONFIG_PATH=$prefix/lib/pkgconfig cmake -S "$root/examples/image-tool" -B "$work/image-tool" \
   -G Ninja >/dev/null
 cmake --build "$work/image-tool" >/dev/null
