@@ -463,6 +463,64 @@ int Play(const char* how, const char* dir) {
     return g_failures;
 }
 
+// ---- Watch ------------------------------------------------------------------------------------
+
+// Two frames, stepped to the last; a third renamed into the folder is reached by the next step
+// only when the control follows the folder (through the system's change notification).
+int Watch(const char* frames, const char* dir) {
+    const std::wstring from = Wide(frames), to = Wide(dir);
+    CreateDirectoryW(to.c_str(), nullptr);
+    DeleteFileW((to + L"\\frame2.jpg").c_str());
+    for (const wchar_t* name : {L"\\frame0.jpg", L"\\frame1.jpg"}) {
+        if (!CopyFileW((from + name).c_str(), (to + name).c_str(), FALSE)) Fail("copy %ls", name);
+    }
+    IDispatch* control = nullptr;
+    HWND top = Host("AtlAxWin", 200, 150, &control);
+    if (!top) return g_failures;
+    CEventSink sink;
+    if (Connect(control, kEventsIid, &sink) == 0) Fail("no event connection");
+    PutBool(control, L"Watch", true);
+    PutInt(control, L"Sort", 1);
+    PutText(control, L"Dir", to);
+    auto settle = [](DWORD ms) { PumpUntil([] { return false; }, ms); };
+    auto heard = [&] {
+        std::string all;
+        for (const std::string& e : sink.events) all += e + " ";
+        return all;
+    };
+    // From rest the first step shows frame 0 again, the second frame 1: the last.
+    settle(1000);
+    PutInt(control, L"Command", 5);
+    settle(1000);
+    PutInt(control, L"Command", 5);
+    settle(1000);
+    const std::wstring staged = to + L"\\frame2.part";
+    if (!CopyFileW((from + L"\\frame2.jpg").c_str(), staged.c_str(), FALSE) ||
+        !MoveFileW(staged.c_str(), (to + L"\\frame2.jpg").c_str())) {
+        Fail("rename frame2 in");
+    }
+    settle(3000);  // the change settles and the list is built again
+    PutInt(control, L"Command", 5);
+    settle(1500);
+    // The first step pauses (a VARIANT_BOOL true is -1); none of the three ends playback.
+    const std::string three = heard();
+    if (three != "ChangePause(-1) ChangeCommand(5) ChangeCommand(5) ChangeCommand(5) ") {
+        Fail("the third step did not reach the new frame: %s", three.c_str());
+    }
+    // One more step passes the end of the three frames.
+    PutInt(control, L"Command", 5);
+    PumpUntil([&] { return sink.events.size() >= 7; }, 20000);
+    const std::string all = heard();
+    if (all.rfind(three + "ChangeCommand(5) ChangeCommand(0) ", 0) != 0) {
+        Fail("events: %s", all.c_str());
+    } else if (g_failures == 0) {
+        std::printf("PASS watch: %s\n", all.c_str());
+    }
+    control->Release();
+    DestroyWindow(top);
+    return g_failures;
+}
+
 // ---- Persistence ----------------------------------------------------------------------------
 
 const wchar_t* const kPersisted[] = {L"BaseFile", L"Buttons", L"Command",  L"Delay",
@@ -896,6 +954,8 @@ int main(int argc, char** argv) {
                         argc == 8 && std::strcmp(argv[7], "maximize") == 0);
     } else if (command == "play" && argc == 4) {
         result = Play(argv[2], argv[3]);
+    } else if (command == "watch" && argc == 4) {
+        result = Watch(argv[2], argv[3]);
     } else if (command == "persist") {
         result = Persist();
     } else if (command == "pages") {
