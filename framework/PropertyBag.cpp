@@ -1,15 +1,8 @@
 #include "framework/PropertyBag.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "platform/FileIO.h"
-#include "platform/StringUtil.h"
 
 namespace {
-
-// A saved file is a handful of lines; anything far larger is not ours.
-constexpr size_t kMaxBagFileBytes = 16u << 20;
 
 CString Escape(const CString& s, bool isName) {
     CString out;
@@ -74,37 +67,50 @@ std::optional<CString> Unescape(const CString& s, size_t from, size_t to) {
     return out;
 }
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
-std::optional<CString> CPropertyBag::Read(const CString& name) const {
-    for (const auto& [key, value] : m_entries) {
-        if (EqualsNoCase(key, name)) return value;
+CString CPropertyBag::Folded(const CString& name) {
+    CString folded = name;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     }
-    return std::nullopt;
+    return folded;
 }
 
-void CPropertyBag::Write(const CString& name, const CString& value) {
-    for (auto& [key, old] : m_entries) {
-        if (EqualsNoCase(key, name)) {
-            old = value;
-            return;
-        }
+std::optional<CString> CPropertyBag::Read(const CString& name) const {
+    const auto it = m_index.find(Folded(name));
+    if (it == m_index.end()) return std::nullopt;
+    return m_entries[it->second].second;
+}
+
+bool CPropertyBag::Write(const CString& name, const CString& value) {
+    CString key = Folded(name);
+    const auto it = m_index.find(key);
+    if (it != m_index.end()) {
+        m_entries[it->second].second = value;
+        return true;
     }
+    if (m_entries.size() >= kMaxNames) return false;
+    m_index.emplace(std::move(key), m_entries.size());
     m_entries.emplace_back(name, value);
+    return true;
 }
 
 bool CPropertyBag::Remove(const CString& name) {
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        if (EqualsNoCase(it->first, name)) {
-            m_entries.erase(it);
-            return true;
-        }
+    const auto it = m_index.find(Folded(name));
+    if (it == m_index.end()) return false;
+    const size_t at = it->second;
+    m_index.erase(it);
+    m_entries.erase(m_entries.begin() + ptrdiff_t(at));
+    for (auto& [key, place] : m_index) {
+        if (place > at) --place;
     }
-    return false;
+    return true;
+}
+
+void CPropertyBag::Clear() {
+    m_entries.clear();
+    m_index.clear();
 }
 
 CString CPropertyBag::ToText() const {
@@ -119,7 +125,7 @@ CString CPropertyBag::ToText() const {
 }
 
 int32_t CPropertyBag::FromText(const CString& text) {
-    m_entries.clear();
+    Clear();
     int32_t skipped = 0;
     size_t start = 0;
     while (start < text.size()) {
@@ -148,7 +154,10 @@ int32_t CPropertyBag::FromText(const CString& text) {
             value = Unescape(text, eq + 1, lineEnd);
         }
         if (name && value && !name->empty()) {
-            Write(*name, *value);
+            if (!Write(*name, *value)) {
+                Clear();
+                return -1;
+            }
         } else {
             ++skipped;
         }
@@ -157,26 +166,29 @@ int32_t CPropertyBag::FromText(const CString& text) {
     return skipped;
 }
 
-BOOL CPropertyBag::SaveToFile(const CString& path) const {
-    std::unique_ptr<FILE, FileCloser> file(CreateFileForWrite(path));
-    if (!file) return FALSE;
-    CString text = ToText();
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return FALSE;
-    return std::fclose(file.release()) == 0 ? TRUE : FALSE;
+BOOL CPropertyBag::SaveToFile(const CString& path, CString* error) const {
+    if (const std::error_code ec = WriteWholeFile(path, ToText())) {
+        if (error) *error = "cannot write " + path + ": " + ec.message();
+        return FALSE;
+    }
+    return TRUE;
 }
 
-BOOL CPropertyBag::LoadFromFile(const CString& path) {
-    m_entries.clear();
-    std::unique_ptr<FILE, FileCloser> file(OpenFileForRead(path));
-    if (!file) return FALSE;
+BOOL CPropertyBag::LoadFromFile(const CString& path, CString* error) {
+    Clear();
     CString text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (text.size() + n > kMaxBagFileBytes) return FALSE;
-        text.append(buffer, n);
+    std::error_code reason;
+    const FileReadError read = ReadWholeFile(path, kMaxFileBytes, &text, &reason);
+    if (read != FileReadError::None) {
+        if (error)
+            *error = "cannot read " + path + ": " + DescribeReadError(read, reason, kMaxFileBytes);
+        return FALSE;
     }
-    if (std::ferror(file.get())) return FALSE;
-    FromText(text);
+    if (FromText(text) < 0) {
+        if (error) {
+            *error = "cannot read " + path + ": more than " + std::to_string(kMaxNames) + " names";
+        }
+        return FALSE;
+    }
     return TRUE;
 }

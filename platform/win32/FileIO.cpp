@@ -5,6 +5,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+
+// Links are rare on Windows and the system follows them itself when it opens a file.
+CString FinalTarget(const CString& path) {
+    return path;
+}
 
 std::error_code CommitPartial(const CString& partial, const CString& target) {
     if (MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
@@ -15,7 +21,15 @@ std::error_code CommitPartial(const CString& partial, const CString& target) {
 
 HFILE FileOpenRead(const CString& path) {
     const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    return fd < 0 ? HFILE_ERROR : fd;
+    if (fd < 0) return HFILE_ERROR;
+    // A device or a pipe by a file's name is no frame: refused before anything reads it.
+    struct _stati64 st {};
+    if (_fstati64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+        _close(fd);
+        errno = EINVAL;
+        return HFILE_ERROR;
+    }
+    return fd;
 }
 
 HFILE FileCreate(const CString& path) {
@@ -29,6 +43,10 @@ constexpr int64_t kChunk = 1 << 30;
 
 int64_t FileRead(HFILE file, void* buffer, int64_t count) {
     if (count < 0) return -1;
+    if (const int fault = TakeInjectedFault(false)) {
+        errno = fault;
+        return -1;
+    }
     int64_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < count) {
@@ -42,11 +60,19 @@ int64_t FileRead(HFILE file, void* buffer, int64_t count) {
 
 int64_t FileWrite(HFILE file, const void* buffer, int64_t count) {
     if (count < 0) return -1;
+    if (const int fault = TakeInjectedFault(true)) {
+        errno = fault;
+        return -1;
+    }
     int64_t done = 0;
     const auto* in = static_cast<const char*>(buffer);
     while (done < count) {
         const int n = _write(file, in + done, unsigned(std::min(count - done, kChunk)));
-        if (n <= 0) return -1;
+        if (n < 0) return -1;
+        if (n == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
         done += n;
     }
     return done;
@@ -63,8 +89,13 @@ int64_t FileSize(HFILE file) {
     return int64_t(st.st_size);
 }
 
-void FileClose(HFILE file) {
-    if (file >= 0) _close(file);
+BOOL FileFlush(HFILE file) {
+    return _commit(file) == 0 ? TRUE : FALSE;
+}
+
+BOOL FileClose(HFILE file) {
+    if (file < 0) return FALSE;
+    return _close(file) == 0 ? TRUE : FALSE;
 }
 
 BOOL GetFileStamp(const CString& path, FileStamp* stamp) {
