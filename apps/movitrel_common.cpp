@@ -39,8 +39,9 @@ bool InitControl(COleControl& control, const PlayOptions& o, std::string* error)
     CPropertyBag bag;
     std::error_code ec;
     if (!o.stateFile.empty() && std::filesystem::exists(o.stateFile, ec)) {
-        if (!bag.LoadFromFile(o.stateFile)) {
-            *error = "cannot read the state file " + o.stateFile;
+        CString why;
+        if (!bag.LoadFromFile(o.stateFile, &why)) {
+            *error = "the state file: " + why;
             return false;
         }
         control.LoadProperties(bag);

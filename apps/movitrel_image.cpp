@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -336,6 +337,17 @@ int32_t Convert(const std::string& in, const std::string& out, int32_t jpegQuali
     if (jpegQuality > 0 && type == kImageTypeJpeg) {
         static_cast<CJpegImpl&>(writer).jpegQuality = jpegQuality;
     }
+
+    // The file is written beside OUT and renamed in, never in place: a folder that takes no
+    // new file refuses the conversion, with the system's reason.
+    errno = 0;
+    const HFILE probe = FileCreate(partial);
+    if (probe == HFILE_ERROR) {
+        std::fprintf(stderr, "movitrel: cannot write %s: %s (no new file can be made beside it)\n",
+                     out.c_str(), std::strerror(errno));
+        return kFailure;
+    }
+    FileClose(probe);
 
     BOOL written = FALSE;
     std::vector<CString> messages;

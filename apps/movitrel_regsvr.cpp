@@ -6,6 +6,7 @@
 #include "apps/MovitrelApp.h"
 #include "apps/ProgramControl.h"
 #include "framework/ClassFactory.h"
+#include "framework/Registry.h"
 
 namespace {
 
@@ -37,8 +38,10 @@ int32_t RunRegsvr(const std::string& module, bool unregister, std::string regist
     const HRESULT hr = RegisterModule(path, registry, unregister);
     const char* what = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     if (FAILED(hr)) {
-        std::fprintf(stderr, "movitrel: %s in %s failed (0x%08X, %s); registry %s\n", what,
-                     path.c_str(), uint32_t(hr), ResultName(hr), registry.c_str());
+        const CString why = LastRegistryError();
+        std::fprintf(stderr, "movitrel: %s in %s failed (0x%08X, %s%s%s); registry %s\n", what,
+                     path.c_str(), uint32_t(hr), ResultName(hr), why.empty() ? "" : ": ",
+                     why.c_str(), registry.c_str());
         return 1;
     }
     std::printf("movitrel: %s in %s succeeded; registry %s\n", what, path.c_str(),

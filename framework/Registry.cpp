@@ -1,10 +1,17 @@
 #include "framework/Registry.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/FileIO.h"
 #include "platform/StringUtil.h"
@@ -12,6 +19,10 @@
 namespace {
 
 constexpr const char* kHeader = "REGEDIT4";
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+// A registration that holds the file's lock longer than this has hung; the next one gives up
+// rather than hang with it.
+constexpr auto kLockPatience = std::chrono::seconds(10);
 
 struct RootAlias {
     const char* shortName;
@@ -62,6 +73,33 @@ CString Trim(const CString& s) {
     return s.substr(b, e - b + 1);
 }
 
+// A line break, or any other control character but a tab, would break the file's lines.
+bool HasControlCharacter(const CString& s) {
+    for (unsigned char c : s) {
+        if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
+    }
+    return false;
+}
+
+// The text with its control characters shown as escapes, for a message.
+CString Visible(const CString& s) {
+    CString out;
+    for (unsigned char c : s) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", unsigned(c));
+            out += hex;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 // Whether a value line ends in the backslash that joins the next line to it: only values
 // other than strings continue (a string may end in an escaped backslash of its own).
 bool ContinuesOnNextLine(const CString& raw) {
@@ -90,6 +128,47 @@ CString& FilePath() {
     static CString path;
     return path;
 }
+
+CString& LastError() {
+    static CString error;
+    return error;
+}
+
+// An advisory lock on a file of its own, held for the owner's scope.
+class CLockFile {
+public:
+    explicit CLockFile(const CString& path) {
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0) {
+            m_error = "cannot open " + path + ": " + std::strerror(errno);
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() >= deadline) {
+                m_error = "cannot lock " + path + ": " +
+                          (errno == EWOULDBLOCK ? CString("another registration holds it")
+                                                : CString(std::strerror(errno)));
+                ::close(m_fd);
+                m_fd = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~CLockFile() {
+        if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
+    }
+    CLockFile(const CLockFile&) = delete;
+    CLockFile& operator=(const CLockFile&) = delete;
+    bool Held() const { return m_fd >= 0; }
+    const CString& Error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    CString m_error;
+};
 
 }  // namespace
 
@@ -120,7 +199,19 @@ CString CRegistry::NormalizeKey(const CString& key) {
     return out;
 }
 
+bool CRegistry::Refuse(const CString& key, const CString& name, const CString& text) {
+    if (!HasControlCharacter(key) && !HasControlCharacter(name) && !HasControlCharacter(text)) {
+        return false;
+    }
+    if (m_refused.empty()) {
+        m_refused = "a control character in \"" + Visible(text) + "\" (" + Visible(key) +
+                    (name.empty() ? CString() : ", " + Visible(name)) + ")";
+    }
+    return true;
+}
+
 void CRegistry::CreateKey(const CString& key) {
+    if (Refuse(key, CString(), CString())) return;
     CString path = NormalizeKey(key);
     if (path.empty()) return;
     // Parents first, as an import makes them.
@@ -155,6 +246,7 @@ bool CRegistry::DeleteKey(const CString& key) {
 }
 
 void CRegistry::SetValue(const CString& key, const CString& name, const CRegValue& value) {
+    if (Refuse(key, name, value.text)) return;
     CreateKey(key);
     auto it = m_keys.find(NormalizeKey(key));
     if (it == m_keys.end()) return;  // an empty path names no key
@@ -222,17 +314,23 @@ CString CRegistry::ToText() const {
 }
 
 int32_t CRegistry::FromText(const CString& text) {
-    m_keys.clear();
+    Clear();
     std::vector<CString> lines;
     {
-        std::istringstream in(text);
+        const size_t bom = text.rfind(kByteOrderMark, 0) == 0 ? 3 : 0;
+        std::istringstream in(text.substr(bom));
         CString line;
-        CString pending;
+        CString pending;  // a value continued from earlier lines, joined so far
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            // A trailing backslash continues a hex value on the next line.
-            if (ContinuesOnNextLine(pending.empty() ? line : pending + line)) {
-                pending += Trim(line.substr(0, line.size() - 1));
+            // A trailing backslash continues a hex value on the next line. Once a value
+            // continues, only each new line's own end decides, so joining stays linear.
+            const bool continues = pending.empty()
+                                       ? ContinuesOnNextLine(line)
+                                       : !Trim(line).empty() && Trim(line).back() == '\\';
+            if (continues) {
+                const CString part = Trim(line);
+                pending += Trim(part.substr(0, part.size() - 1));
                 continue;
             }
             lines.push_back(pending.empty() ? line : pending + Trim(line));
@@ -256,6 +354,11 @@ int32_t CRegistry::FromText(const CString& text) {
                 continue;
             }
             CString path = line.substr(1, line.size() - 2);
+            if (HasControlCharacter(path)) {
+                ++skipped;
+                current.clear();
+                continue;
+            }
             if (path[0] == '-') {
                 DeleteKey(path.substr(1));
                 current.clear();
@@ -286,6 +389,10 @@ int32_t CRegistry::FromText(const CString& text) {
             continue;
         }
         CString rest = Trim(line.substr(pos + 1));
+        if (HasControlCharacter(name) || HasControlCharacter(rest)) {
+            ++skipped;
+            continue;
+        }
         if (rest == "-") {
             DeleteValue(current, name);
         } else if (!rest.empty() && rest[0] == '"') {
@@ -314,34 +421,43 @@ int32_t CRegistry::FromText(const CString& text) {
     return skipped;
 }
 
-BOOL CRegistry::SaveToFile(const CString& path) const {
+BOOL CRegistry::SaveToFile(const CString& path, CString* error) const {
     // A first registration makes the file's folder, as on a fresh account.
     std::error_code ignored;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
     // Written whole before it replaces the file, so that a reader in another process never
     // sees half a registry and a failed write loses nothing.
-    const CString partial = PartialPathFor(path);
-    std::unique_ptr<FILE, int (*)(FILE*)> file(CreateFileForWrite(partial), &std::fclose);
-    if (!file) return FALSE;
-    CString text = ToText();
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (std::fclose(file.release()) != 0 || !written) {
-        std::remove(partial.c_str());
+    if (const std::error_code ec = WriteWholeFile(path, ToText())) {
+        if (error) *error = "cannot write " + path + ": " + ec.message();
         return FALSE;
     }
-    return CommitPartial(partial, path) ? FALSE : TRUE;
+    return TRUE;
 }
 
-BOOL CRegistry::LoadFromFile(const CString& path) {
-    m_keys.clear();
-    std::unique_ptr<FILE, int (*)(FILE*)> file(OpenFileForRead(path), &std::fclose);
-    if (!file) return FALSE;
+RegistryLoad CRegistry::Load(const CString& path, CString* error) {
+    Clear();
     CString text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, n);
-    return FromText(text) >= 0 ? TRUE : FALSE;
+    std::error_code reason;
+    const FileReadError read = ReadWholeFile(path, kMaxFileBytes, &text, &reason);
+    if (read != FileReadError::None && error) {
+        *error = "cannot read " + path + ": " + DescribeReadError(read, reason, kMaxFileBytes);
+    }
+    switch (read) {
+        case FileReadError::None:
+            break;
+        case FileReadError::NotFound:
+            return RegistryLoad::Missing;
+        case FileReadError::TooLarge:
+            return RegistryLoad::TooLarge;
+        case FileReadError::Io:
+            return RegistryLoad::Unreadable;
+    }
+    if (FromText(text) < 0) {
+        if (error) *error = path + " is not a registry file (no " + kHeader + " header)";
+        return RegistryLoad::NotARegistry;
+    }
+    return RegistryLoad::Loaded;
 }
 
 void SetRegistryFile(const CString& path) {
@@ -355,17 +471,40 @@ CString GetRegistryFile() {
 }
 
 BOOL UpdateRegistryFile(const std::function<bool(CRegistry& registry)>& update) {
-    // One writer at a time within the process, so two registrations do not lose each other's
-    // rows.
+    // One writer at a time within the process, and, through the lock file, across processes,
+    // so two registrations do not lose each other's rows.
     std::lock_guard<std::mutex> lock(FileMutex());
+    CString& error = LastError();
+    error.clear();
     const CString& path = FilePath();
-    if (path.empty()) return FALSE;
-    CRegistry registry;
-    // A missing file is an empty registry; a file that is not one is left alone.
-    if (!registry.LoadFromFile(path)) {
-        std::unique_ptr<FILE, int (*)(FILE*)> existing(OpenFileForRead(path), &std::fclose);
-        if (existing) return FALSE;
+    if (path.empty()) {
+        error = "no registry file is set";
+        return FALSE;
     }
-    if (!update(registry)) return FALSE;
-    return registry.SaveToFile(path);
+    std::error_code ignored;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+    const CLockFile held(path + ".lock");
+    if (!held.Held()) {
+        error = held.Error();
+        return FALSE;
+    }
+    CRegistry registry;
+    const RegistryLoad loaded = registry.Load(path, &error);
+    if (loaded != RegistryLoad::Loaded && loaded != RegistryLoad::Missing) return FALSE;
+    error.clear();
+    if (!update(registry)) {
+        error = "the update was refused";
+        return FALSE;
+    }
+    if (!registry.Refused().empty()) {
+        error = "not registered: " + registry.Refused();
+        return FALSE;
+    }
+    return registry.SaveToFile(path, &error);
+}
+
+CString LastRegistryError() {
+    std::lock_guard<std::mutex> lock(FileMutex());
+    return LastError();
 }

@@ -45,8 +45,9 @@ std::unique_ptr<CHostedControl> CHostedControl::Create(const std::string& regist
     auto registerOwn = [&]() {
         const HRESULT registered = RegisterModule(modulePath, registryFile, false);
         if (FAILED(registered)) {
+            const CString why = LastRegistryError();
             *error = "cannot register " + modulePath + " in " + registryFile + " (" +
-                     Hex(registered) + ")";
+                     Hex(registered) + (why.empty() ? "" : ": " + why) + ")";
         }
         return SUCCEEDED(registered);
     };

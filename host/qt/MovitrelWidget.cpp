@@ -330,8 +330,9 @@ bool MovitrelWidget::InvokeControlMethod(const QString& nameOrDispid, QString* e
 bool MovitrelWidget::SaveState(const QString& path, QString* error) {
     CPropertyBag bag;
     m_control.SaveProperties(bag);
-    if (!bag.SaveToFile(path.toStdString())) {
-        if (error) *error = QString("cannot write %1").arg(path);
+    CString why;
+    if (!bag.SaveToFile(path.toStdString(), &why)) {
+        if (error) *error = QString::fromStdString(why);
         return false;
     }
     return true;
@@ -339,8 +340,9 @@ bool MovitrelWidget::SaveState(const QString& path, QString* error) {
 
 bool MovitrelWidget::LoadState(const QString& path, QString* error) {
     CPropertyBag bag;
-    if (!bag.LoadFromFile(path.toStdString())) {
-        if (error) *error = QString("cannot read %1").arg(path);
+    CString why;
+    if (!bag.LoadFromFile(path.toStdString(), &why)) {
+        if (error) *error = QString::fromStdString(why);
         return false;
     }
     const bool live = IsWindowLive();

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -564,4 +565,61 @@ TEST(ImageConvert, OutputReplacesAnExistingFileAndMayBeTheInput) {
     EXPECT_TRUE(SamePixels(before, DecodedByPil(path)));
     EXPECT_NE(run.out.find("PNG, 41 x 27"), std::string::npos) << run.out;
     EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST(ImageConvert, OntoALinkAPrivateFileAndALongName) {
+    const std::string in = Made("few", "png");
+    const Pixels expected = DecodedByPil(in);
+    // The link stays; the file it leads to is the one converted onto.
+    fs::create_directories(Out("real"));
+    const std::string real = Out("real/target.png");
+    std::ofstream(real) << "old";
+    const std::string link = Out("link.png");
+    fs::remove(link);
+    fs::create_symlink("real/target.png", link);
+    Outcome run = Movitrel({"convert", in, link});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(SamePixels(expected, DecodedByPil(real)));
+
+    const std::string secret = Out("private.png");
+    std::ofstream(secret) << "old";
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    run = Movitrel({"convert", in, secret});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    const std::string longName = Out(std::string(240, 'n') + ".png");
+    run = Movitrel({"convert", in, longName});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(SamePixels(expected, DecodedByPil(longName)));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST(ImageConvert, AFolderThatTakesNoNewFileRefusesWithItsReasonAndKeepsTheFile) {
+    const std::string folder = Out("locked");
+    fs::create_directories(folder);
+    const std::string in = Made("few", "png");
+    const std::string target = folder + "/kept.png";
+    std::ofstream(target) << "old contents";
+    std::vector<std::string> args = {MOVITREL_PROGRAM, "image", "convert", in, target};
+    // The user may write the file but not make one beside it; root may do both, so the
+    // program runs as another user then.
+    if (getuid() == 0) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+        args.insert(args.begin(),
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    } else {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const Outcome run = Run(args);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("cannot write " + target + ": Permission denied"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadText(target), "old contents");
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        EXPECT_EQ(entry.path().filename(), "kept.png");
+    }
 }

@@ -4,6 +4,8 @@
 
 #include "SampleControl.h"
 #include "TestTmp.h"
+#include "platform/FileIO.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -61,6 +63,65 @@ TEST(PropertyBag, FilesRoundTripAndMissingFilesFail) {
     EXPECT_FALSE(back.LoadFromFile(path + ".missing"));
     EXPECT_EQ(back.Count(), 0u);
     EXPECT_FALSE(bag.SaveToFile(CString(TestTmp()) + "/no/such/dir/bag.txt"));
+}
+
+TEST(PropertyBag, HoldsAtMostTheNameLimitAndRefusesATextWithMore) {
+    CPropertyBag bag;
+    for (size_t i = 0; i < CPropertyBag::kMaxNames; ++i) {
+        ASSERT_TRUE(bag.Write("N" + std::to_string(i), "v"));
+    }
+    EXPECT_FALSE(bag.Write("OneMore", "v"));
+    EXPECT_FALSE(bag.Read("OneMore"));
+    EXPECT_TRUE(bag.Write("n0", "replaced")) << "an existing name is no new one";
+    EXPECT_EQ(bag.Read("N0"), CString("replaced"));
+    // After a removal the index still finds every later name.
+    EXPECT_TRUE(bag.Remove("N10"));
+    EXPECT_EQ(bag.Read("N11"), CString("v"));
+    EXPECT_TRUE(bag.Write("OneMore", "now"));
+
+    std::string text;
+    for (size_t i = 0; i <= CPropertyBag::kMaxNames; ++i) text += "P" + std::to_string(i) + "=1\n";
+    CPropertyBag loaded;
+    loaded.Write("Before", "x");
+    EXPECT_EQ(loaded.FromText(text), -1);
+    EXPECT_EQ(loaded.Count(), 0u);
+    // Duplicates are one name: a long text of few names loads.
+    std::string repeats;
+    for (int i = 0; i < 20000; ++i) repeats += "Delay=" + std::to_string(i) + "\n";
+    EXPECT_EQ(loaded.FromText(repeats), 0);
+    EXPECT_EQ(loaded.Read("delay"), CString("19999"));
+
+    const std::string path = TempPath("many.txt");
+    std::ofstream(path) << text;
+    CString error;
+    EXPECT_FALSE(loaded.LoadFromFile(path, &error));
+    EXPECT_NE(error.find("more than 4096 names"), std::string::npos) << error;
+}
+
+TEST(PropertyBag, AFailedSaveLeavesThePreviousFileWhole) {
+    const std::string path = TempPath("state.txt");
+    CPropertyBag old;
+    old.Write("Dir", std::string(8192, 'd'));
+    ASSERT_TRUE(old.SaveToFile(path));
+    const std::string before = ReadText(path);
+    CPropertyBag next;
+    next.Write("Dir", "/somewhere/else");
+    for (FileFault fault : {FileFault::WriteNoSpace, FileFault::WriteIo}) {
+        InjectFileFault(fault);
+        CString error;
+        EXPECT_FALSE(next.SaveToFile(path, &error));
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_EQ(ReadText(path), before);
+    }
+    InjectFileFault(FileFault::ReadIo);
+    CPropertyBag back;
+    CString error;
+    EXPECT_FALSE(back.LoadFromFile(path, &error));
+    EXPECT_EQ(back.Count(), 0u);
+    EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
+    ASSERT_TRUE(next.SaveToFile(path));
+    ASSERT_TRUE(back.LoadFromFile(path));
+    EXPECT_EQ(back.Read("Dir"), CString("/somewhere/else"));
 }
 
 TEST(PropExchange, ResetGivesEveryDefault) {

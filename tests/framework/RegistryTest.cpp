@@ -1,11 +1,14 @@
 // The registry file: REGEDIT4 text in and out, keys as a tree, the process's file.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "TestTmp.h"
 #include "framework/Registry.h"
+#include "platform/FileIO.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -168,6 +171,153 @@ TEST(RegistryFile, UpdatesTheProcessFileAndLeavesAForeignFileAlone) {
     std::getline(in, line);
     EXPECT_EQ(line, "not a registry");
     SetRegistryFile("");
+}
+
+TEST(RegistryText, AcceptsAByteOrderMarkAndJoinsLongContinuedValues) {
+    CRegistry reg;
+    ASSERT_EQ(reg.FromText("\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKCR\\A]\r\n@=\"x\"\r\n"), 0);
+    EXPECT_EQ(reg.GetString("HKCR\\A", ""), "x");
+
+    // Each continuation line is looked at once: a value of many lines joins in order.
+    std::string text = "REGEDIT4\n[HKCR\\B]\n\"bin\"=hex:";
+    std::string joined = "hex:";
+    for (int i = 0; i < 20000; ++i) {
+        text += "0" + std::to_string(i % 10) + ",\\\n  ";
+        joined += "0" + std::to_string(i % 10) + ",";
+    }
+    text += "ff\n";
+    joined += "ff";
+    ASSERT_EQ(reg.FromText(text), 0);
+    ASSERT_TRUE(reg.GetValue("HKCR\\B", "bin"));
+    EXPECT_EQ(reg.GetValue("HKCR\\B", "bin")->text, joined);
+}
+
+TEST(RegistryText, RefusesControlCharactersThatWouldSplitARow) {
+    CRegistry reg;
+    reg.SetString("HKCR\\CLSID\\{A}\\InprocServer32", "", "/opt/a\nb/MOVITREL.OCX");
+    reg.SetString("HKCR\\C", "", "fine\tso far");
+    EXPECT_FALSE(reg.GetString("HKCR\\CLSID\\{A}\\InprocServer32", ""));
+    EXPECT_EQ(reg.GetString("HKCR\\C", ""), "fine\tso far");
+    EXPECT_NE(reg.Refused().find("/opt/a\\nb/MOVITREL.OCX"), std::string::npos) << reg.Refused();
+    EXPECT_NE(reg.Refused().find("InprocServer32"), std::string::npos) << reg.Refused();
+    EXPECT_EQ(reg.ToText().find("/opt/a"), std::string::npos);
+
+    // Read from a file, such a row is one more malformed line.
+    CRegistry back;
+    EXPECT_EQ(back.FromText("REGEDIT4\n[HKCR\\D]\n@=\"a\x01z\"\n\"ok\"=\"1\"\n"), 1);
+    EXPECT_EQ(back.GetString("HKCR\\D", "ok"), "1");
+    EXPECT_TRUE(back.Refused().empty());
+}
+
+TEST(RegistryFile, ARowWithALineBreakIsNotRegisteredAndTheFileIsKept) {
+    const std::string path = FreshPath("newline.reg");
+    SetRegistryFile(path);
+    ASSERT_TRUE(UpdateRegistryFile([](CRegistry& r) {
+        r.SetString("HKCR\\Kept", "", "1");
+        return true;
+    }));
+    const std::string before = ReadText(path);
+    EXPECT_FALSE(UpdateRegistryFile([](CRegistry& r) {
+        r.SetString("HKCR\\CLSID\\{A}\\InprocServer32", "", "/opt/x\n[HKCR\\Injected]");
+        return true;
+    }));
+    EXPECT_NE(LastRegistryError().find("/opt/x\\n[HKCR\\Injected]"), std::string::npos)
+        << LastRegistryError();
+    EXPECT_EQ(ReadText(path), before);
+    SetRegistryFile("");
+}
+
+TEST(RegistryFile, AReadErrorIsAnErrorAndTheUpdateSavesNothing) {
+    const std::string path = FreshPath("readerror.reg");
+    SetRegistryFile(path);
+    ASSERT_TRUE(UpdateRegistryFile([](CRegistry& r) {
+        for (int i = 0; i < 100; ++i) r.SetString("HKCR\\K" + std::to_string(i), "", "v");
+        return true;
+    }));
+    const std::string before = ReadText(path);
+    CRegistry probe;
+    InjectFileFault(FileFault::ReadIo);
+    CString error;
+    EXPECT_EQ(probe.Load(path, &error), RegistryLoad::Unreadable);
+    EXPECT_NE(error.find(path), std::string::npos);
+    EXPECT_TRUE(probe.Keys().empty());
+
+    bool updated = false;
+    InjectFileFault(FileFault::ReadIo);
+    EXPECT_FALSE(UpdateRegistryFile([&](CRegistry& r) {
+        updated = true;
+        r.SetString("HKCR\\New", "", "1");
+        return true;
+    }));
+    EXPECT_FALSE(updated);
+    EXPECT_EQ(ReadText(path), before);
+
+    CRegistry missing;
+    EXPECT_EQ(missing.Load(FreshPath("absent.reg")), RegistryLoad::Missing);
+    std::ofstream(FreshPath("plain.txt")) << "hello\n";
+    EXPECT_EQ(missing.Load(TempPath("plain.txt")), RegistryLoad::NotARegistry);
+    SetRegistryFile("");
+}
+
+TEST(RegistryFile, ASaveThatRunsOutOfDiskLeavesThePreviousFileWhole) {
+    const std::string path = FreshPath("full.reg");
+    CRegistry reg;
+    reg.SetString("HKCR\\Old", "", std::string(10000, 'o'));
+    ASSERT_TRUE(reg.SaveToFile(path));
+    const std::string before = ReadText(path);
+    reg.SetString("HKCR\\New", "", std::string(10000, 'n'));
+    for (FileFault fault : {FileFault::WriteNoSpace, FileFault::WriteIo}) {
+        InjectFileFault(fault);
+        CString error;
+        EXPECT_FALSE(reg.SaveToFile(path, &error));
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_EQ(ReadText(path), before);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(TestTmp())) {
+        EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos)
+            << entry.path();
+    }
+}
+
+// Processes that register into one file at once each keep their rows: the lock file
+// serialises the read, update and save of each.
+TEST(RegistryFile, ConcurrentProcessesDoNotLoseEachOthersRows) {
+    const std::string path = FreshPath("shared.reg");
+    constexpr int kProcesses = 4;
+    constexpr int kRowsEach = 25;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            SetRegistryFile(path);
+            bool ok = true;
+            for (int i = 0; i < kRowsEach; ++i) {
+                ok = UpdateRegistryFile([&](CRegistry& r) {
+                         r.SetString("HKCR\\P" + std::to_string(p) + "\\R" + std::to_string(i), "",
+                                     "x");
+                         return true;
+                     }) != FALSE &&
+                     ok;
+            }
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CRegistry reg;
+    ASSERT_TRUE(reg.LoadFromFile(path));
+    int rows = 0;
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int i = 0; i < kRowsEach; ++i) {
+            rows += reg.KeyExists("HKCR\\P" + std::to_string(p) + "\\R" + std::to_string(i));
+        }
+    }
+    EXPECT_EQ(rows, kProcesses * kRowsEach);
 }
 
 }  // namespace

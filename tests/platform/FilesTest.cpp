@@ -1,13 +1,18 @@
 // Directory search, file I/O by path, the message sink and the case-insensitive compare.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "TestTmp.h"
 #include "platform/FileFind.h"
@@ -15,6 +20,7 @@
 #include "platform/Memory.h"
 #include "platform/MessageSink.h"
 #include "platform/StringUtil.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -150,6 +156,153 @@ TEST(FileIOTest, APartialFileReplacesItsTargetOrLeavesNothing) {
     EXPECT_TRUE(CommitPartial(other, blocked));
     EXPECT_TRUE(fs::is_directory(blocked));
     EXPECT_FALSE(fs::exists(other));
+}
+
+// Whether open returns while nobody writes into the FIFO. An open that blocks is released by
+// a writer that comes late, so a fault shows as a failure, never as a hung test.
+template <class Open>
+bool ReturnsWithoutAWriter(const std::string& fifo, Open open) {
+    std::atomic<bool> done{false};
+    std::thread opener([&] {
+        open();
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const bool returned = done;
+    if (!returned) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+    }
+    opener.join();
+    return returned;
+}
+
+TEST(FileIOTest, OpensForReadingRefuseWhatIsNotARegularFileWithoutBlocking) {
+    TempDir dir;
+    const std::string fifo = dir.str() + "/img9999.jpg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    HFILE handle = 0;
+    int error = 0;
+    EXPECT_TRUE(ReturnsWithoutAWriter(fifo, [&] {
+        handle = FileOpenRead(fifo);
+        error = errno;
+    }));
+    EXPECT_EQ(handle, HFILE_ERROR);
+    EXPECT_EQ(error, EINVAL);
+    FILE* stream = reinterpret_cast<FILE*>(1);
+    EXPECT_TRUE(ReturnsWithoutAWriter(fifo, [&] { stream = OpenFileForRead(fifo); }));
+    EXPECT_EQ(stream, nullptr);
+    CString text = "x";
+    std::error_code reason;
+    EXPECT_TRUE(ReturnsWithoutAWriter(
+        fifo, [&] { EXPECT_EQ(ReadWholeFile(fifo, 100, &text, &reason), FileReadError::Io); }));
+    EXPECT_EQ(DescribeReadError(FileReadError::Io, reason, 100), "not a regular file");
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(OpenFileForRead(dir.str()), nullptr) << "a folder is no file either";
+
+    // A regular file reads as before: blocking reads, to the end.
+    const std::string plain = dir.str() + "/plain.jpg";
+    std::ofstream(plain) << std::string(100000, 'p');
+    FILE* f = OpenFileForRead(plain);
+    ASSERT_NE(f, nullptr);
+    std::string back(200000, '\0');
+    EXPECT_EQ(std::fread(back.data(), 1, back.size(), f), 100000u);
+    std::fclose(f);
+}
+
+TEST(FileIOTest, WholeFileReadsTellMissingFromTooLargeFromBroken) {
+    TempDir dir;
+    const std::string path = dir.str() + "/state.txt";
+    CString text;
+    std::error_code reason;
+    EXPECT_EQ(ReadWholeFile(path, 10, &text, &reason), FileReadError::NotFound);
+    EXPECT_EQ(DescribeReadError(FileReadError::NotFound, reason, 10), "no such file");
+    std::ofstream(path) << "0123456789";
+    EXPECT_EQ(ReadWholeFile(path, 10, &text), FileReadError::None);
+    EXPECT_EQ(text, "0123456789");
+    EXPECT_EQ(ReadWholeFile(path, 9, &text), FileReadError::TooLarge);
+    EXPECT_TRUE(text.empty());
+    InjectFileFault(FileFault::ReadIo);
+    EXPECT_EQ(ReadWholeFile(path, 10, &text, &reason), FileReadError::Io);
+    EXPECT_EQ(reason, std::errc::io_error);
+    EXPECT_EQ(ReadWholeFile(path, 10, &text), FileReadError::None) << "the fault is taken once";
+}
+
+TEST(FileIOTest, WholeFileWritesReplaceTheTargetOrLeaveItAsItWas) {
+    TempDir dir;
+    const std::string path = dir.str() + "/state.txt";
+    ASSERT_FALSE(WriteWholeFile(path, "first"));
+    EXPECT_EQ(ReadText(path), "first");
+    InjectFileFault(FileFault::WriteNoSpace);
+    EXPECT_EQ(WriteWholeFile(path, std::string(1 << 16, 's')), std::errc::no_space_on_device);
+    EXPECT_EQ(ReadText(path), "first");
+    ASSERT_FALSE(WriteWholeFile(path, "second"));
+    EXPECT_EQ(ReadText(path), "second");
+    for (const auto& entry : fs::directory_iterator(dir.str())) {
+        EXPECT_EQ(entry.path().filename(), "state.txt") << "nothing else is left behind";
+    }
+}
+
+TEST(FileIOTest, SavesWriteThroughLinksKeepPermissionsAndFitLongNames) {
+    TempDir dir;
+    // A link stays a link, and the file it leads to gets the new contents.
+    fs::create_directories(dir.str() + "/real");
+    const std::string real = dir.str() + "/real/registry.reg";
+    std::ofstream(real) << "old";
+    const std::string link = dir.str() + "/registry.reg";
+    fs::create_symlink("real/registry.reg", link);
+    ASSERT_FALSE(WriteWholeFile(link, "new"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadText(real), "new");
+
+    // An existing file's permission bits are kept.
+    const std::string secret = dir.str() + "/secret.txt";
+    std::ofstream(secret) << "old";
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_FALSE(WriteWholeFile(secret, "new"));
+    EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // Wherever the target's name fits, so does the partial name.
+    const std::string longName = dir.str() + "/" + std::string(244, 'n') + ".png";
+    EXPECT_LE(fs::path(PartialPathFor(longName)).filename().string().size(), 255u);
+    EXPECT_NE(PartialPathFor(longName),
+              PartialPathFor(dir.str() + "/" + std::string(244, 'n') + "-other.png"));
+    ASSERT_FALSE(WriteWholeFile(longName, "long"));
+    EXPECT_EQ(ReadText(longName), "long");
+}
+
+TEST(FileIOTest, ATargetInAFolderThatCannotTakeANewFileIsRefusedNotWrittenInPlace) {
+    TempDir dir;
+    const std::string folder = dir.str() + "/locked";
+    fs::create_directories(folder);
+    const std::string target = folder + "/state.txt";
+    std::ofstream(target) << "old";
+    // Root may write anywhere: the check runs as a user who may write the file but not the
+    // folder.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (getuid() == 0) {
+            if (::chown(target.c_str(), 65534, 65534) != 0 || setgid(65534) != 0 ||
+                setuid(65534) != 0) {
+                _exit(3);
+            }
+        } else if (::chmod(folder.c_str(), 0555) != 0) {
+            _exit(3);
+        }
+        const std::error_code ec = WriteWholeFile(target, "new");
+        _exit(ec == std::errc::permission_denied ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ::chmod(folder.c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadText(target), "old");
 }
 
 TEST(FileIOTest, AStampChangesWithTheSizeAndWithAWriteOfTheSameSize) {
