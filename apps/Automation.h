@@ -3,6 +3,8 @@
 // host adapts it to the headless or the Qt container.
 #pragma once
 
+#include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -11,7 +13,17 @@
 #include <thread>
 #include <vector>
 
-#include "apps/ProgramControl.h"
+#include "framework/DialogTemplate.h"
+#include "host/instance/HostedControl.h"
+
+// A request line holds at most this many bytes before its newline; a longer one is answered
+// with an error and never parsed or kept.
+constexpr size_t kAutomationMaxLineBytes = size_t(1) << 20;
+// Arrays and objects nest at most this deep in a request, its own object counting as one.
+constexpr int32_t kAutomationMaxDepth = 64;
+// The reader stops reading while the lines it queued and the container has not taken hold
+// more than this.
+constexpr size_t kAutomationMaxQueuedBytes = size_t(8) << 20;
 
 // What the session needs of a container.
 class IAutomationHost {
@@ -47,8 +59,11 @@ public:
     CAutomationSession& operator=(const CAutomationSession&) = delete;
 
     // Handles one request line and writes its reply (after the events it caused). False once
-    // the session has ended ("quit").
+    // the session has ended ("quit"). Whatever the line holds, it gets one reply and the
+    // session goes on; only a blank line gets none.
     bool HandleLine(const std::string& line);
+    // Answers a line the reader dropped for being longer than kAutomationMaxLineBytes.
+    void RefuseOverlongLine();
 
 private:
     struct Impl;
@@ -62,7 +77,8 @@ private:
 // and that thread handles them with Drain.
 class CAutomationInput {
 public:
-    CAutomationInput(CAutomationSession& session, int fd, std::function<void()> wake);
+    CAutomationInput(CAutomationSession& session, int fd, std::function<void()> wake,
+                     size_t maxQueuedBytes = kAutomationMaxQueuedBytes);
     // Stops the reader, also while it waits for input that never comes, and joins it.
     ~CAutomationInput();
     CAutomationInput(const CAutomationInput&) = delete;
@@ -74,17 +90,30 @@ public:
     void Drain();
     // After "quit" or the end of input.
     bool Ended() const { return m_ended; }
+    // What the queue holds now: the lines' bytes and a little for each line.
+    size_t QueuedBytes() const;
 
 private:
+    struct Line {
+        std::string text;
+        bool overlong = false;  // dropped unread; text is empty
+    };
     void Read();
+    // Blocks while the queue is full; false once the input is being destroyed.
+    bool WaitForRoom();
+    void Queue(std::deque<Line>& lines);
 
     CAutomationSession& m_session;
     const int m_fd;
     std::function<void()> m_wake;
+    const size_t m_maxQueuedBytes;
     int m_stopPipe[2] = {-1, -1};
-    std::mutex m_mutex;
-    std::deque<std::string> m_lines;  // under m_mutex
-    bool m_endOfInput = false;        // under m_mutex
+    mutable std::mutex m_mutex;
+    std::condition_variable m_room;
+    std::deque<Line> m_lines;   // under m_mutex
+    size_t m_queuedBytes = 0;   // under m_mutex
+    bool m_endOfInput = false;  // under m_mutex
+    bool m_stopping = false;    // under m_mutex
     bool m_draining = false;
     bool m_ended = false;
     std::thread m_reader;

@@ -16,6 +16,7 @@
 
 #include "apps/Automation.h"
 #include "apps/MovitrelApp.h"
+#include "apps/ProgramControl.h"
 #include "host/qt/MovitrelWidget.h"
 #include "host/qt/QtMessageSink.h"
 #include "playback/Commands.h"

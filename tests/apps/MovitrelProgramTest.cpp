@@ -431,6 +431,55 @@ TEST_F(MovitrelProgram, AutomateSavesLoadsAndResets) {
     EXPECT_EQ(c.Wait(), 0);
 }
 
+// Lines the session cannot read (numbers past a double, nesting past its limit, bytes that
+// are not UTF-8, a line past the length limit) each get an error reply, and the program goes
+// on and ends as usual.
+TEST_F(MovitrelProgram, AutomateAnswersLinesItCannotReadAndGoesOn) {
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    for (const std::string& line :
+         {std::string(R"({"op":"info","id":1e400})"), std::string(R"({"op":"info","id":-1e999})"),
+          R"({"op":"info","id":)" + deep + "}", std::string("{\"op\":\"caf\xe9\"}"),
+          R"({"op":"info","pad":")" + std::string(2 << 20, 'x') + "\"}"}) {
+        c.Send(line);
+        const json r = c.Reply();
+        EXPECT_EQ(r["ok"], false) << line.substr(0, 40);
+        EXPECT_TRUE(r["error"].is_string()) << line.substr(0, 40);
+    }
+    c.SendJson(json{{"op", "info"}, {"id", 5}});
+    json r = c.Reply();
+    EXPECT_EQ(r["ok"], true);
+    EXPECT_EQ(r["id"], 5);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
+// A Dir that is not UTF-8, as a state file may hold it: get and save give its bytes in the
+// hex form, set takes that form back, and a saved file holds the bytes themselves.
+TEST_F(MovitrelProgram, AutomateCarriesBytesThatAreNotUtf8) {
+    const std::string state = TempPath("latin1.txt");
+    const std::string saved = TempPath("latin1-saved.txt");
+    ASSERT_TRUE(
+        WriteAll(state, {'D', 'i', 'r', '=', '/', 't', 'm', 'p', '/', 'c', 'a', 'f', 0xe9, '\n'}));
+    const json cafe = {{"hex", "2f746d702f636166e9"}};
+    Child c({"automate", "--headless"});
+    c.SendJson(json{{"op", "create"}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "load"}, {"path", state}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "get"}, {"name", "Dir"}});
+    EXPECT_EQ(c.Reply()["value"], cafe);
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", ""}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "set"}, {"name", "Dir"}, {"value", cafe}});
+    EXPECT_EQ(c.Reply()["ok"], true);
+    c.SendJson(json{{"op", "save"}, {"path", saved}});
+    EXPECT_EQ(c.Reply()["properties"]["Dir"], cafe);
+    EXPECT_NE(ReadText(saved).find("Dir=/tmp/caf\xe9\n"), std::string::npos);
+    EXPECT_EQ(c.Wait(), 0);
+}
+
 TEST_F(MovitrelProgram, BadCommandLinesExitWithStatusTwo) {
     {
         Child c({"play", "/no/such/folder"});
