@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -28,9 +29,22 @@ struct ErrorRecord {
     std::longjmp(reinterpret_cast<ErrorRecord*>(cinfo->err)->recovery, 1);
 }
 
-BOOL Decode(CJpegImpl& image, FILE* file) {
+// The progress monitor asks whether to go on; an abandoned decode leaves through the same
+// recovery point as an error.
+struct ProgressRecord {
+    jpeg_progress_mgr pub;  // first: the library sees a jpeg_progress_mgr*
+    const std::function<bool()>* cancel;
+};
+
+void AskToGoOn(j_common_ptr cinfo) {
+    const auto* progress = reinterpret_cast<ProgressRecord*>(cinfo->progress);
+    if ((*progress->cancel)()) JumpToRecovery(cinfo);
+}
+
+BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
     jpeg_decompress_struct cinfo;
     ErrorRecord err;
+    ProgressRecord progress{};
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = JumpToRecovery;
     if (setjmp(err.recovery)) {
@@ -39,6 +53,11 @@ BOOL Decode(CJpegImpl& image, FILE* file) {
         return FALSE;
     }
     jpeg_create_decompress(&cinfo);
+    if (options.cancel) {
+        progress.pub.progress_monitor = AskToGoOn;
+        progress.cancel = &options.cancel;
+        cinfo.progress = &progress.pub;
+    }
     // The library's whole-frame buffers (two-pass quantisation, progressive coefficients)
     // take several bytes a pixel: bound them as the image block is bounded, so that a short
     // file claiming a huge frame fails at once instead of taking gigabytes and seconds.
@@ -63,8 +82,9 @@ BOOL Decode(CJpegImpl& image, FILE* file) {
     // Two-pass quantisation buffers and decodes the whole frame inside start_decompress:
     // a frame no image block could hold (a few bytes of header can claim one) is refused
     // before the library spends gigabytes on it.
-    if (int64_t(cinfo.image_width) * int64_t(cinfo.image_height) >
-        kMaxImageBytes - kBlockHeaderBytes) {
+    const int64_t pixels = int64_t(cinfo.image_width) * int64_t(cinfo.image_height);
+    if (pixels > kMaxImageBytes - kBlockHeaderBytes || pixels > options.maxPixels ||
+        (options.cancel && options.cancel())) {
         jpeg_destroy_decompress(&cinfo);
         std::fclose(file);
         return FALSE;
@@ -154,11 +174,45 @@ BOOL Encode(CJpegImpl& image, FILE* file) {
 
 }  // namespace
 
+BOOL ReadJpegHeader(const CString& path, CJpegHeader* header) {
+    FILE* file = OpenFileForRead(path);
+    if (file == nullptr) return FALSE;
+    jpeg_decompress_struct cinfo;
+    ErrorRecord err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = JumpToRecovery;
+    if (setjmp(err.recovery)) {
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        return FALSE;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    header->width = int32_t(cinfo.image_width);
+    header->height = int32_t(cinfo.image_height);
+    header->gray = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return TRUE;
+}
+
+BOOL LoadJpeg(CImage& image, const CString& path, const CJpegReadOptions& options) {
+    return image.Load(path, kImageTypeJpeg, [&](CImageImpl& impl, const CString& file) {
+        auto* jpeg = dynamic_cast<CJpegImpl*>(&impl);
+        return jpeg != nullptr && jpeg->Read(file, options) ? TRUE : FALSE;
+    });
+}
+
 BOOL CJpegImpl::Read(const CString& path) {
+    return Read(path, CJpegReadOptions{});
+}
+
+BOOL CJpegImpl::Read(const CString& path, const CJpegReadOptions& options) {
     if (!path.empty()) fileName = path;
     FILE* file = OpenFileForRead(fileName);
     if (file == nullptr) return FALSE;
-    return Decode(*this, file);
+    return Decode(*this, file, options);
 }
 
 BOOL CJpegImpl::Write(const CString& path) {

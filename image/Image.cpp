@@ -176,6 +176,11 @@ BYTE* CImage::GetBits() {
 }
 
 BOOL CImage::Load(const CString& path, int32_t type) {
+    return Load(path, type, [](CImageImpl& impl, const CString& file) { return impl.Read(file); });
+}
+
+BOOL CImage::Load(const CString& path, int32_t type,
+                  const std::function<BOOL(CImageImpl& impl, const CString& path)>& read) {
     const int32_t previousType = imageType;
     imagePath = path;
     if (type == -1) type = ImageTypeFromPath(imagePath);
@@ -183,7 +188,7 @@ BOOL CImage::Load(const CString& path, int32_t type) {
     if (!imageImpl || type != previousType) {
         if (!CreateImpl(imagePath, type)) return FALSE;
     }
-    return imageImpl->Read(imagePath);
+    return read(*imageImpl, imagePath);
 }
 
 BOOL CImage::CopyFrom(const CImage& other) {

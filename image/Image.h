@@ -6,6 +6,7 @@
 // implementation object answer 0, FALSE, -1 or null when there is none.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "image/ImageFormats.h"
@@ -62,6 +63,10 @@ public:
     // kept when the type is unchanged and replaced otherwise; an unknown type leaves the image
     // empty. A failed Read on a kept object leaves its previous picture in place.
     BOOL Load(const CString& path, int32_t type);
+    // As Load, with the read done by the caller on the implementation object (a format's read
+    // with options of its own).
+    BOOL Load(const CString& path, int32_t type,
+              const std::function<BOOL(CImageImpl& impl, const CString& path)>& read);
 
     // Makes this a copy of other (type, path and a picture of its own), as if the same file had
     // been loaded into it; an image made in memory, without a type, is copied into the BMP

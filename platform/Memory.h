@@ -15,3 +15,7 @@ using CBlockPtr = std::unique_ptr<uint8_t[], CBlockFree>;
 
 // bytes zeroed bytes; null when memory runs out (or for 0 bytes).
 CBlockPtr AllocateBlock(size_t bytes);
+
+// The memory this process can count on: the machine's physical memory, or its control
+// group's limit where one is set lower (Linux). At least one page.
+int64_t MemoryLimitBytes();

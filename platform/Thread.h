@@ -22,6 +22,10 @@ int32_t RunningThreadCount();
 
 // Processors the process may run on; at least 1.
 int32_t ProcessorCount();
+// Tests and benchmarks: ProcessorCount answers count from now on; 0 gives the system's again.
+void OverrideProcessorCount(int32_t count);
+// Internal: what the system says, for ProcessorCount.
+int32_t SystemProcessorCount();
 
 #ifndef _WIN32
 // Blocks the calling thread; nothing wakes it early. INFINITE is refused (returns at once)

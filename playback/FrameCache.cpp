@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "codecs/JpegImpl.h"
 #include "image/Image.h"
 #include "platform/Thread.h"
 
@@ -9,6 +10,11 @@ namespace {
 
 // Waits that must notice a stop are cut into slices of this length.
 constexpr uint32_t kSliceMs = 20;
+
+// What a frame of these dimensions takes when kept: its 8-bit block and its palette.
+int64_t FrameBytes(int64_t width, int64_t height) {
+    return kBlockHeaderBytes + ((width + 3) & ~int64_t(3)) * height + 4 * kMaxPaletteEntries;
+}
 
 int64_t Cyclic(int64_t steps, int64_t cycle) {
     const int64_t d = ((steps % cycle) + cycle) % cycle;
@@ -37,13 +43,22 @@ int64_t StepsUntil(const CPlayCourse& course, int32_t index) {
     return best;
 }
 
+bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel) {
+    CJpegReadOptions options;
+    options.cancel = cancel;
+    options.maxPixels = kMaxFramePixels;
+    return LoadJpeg(image, path, options) != FALSE;
+}
+
 CFrameCache::~CFrameCache() {
     StopReadAhead();
 }
 
 void CFrameCache::SetBudget(int64_t bytes) {
     CSingleLock lock(m_lock);
-    m_budget = std::max<int64_t>(bytes, 0);
+    bytes = std::max<int64_t>(bytes, 0);
+    if (bytes != m_budget) m_tooLarge.clear();
+    m_budget = bytes;
     while (m_used > m_budget && !m_entries.empty()) EvictFarthestBeyond(-1);
 }
 
@@ -57,6 +72,7 @@ void CFrameCache::SetList(const std::vector<CString>& paths) {
     m_paths = paths;
     m_indexOf.clear();
     m_unreadable.clear();
+    m_tooLarge.clear();
     for (size_t i = 0; i < m_paths.size(); ++i) m_indexOf.emplace(m_paths[i], int32_t(i));
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (m_indexOf.count(it->first) == 0) {
@@ -111,7 +127,6 @@ bool CFrameCache::Keep(const CString& path, const FileStamp& stamp,
     Evict(path);
     if (m_indexOf.count(path) == 0 || image->GetImpl() == nullptr) return false;
     const int64_t bytes = int64_t(image->GetImpl()->BlockBytes()) + 4 * kMaxPaletteEntries;
-    m_lastFrameBytes = bytes;
     if (bytes > m_budget) return false;
     const int64_t steps = StepsUntilPath(path);
     while (m_used + m_reserved + bytes > m_budget) {
@@ -119,42 +134,45 @@ bool CFrameCache::Keep(const CString& path, const FileStamp& stamp,
     }
     m_entries[path] = Entry{stamp, image, bytes};
     m_used += bytes;
+    NotePeak();
     return true;
 }
 
 std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::function<bool()>& stop,
                                           bool* kept) {
     *kept = false;
+    if (stop()) return nullptr;
     // The stamp comes before the read: a file that changes while it is read gets a later one,
     // so the next Take reads it again.
     FileStamp stamp;
     const bool stamped = GetFileStamp(path, &stamp) != FALSE;
-    m_lock.Lock();
     for (;;) {
-        const auto it = m_entries.find(path);
-        if (it != m_entries.end()) {
-            if (stamped && it->second.stamp == stamp) {
-                std::shared_ptr<CImage> image = it->second.image;
-                m_lock.Unlock();
-                *kept = true;
-                return image;
+        {
+            CSingleLock lock(m_lock);
+            const auto it = m_entries.find(path);
+            if (it != m_entries.end()) {
+                if (stamped && it->second.stamp == stamp) {
+                    *kept = true;
+                    return it->second.image;
+                }
+                Evict(path);  // the file changed: its picture is of no use any more
             }
-            Evict(path);  // the file changed: its picture is of no use any more
+            if (m_decoding.count(path) == 0) {
+                m_decoding.insert(path);
+                ++m_decodes;
+                break;
+            }
         }
-        if (m_decoding.count(path) == 0) break;
-        m_lock.Unlock();
         // A read-ahead has this frame under way: rather than idle until it lands, decode the
-        // next one nobody has started, so both threads decode the whole time.
+        // next one nobody has started, so both threads decode the whole time. Never after a
+        // stop: a stop waits for no decode.
+        if (stop()) return nullptr;
         if (!DecodeAhead()) m_decoded.Wait(kSliceMs);
         if (stop()) return nullptr;
-        m_lock.Lock();
     }
-    m_decoding.insert(path);
-    ++m_decodes;
-    m_lock.Unlock();
 
     auto image = std::make_shared<CImage>();
-    const bool loaded = image->Load(path, kImageTypeJpeg) != FALSE;
+    const bool loaded = LoadFrameFile(*image, path, stop);
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);
@@ -165,65 +183,98 @@ std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::functi
     return image;
 }
 
-bool CFrameCache::DecodeAhead() {
-    m_lock.Lock();
-    const int32_t count = int32_t(m_paths.size());
-    if (m_budget <= 0 || count <= 0 || m_stopReadAhead) {
-        m_lock.Unlock();
-        return false;
-    }
-    int32_t pick = -1;
-    int64_t pickSteps = kNeverAgain;
-    for (int32_t i = 0; i < count; ++i) {
-        const int64_t steps = StepsUntil(m_course, i);
-        if (steps >= pickSteps) continue;
-        const CString& path = m_paths[size_t(i)];
-        if (m_entries.count(path) || m_decoding.count(path) || m_unreadable.count(path)) continue;
-        pick = i;
-        pickSteps = steps;
-    }
-    // Room for the decode comes first, from frames needed later than this one; when there
-    // are none, nothing farther is worth decoding either.
-    const int64_t cost = kDecodeCost * m_lastFrameBytes;
-    while (pick >= 0 && m_used + m_reserved + cost > m_budget) {
-        if (!EvictFarthestBeyond(pickSteps)) pick = -1;
-    }
-    if (pick < 0) {
-        m_lock.Unlock();
-        return false;
-    }
-    const CString path = m_paths[size_t(pick)];
-    m_decoding.insert(path);
-    m_reserved += cost;
-    ++m_decodes;
-    m_lock.Unlock();
+bool CFrameCache::ReadAheadStopped() const {
+    return m_stopReadAhead.load() || (m_stop && m_stop());
+}
 
+bool CFrameCache::DecodeAhead() {
+    CString path;
+    int64_t pickSteps = kNeverAgain;
+    {
+        CSingleLock lock(m_lock);
+        const int32_t count = int32_t(m_paths.size());
+        if (m_budget <= 0 || count <= 0 || ReadAheadStopped()) return false;
+        int32_t pick = -1;
+        for (int32_t i = 0; i < count; ++i) {
+            const int64_t steps = StepsUntil(m_course, i);
+            if (steps >= pickSteps) continue;
+            const CString& candidate = m_paths[size_t(i)];
+            if (m_entries.count(candidate) || m_decoding.count(candidate) ||
+                m_unreadable.count(candidate) || m_tooLarge.count(candidate)) {
+                continue;
+            }
+            pick = i;
+            pickSteps = steps;
+        }
+        if (pick < 0) return false;
+        // Claimed while its header is read, so no other thread takes it meanwhile.
+        path = m_paths[size_t(pick)];
+        m_decoding.insert(path);
+    }
+    // The reservation is what this frame needs, as its header tells; the stamp comes before
+    // the read, as in Take.
     FileStamp stamp;
-    const bool stamped = GetFileStamp(path, &stamp) != FALSE;
+    CJpegHeader header;
+    const bool probed = GetFileStamp(path, &stamp) != FALSE && ReadJpegHeader(path, &header);
+    const int64_t pixels = int64_t(header.width) * int64_t(header.height);
+    const int64_t cost = kDecodeCost * FrameBytes(header.width, header.height);
+    {
+        CSingleLock lock(m_lock);
+        auto unclaim = [&] {
+            m_decoding.erase(path);
+            m_decoded.SetEvent();  // a Take may wait for this frame
+        };
+        // A file that cannot be read is left to the worker, which meets the failure as it
+        // would without a cache (the previous picture stays up); trying it again here would
+        // spin. So is a frame that could never fit.
+        if (!probed || pixels <= 0 || pixels > kMaxFramePixels) {
+            unclaim();
+            m_unreadable.insert(path);
+            ++m_decodes;  // the file was read, as far as its header
+            return true;
+        }
+        if (cost > m_budget) {
+            unclaim();
+            m_tooLarge.insert(path);
+            return true;
+        }
+        // Room for the decode comes first, from frames needed later than this one; when there
+        // are none, nothing farther is worth decoding either.
+        while (m_used + m_reserved + cost > m_budget) {
+            if (!EvictFarthestBeyond(pickSteps)) {
+                unclaim();
+                return false;
+            }
+        }
+        if (ReadAheadStopped()) {
+            unclaim();
+            return false;
+        }
+        m_reserved += cost;
+        NotePeak();
+        ++m_decodes;
+        m_peakDecodesAhead = std::max(m_peakDecodesAhead, ++m_decodesAhead);
+    }
+
     auto image = std::make_shared<CImage>();
-    const bool loaded = stamped && image->Load(path, kImageTypeJpeg) != FALSE;
+    const bool loaded = LoadFrameFile(*image, path, [this] { return ReadAheadStopped(); });
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);
     m_reserved -= cost;
+    --m_decodesAhead;
     m_decoded.SetEvent();
-    // A file that cannot be read is left to the worker, which meets the failure as it would
-    // without a cache (the previous picture stays up); trying it again here would spin.
     if (loaded) {
         Keep(path, stamp, image);
-    } else {
-        m_unreadable.insert(path);
+    } else if (!ReadAheadStopped()) {
+        m_unreadable.insert(path);  // an abandoned decode says nothing of the file
     }
     return true;
 }
 
 uint32_t CFrameCache::ReadAheadProc(void* param) {
     auto* cache = static_cast<CFrameCache*>(param);
-    for (;;) {
-        {
-            CSingleLock lock(cache->m_lock);
-            if (cache->m_stopReadAhead) break;
-        }
+    while (!cache->ReadAheadStopped()) {
         if (!cache->DecodeAhead()) cache->m_work.Wait(kSliceMs * 5);
     }
     // The last touch of the cache is under its lock, which StopReadAhead takes to count us out.
@@ -243,15 +294,18 @@ void CFrameCache::StartReadAhead(int32_t threads) {
 }
 
 void CFrameCache::StopReadAhead() {
-    m_lock.Lock();
-    m_stopReadAhead = true;
-    while (m_threads > 0) {
-        m_work.SetEvent();
-        m_lock.Unlock();
-        m_threadLeft.Wait(kSliceMs);
-        m_lock.Lock();
+    {
+        CSingleLock lock(m_lock);
+        m_stopReadAhead = true;
     }
-    m_lock.Unlock();
+    for (;;) {
+        {
+            CSingleLock lock(m_lock);
+            if (m_threads == 0) return;
+            m_work.SetEvent();
+        }
+        m_threadLeft.Wait(kSliceMs);
+    }
 }
 
 bool CFrameCache::ReadingAhead() {
@@ -272,4 +326,14 @@ int64_t CFrameCache::BytesUsed() {
 int64_t CFrameCache::DecodeCount() {
     CSingleLock lock(m_lock);
     return m_decodes;
+}
+
+int64_t CFrameCache::PeakCommitted() {
+    CSingleLock lock(m_lock);
+    return m_peak;
+}
+
+int32_t CFrameCache::PeakDecodesAhead() {
+    CSingleLock lock(m_lock);
+    return m_peakDecodesAhead;
 }

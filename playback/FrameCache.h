@@ -1,6 +1,8 @@
 // Decoded frames kept for the next pass, and the threads that decode ahead of the cursor.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -26,6 +28,15 @@ struct CPlayCourse {
 
 constexpr int64_t kNeverAgain = std::numeric_limits<int64_t>::max();
 
+// A frame whose decoded size has more pixels than this (16384 x 8192) is an unreadable frame:
+// refused from its header, before anything is allocated.
+constexpr int64_t kMaxFramePixels = int64_t(1) << 27;
+
+// Loads the frame file at path into image (a JPEG frame, as the worker shows it), abandoning
+// the decode as soon as cancel answers true. False when the frame cannot be read, is too
+// large or was abandoned.
+bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel);
+
 // Steps until frame index is on show again: 1 for the next frame. The frame on show is a whole
 // cycle away with loop, and kNeverAgain without; so is any frame the course no longer reaches.
 int64_t StepsUntil(const CPlayCourse& course, int32_t index);
@@ -37,10 +48,15 @@ int64_t StepsUntil(const CPlayCourse& course, int32_t index);
 // serving the same part of itself from memory on every pass instead of none.
 //
 // One lock guards everything here; no decode runs under it. A file is decoded by one thread at
-// a time: a Take of a frame under way waits for it.
+// a time: a Take of a frame under way waits for it. A decode ahead reserves, from the budget,
+// what its frame needs while it runs (read from the frame's header first), so the decodes in
+// flight fit the budget on any number of threads; a frame that needs more than the whole
+// budget is left to the worker.
 class CFrameCache {
 public:
-    CFrameCache() = default;
+    // stop is the owner's stop request: once it answers true no decode starts, and decodes
+    // ahead under way are abandoned.
+    explicit CFrameCache(std::function<bool()> stop = {}) : m_stop(std::move(stop)) {}
     ~CFrameCache();
     CFrameCache(const CFrameCache&) = delete;
     CFrameCache& operator=(const CFrameCache&) = delete;
@@ -63,7 +79,7 @@ public:
                                  bool* kept);
 
     // Read-ahead threads decode the frames nearest ahead of the cursor that the budget keeps.
-    // Stop waits for each thread to finish the decode it is in and leave.
+    // Stop abandons the decodes under way and waits for each thread to leave.
     void StartReadAhead(int32_t threads);
     void StopReadAhead();
     bool ReadingAhead();
@@ -72,6 +88,10 @@ public:
     int64_t BytesUsed();
     // Files decoded so far, here and by read-ahead (failed reads included).
     int64_t DecodeCount();
+    // The most the kept frames and the reservations of decodes ahead ever held together, and
+    // the most decodes ahead ever under way at once.
+    int64_t PeakCommitted();
+    int32_t PeakDecodesAhead();
 
 private:
     struct Entry {
@@ -81,6 +101,8 @@ private:
     };
 
     static uint32_t ReadAheadProc(void* param);
+    // The owner asked to stop, or the read-ahead is to stop: no decode ahead starts or goes on.
+    bool ReadAheadStopped() const;
     // Decodes the nearest frame ahead that is neither kept nor under way and would be kept;
     // false when there is none.
     bool DecodeAhead();
@@ -88,29 +110,36 @@ private:
     // sooner. True when kept.
     bool Keep(const CString& path, const FileStamp& stamp, const std::shared_ptr<CImage>& image);
     int64_t StepsUntilPath(const CString& path) const;
+    // Under m_lock: notes what the kept frames and the reservations hold now.
+    void NotePeak() { m_peak = std::max(m_peak, m_used + m_reserved); }
     void Evict(const CString& path);
     // Under m_lock: drops the kept frame needed last, if it is needed later than `steps`
     // from now; false when none is.
     bool EvictFarthestBeyond(int64_t steps);
 
     CCriticalSection m_lock;
+    const std::function<bool()> m_stop;
     int64_t m_budget = 0;
     int64_t m_used = 0;
-    int64_t m_lastFrameBytes = 0;  // what the next frame will likely need
     // Decodes ahead hold memory while they run: the picture, and the decoder's own copy of it
     // at 24 bits. The budget covers them too, counted as this many frames each.
     static constexpr int64_t kDecodeCost = 4;
     int64_t m_reserved = 0;
+    int64_t m_peak = 0;
+    int32_t m_decodesAhead = 0;
+    int32_t m_peakDecodesAhead = 0;
     std::vector<CString> m_paths;
     std::unordered_map<CString, int32_t> m_indexOf;
     std::unordered_map<CString, Entry> m_entries;
     std::set<CString> m_decoding;
     std::set<CString> m_unreadable;  // read-ahead leaves these to the worker
+    std::set<CString> m_tooLarge;    // and these, which need more than the whole budget
     CPlayCourse m_course;
     CEvent m_decoded;  // a decode finished (the worker waits on it)
     CEvent m_work;     // the course moved, or the read-ahead is to stop
     CEvent m_threadLeft;
     int64_t m_decodes = 0;
     int32_t m_threads = 0;  // read-ahead threads still running
-    bool m_stopReadAhead = false;
+    // Written under m_lock, read without it by decodes under way.
+    std::atomic<bool> m_stopReadAhead{false};
 };

@@ -5,6 +5,7 @@
 
 #include "codecs/Codecs.h"
 #include "image/Image.h"
+#include "platform/Memory.h"
 #include "platform/Thread.h"
 #include "playback/Commands.h"
 
@@ -14,7 +15,8 @@ CFramePlayer::CFramePlayer(CPlayerClient& client, CSourceSettings& source,
       m_source(source),
       m_playback(playback),
       m_pImage(std::make_shared<CImage>()),
-      m_pLoading(std::make_unique<CImage>()) {
+      m_pLoading(std::make_unique<CImage>()),
+      m_cache([this] { return m_client.StopRequested(); }) {
     RegisterCodecs();  // frames are JPEG files
 }
 
@@ -67,7 +69,10 @@ void CFramePlayer::Run() {
 
 void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
     const int32_t megabytes = m_playback.GetCacheSize();
-    m_cache.SetBudget(megabytes > 0 ? int64_t(megabytes) << 20 : 0);
+    // CacheSize is kept as set (a saved state may move to a smaller machine), but the cache
+    // never takes more than half of the memory the process can count on.
+    m_cache.SetBudget(megabytes > 0 ? std::min(int64_t(megabytes) << 20, MemoryLimitBytes() / 2)
+                                    : 0);
     const bool playing = megabytes > 0 && pauseState == kPauseRunning && !IsStep(command) &&
                          (IsForward(command) || IsBackward(command)) && m_nCount > 1;
     if (playing) {
@@ -79,11 +84,11 @@ void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
 
 bool CFramePlayer::LoadFrame(const CString& path, const CPlayCourse& course) {
     if (path.empty()) return false;
-    if (m_cache.Budget() <= 0) return m_pLoading->Load(path, kImageTypeJpeg) != FALSE;
+    const auto stop = [this] { return m_client.StopRequested(); };
+    if (m_cache.Budget() <= 0) return LoadFrameFile(*m_pLoading, path, stop);
     m_cache.SetCourse(course);
     bool kept = false;
-    std::shared_ptr<CImage> frame = m_cache.Take(
-        path, [this] { return m_client.StopRequested(); }, &kept);
+    std::shared_ptr<CImage> frame = m_cache.Take(path, stop, &kept);
     if (!frame) return false;
     // A kept picture stays the cache's; the one on show is always an image of its own.
     if (kept) return m_pLoading->CopyFrom(*frame) != FALSE;

@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include <sched.h>
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -37,7 +39,11 @@ int32_t RunningThreadCount() {
     return g_running.load();
 }
 
-int32_t ProcessorCount() {
+int32_t SystemProcessorCount() {
+    // The processors this process may run on, which a container or taskset may narrow.
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
     const unsigned n = std::thread::hardware_concurrency();
     return n > 0 ? int32_t(n) : 1;
 }

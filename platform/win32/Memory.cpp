@@ -23,3 +23,10 @@ void CBlockFree::operator()(uint8_t* block) const {
         VirtualFree(block, 0, MEM_RELEASE);
     }
 }
+
+int64_t MemoryLimitBytes() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status) || status.ullTotalPhys == 0) return 4096;
+    return int64_t(status.ullTotalPhys);
+}

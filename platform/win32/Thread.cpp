@@ -52,7 +52,7 @@ int32_t RunningThreadCount() {
     return g_running.load();
 }
 
-int32_t ProcessorCount() {
+int32_t SystemProcessorCount() {
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors > 0 ? int32_t(info.dwNumberOfProcessors) : 1;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -272,6 +273,90 @@ std::vector<uint8_t> OracleRgb(const std::string& jpg, int* w, int* h) {
     std::vector<uint8_t> rgb(size_t(*w) * size_t(*h) * 3);
     in.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size()));
     return rgb;
+}
+
+// The dimensions in a baseline frame header (SOF0) replaced, as a hostile file would claim.
+std::vector<uint8_t> WithClaimedSize(std::vector<uint8_t> bytes, uint16_t width, uint16_t height) {
+    for (size_t i = 0; i + 8 < bytes.size(); ++i) {
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+            // marker, length (2), precision (1), height (2), width (2)
+            bytes[i + 5] = uint8_t(height >> 8);
+            bytes[i + 6] = uint8_t(height);
+            bytes[i + 7] = uint8_t(width >> 8);
+            bytes[i + 8] = uint8_t(width);
+            return bytes;
+        }
+    }
+    ADD_FAILURE() << "no baseline frame header";
+    return bytes;
+}
+
+TEST(JpegReadOptionsTest, TheHeaderGivesTheSizeWithoutADecode) {
+    const std::string colour = MakeJpeg("header_colour", 37, 21, Content::Edges, false);
+    const std::string grey = MakeJpeg("header_grey", 5, 9, Content::Gradient, true);
+    CJpegHeader header;
+    ASSERT_TRUE(ReadJpegHeader(colour, &header));
+    EXPECT_EQ(header.width, 37);
+    EXPECT_EQ(header.height, 21);
+    EXPECT_FALSE(header.gray);
+    ASSERT_TRUE(ReadJpegHeader(grey, &header));
+    EXPECT_EQ(header.width, 5);
+    EXPECT_TRUE(header.gray);
+    const std::string gif = TmpDir() + "/header-not-jpeg.jpg";
+    WriteAll(gif, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'});
+    EXPECT_FALSE(ReadJpegHeader(gif, &header));
+    EXPECT_FALSE(ReadJpegHeader(TmpDir() + "/header-missing.jpg", &header));
+}
+
+TEST(JpegReadOptionsTest, ADecodeStopsAtTheProgressCallThatAsksAndIsNotAskedAgain) {
+    const std::string jpg = MakeJpeg("cancel", 256, 256, Content::Noise, false);
+    for (int stopAt : {1, 2, 40}) {
+        int asked = 0;
+        CJpegReadOptions options;
+        options.cancel = [&] { return ++asked >= stopAt; };
+        CImage image;
+        EXPECT_FALSE(LoadJpeg(image, jpg, options)) << stopAt;
+        EXPECT_EQ(asked, stopAt);
+    }
+    // Never asked to stop, the decode is Load's, pixel for pixel.
+    int asked = 0;
+    CJpegReadOptions patient;
+    patient.cancel = [&] { return ++asked < 0; };
+    CImage withOptions, plain;
+    ASSERT_TRUE(LoadJpeg(withOptions, jpg, patient));
+    ASSERT_TRUE(plain.Load(jpg, 1));
+    EXPECT_GT(asked, 40);
+    EXPECT_EQ(withOptions.GetImageType(), 1);
+    EXPECT_EQ(withOptions.GetImagePath(), jpg);
+    const size_t bytes = size_t(plain.GetBytesPerLine()) * size_t(plain.GetHeight());
+    ASSERT_EQ(size_t(withOptions.GetBytesPerLine()) * size_t(withOptions.GetHeight()), bytes);
+    EXPECT_EQ(std::memcmp(withOptions.GetBits(), plain.GetBits(), bytes), 0);
+}
+
+TEST(JpegReadOptionsTest, AFrameLargerThanTheCapIsRefusedFromItsHeader) {
+    const std::string small = MakeJpeg("cap", 16, 16, Content::Gradient, false);
+    const std::string huge = TmpDir() + "/cap-claims-30000.jpg";
+    WriteAll(huge, WithClaimedSize(ReadAll(small), 30000, 30000));
+    CJpegHeader header;
+    ASSERT_TRUE(ReadJpegHeader(huge, &header));
+    EXPECT_EQ(header.width, 30000);
+
+    CImage image;
+    ASSERT_TRUE(image.Load(small, 1));
+    bool asked = false;
+    CJpegReadOptions options;
+    options.maxPixels = int64_t(1) << 27;
+    options.cancel = [&] { return asked = true, false; };
+    EXPECT_FALSE(LoadJpeg(image, huge, options));
+    EXPECT_FALSE(asked) << "refused before any decode began";
+    // Nothing was allocated for it: the picture before is still there.
+    EXPECT_TRUE(image.IsValid());
+    EXPECT_EQ(image.GetWidth(), 16);
+    // The cap counts pixels: a frame just within it passes the header check.
+    options.maxPixels = 16 * 16;
+    EXPECT_TRUE(LoadJpeg(image, small, options));
+    options.maxPixels = 16 * 16 - 1;
+    EXPECT_FALSE(LoadJpeg(image, small, options));
 }
 
 TEST(JpegWriteTest, RedPixelsDecodeToRed) {

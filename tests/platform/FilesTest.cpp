@@ -347,6 +347,12 @@ TEST(MemoryTest, BlocksSmallAndLargeComeZeroedAndNoneForZeroBytes) {
     EXPECT_EQ(AllocateBlock(0), nullptr);
 }
 
+TEST(MemoryTest, TheLimitIsNeverMoreThanTheMachineHas) {
+    const int64_t physical = int64_t(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+    EXPECT_GE(MemoryLimitBytes(), int64_t(sysconf(_SC_PAGESIZE)));
+    EXPECT_LE(MemoryLimitBytes(), physical);
+}
+
 TEST(MessageSinkTest, TextGoesToTheInstalledSink) {
     std::vector<std::string> seen;
     MessageSink previous = SetMessageSink([&](const CString& text) { seen.push_back(text); });

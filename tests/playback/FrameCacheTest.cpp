@@ -2,6 +2,7 @@
 // the read-ahead threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -244,6 +245,98 @@ TEST_F(FrameCacheTest, ReadAheadMakesRoomFromFramesNeededLater) {
     }
     EXPECT_EQ(cache.DecodeCount(), decodes);
     EXPECT_LE(cache.BytesUsed(), 6 * frame + frame / 2);
+}
+
+// Frames of two sizes: a small one first, then larger ones, as a camera that changes its
+// resolution writes them.
+class MixedFramesTest : public FrameCacheTest {
+protected:
+    static constexpr int32_t kLargeWidth = 400;
+    static constexpr int32_t kLargeHeight = 300;
+    void ListMixed(int32_t large) {
+        const std::string dir = FreshDir();
+        paths = {dir + "/m0.jpg"};
+        ASSERT_TRUE(WriteSolidJpeg(paths[0], FrameColour(0)));
+        for (int32_t i = 1; i <= large; ++i) {
+            paths.push_back(dir + "/m" + std::to_string(i) + ".jpg");
+            ASSERT_TRUE(WriteSolidJpeg(paths.back(), FrameColour(i), kLargeWidth, kLargeHeight));
+        }
+        cache.SetList(paths);
+    }
+    // What one large frame takes when kept, measured as a small one is.
+    int64_t LargeFrameBytes() {
+        CFrameCache probe;
+        probe.SetBudget(8 << 20);
+        probe.SetList({paths[1]});
+        bool kept = false;
+        probe.Take(paths[1], kNeverStop, &kept);
+        return probe.BytesUsed();
+    }
+};
+
+// Each decode ahead reserves what its own frame needs, read from its header, so many threads
+// never hold more than the budget, whatever frame came before.
+TEST_F(MixedFramesTest, DecodesAheadReserveTheirOwnFrameAndFitTheBudgetOnManyThreads) {
+    ListMixed(15);
+    const int64_t large = LargeFrameBytes();
+    // Room for three large decodes at a time (each reserves four frames: the picture and the
+    // decoder's 24-bit copy).
+    const int64_t budget = 12 * large + large / 2;
+    cache.SetBudget(budget);
+    ASSERT_TRUE(Take(0));  // the small frame is the last one seen
+    cache.SetCourse(CPlayCourse{0, 16, true, true, false});
+    cache.StartReadAhead(15);
+    ASSERT_TRUE(PollUntil([&] { return cache.FrameCount() >= 4; }));
+    cache.StopReadAhead();
+    EXPECT_LE(cache.PeakCommitted(), budget);
+    EXPECT_GE(cache.PeakDecodesAhead(), 1);
+    EXPECT_LE(cache.PeakDecodesAhead(), 3);
+    EXPECT_LE(cache.BytesUsed(), budget);
+}
+
+// A frame that needs more than the whole budget to decode is left to the worker; read-ahead
+// goes on to the frames after it.
+TEST_F(MixedFramesTest, AFrameLargerThanTheBudgetIsNotDecodedAheadButStillShown) {
+    ListMixed(2);
+    const std::string after = FreshDir("small-after") + "/m3.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(after, FrameColour(3)));
+    paths.push_back(after);
+    cache.SetList(paths);
+    const int64_t large = LargeFrameBytes();
+    cache.SetBudget(2 * large);
+    cache.SetCourse(CPlayCourse{0, 4, true, false, false});
+    cache.StartReadAhead(2);
+    ASSERT_TRUE(PollUntil([&] { return cache.FrameCount() == 1; }));
+    cache.StopReadAhead();
+    EXPECT_EQ(cache.DecodeCount(), 1) << "only the small frame after the large ones";
+    bool kept = false;
+    ASSERT_TRUE(Take(3, &kept));
+    EXPECT_TRUE(kept);
+    const std::shared_ptr<CImage> shown = Take(1, &kept);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->GetWidth(), kLargeWidth);
+}
+
+// A stop request reaches read-ahead at once: threads leave without being told to stop reading
+// ahead, no decode starts after it, and the worker's own Take starts none either.
+TEST_F(FrameCacheTest, AfterAStopRequestNoDecodeStarts) {
+    std::atomic<bool> stopped{false};
+    CFrameCache owned([&] { return stopped.load(); });
+    List(6);
+    owned.SetList(paths);
+    owned.SetBudget(1 << 20);
+    owned.SetCourse(CPlayCourse{0, 6, true, true, false});
+    bool kept = false;
+    const auto stop = [&] { return stopped.load(); };
+    ASSERT_TRUE(owned.Take(paths[0], stop, &kept));
+    stopped = true;
+    const int64_t decodes = owned.DecodeCount();
+    owned.StartReadAhead(3);
+    EXPECT_TRUE(PollUntil([&] { return !owned.ReadingAhead(); }));
+    EXPECT_FALSE(owned.Take(paths[1], stop, &kept));
+    EXPECT_EQ(owned.DecodeCount(), decodes);
+    // What was kept before the stop is still served.
+    EXPECT_EQ(owned.FrameCount(), 1);
 }
 
 }  // namespace

@@ -16,10 +16,12 @@
 
 #include "TestTmp.h"
 #include "image/Image.h"
+#include "platform/Memory.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
 #include "playback/Commands.h"
 #include "playback/FramePlayer.h"
+#include "tests/support/FramePlayerProbe.h"
 
 namespace {
 
@@ -514,6 +516,20 @@ TEST_F(RunTest, WithTheCacheAWindowThatDoesNotPaintIsNotFlooded) {
     uncached.stop = true;
     uncached.wake.SetEvent();
     ASSERT_EQ(uncached.exitEvent.Wait(20000), WAIT_OBJECT_0);
+}
+
+// CacheSize is kept as set, but the cache applies at most half the memory the process can
+// count on: a state saved on a large machine does not exhaust a small one.
+TEST_F(RunTest, TheCacheTakesAtMostHalfTheMachinesMemoryWhateverCacheSizeSays) {
+    c.playback.SetCacheSize(INT32_MAX);
+    Start(3, kCommandNone, kPauseRunning, 0, FALSE);
+    ASSERT_TRUE(WaitForWaits(1));
+    EXPECT_EQ(CFramePlayerProbe::CacheBudget(c.player), MemoryLimitBytes() / 2);
+    EXPECT_EQ(c.playback.GetCacheSize(), INT32_MAX);
+    c.playback.SetCacheSize(16);
+    c.wake.SetEvent();
+    ASSERT_TRUE(WaitForWaits(2));
+    EXPECT_EQ(CFramePlayerProbe::CacheBudget(c.player), int64_t(16) << 20);
 }
 
 TEST_F(RunTest, StopIsServedWhileWaiting) {

@@ -18,4 +18,6 @@ struct CFramePlayerProbe {
     static std::shared_ptr<CImage>& Image(CFramePlayer& player) { return player.m_pImage; }
     static CCriticalSection& Lock(CFramePlayer& player) { return player.m_lock; }
     static POSITION Cursor(const CFramePlayer& player) { return player.m_posCurrent; }
+    // The budget the cache applies now (CacheSize, bounded by what the machine has).
+    static int64_t CacheBudget(CFramePlayer& player) { return player.m_cache.Budget(); }
 };
