@@ -216,6 +216,10 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
         } else if (current >= 0 && current < count - 1) {
             ++current;
             m_posCurrent = CFrameList::Next(m_posCurrent);
+        } else if (current > count - 1 && count > 0) {
+            // A request past the end of the list in force (one that shrank under a slider
+            // drag): the last frame is as far as forward goes, and playback goes on.
+            toLast();
         } else {
             outcome = Outcome::End;
         }

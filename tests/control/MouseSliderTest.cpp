@@ -1,8 +1,10 @@
 // Seeking with the slider: the track, the index under a point, and what the worker shows
 // after a press, a drag and a release.
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ControlFixture.h"
@@ -206,6 +208,36 @@ TEST_F(MouseSliderTest, AfterAFastCommandRanOutAPressPlaysAtTheFastDelay) {
     EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
     site->LButtonUp(250, kTrackY);
     EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
+}
+
+// With Watch and Loop, frames removed while playing shrink the list. A drag that reaches past
+// the new end before a paint has told the control of it shows the last frame, and playback
+// goes on: no end of playback, no change of command.
+TEST_F(MouseSliderTest, ADragPastTheEndOfAListThatShrankKeepsPlaying) {
+    ASSERT_TRUE(StartWithFrames(10));
+    SetBool("Watch", true);
+    SetBool("Loop", true);
+    SetLong("Delay", 20);
+    SetShort("Command", kCommandPlay);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) >= 2; }));
+    for (int32_t i = 5; i < 10; ++i) {
+        std::filesystem::remove(frameDir + "/f" + std::to_string(i) + ".jpg");
+    }
+    // No pumping here: the list shrinks in the worker while the control still counts ten.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+    while (ctrl->Player().Count() != 5 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(ctrl->Player().Count(), 5);
+    ClearHeard();
+    site->LButtonDown(XOf(9), kTrackY);
+    site->MouseMove(XOf(9) + 2, kTrackY, MK_LBUTTON);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 4; }));
+    site->LButtonUp(XOf(9) + 2, kTrackY);
+    // Playing on, the loop wraps to the first frame.
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 0; }));
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
+    for (const std::string& e : EventLog()) EXPECT_NE(e, "ChangeCommand(0)");
 }
 
 }  // namespace

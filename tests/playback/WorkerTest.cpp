@@ -79,7 +79,10 @@ public:
     FakeControl() : player(*this, source, playback) { m_hwnd = CreatePlatformWindow(this); }
     ~FakeControl() override { DestroyPlatformWindow(m_hwnd); }
 
-    bool StopRequested() const override { return stop.load(); }
+    bool StopRequested() const override {
+        if (onStopQuery) onStopQuery();
+        return stop.load();
+    }
     CEvent& RescanEvent() override { return rescan; }
     CEvent& WakeEvent() override {
         ++wakeLookups;  // the worker asks for it right before each wait
@@ -135,6 +138,8 @@ public:
     CFramePlayer player;
     CEvent rescan, wake, end, exitEvent;
     std::atomic<bool> stop{false};
+    // Called at each stop query, from whichever thread asks (the worker, a decode).
+    std::function<void()> onStopQuery;
     std::atomic<int> wakeLookups{0};
     int refreshes = 0;
     // Set, each refresh is painted as a control paints it.
@@ -270,6 +275,32 @@ TEST(StepTest, SeekBeyondTheEndWithABackwardCommandLoadsTheLastEntry) {
     EXPECT_EQ(c.LoadedEntry(), 2);
 }
 
+// A list that shrank under a slider drag leaves a request past its end: forward, that shows
+// the last frame and plays on (wrapping after it with loop); it never ends playback.
+TEST(StepTest, SeekBeyondTheEndWithAForwardCommandShowsTheLastEntryAndPlaysOn) {
+    for (const int32_t command : {kCommandPlay, kCommandFf, kCommandStepFor}) {
+        SCOPED_TRACE(command);
+        FakeControl c;
+        c.ScanFrames(5);
+        c.player.Step(kCommandPlay, TRUE);
+        c.player.Seek(18);
+        EXPECT_EQ(c.player.Step(command, TRUE), false);
+        EXPECT_EQ(c.player.Shown(), 4);
+        EXPECT_EQ(c.LoadedEntry(), 4);
+        EXPECT_EQ(c.end.Wait(0), WAIT_TIMEOUT);
+        c.player.Step(command, TRUE);
+        EXPECT_EQ(c.player.Shown(), 0) << "the loop wraps as usual";
+
+        // Without loop the last frame is shown first; the end comes at the step after it.
+        c.player.Seek(18);
+        c.player.Step(command, FALSE);
+        EXPECT_EQ(c.player.Shown(), 4);
+        EXPECT_EQ(c.end.Wait(0), WAIT_TIMEOUT);
+        c.player.Step(command, FALSE);
+        EXPECT_EQ(c.end.Wait(0), WAIT_OBJECT_0);
+    }
+}
+
 TEST(StepTest, SeekRightAfterARescanStillFollowsRealEntries) {
     FakeControl c;
     c.ScanFrames(10);
@@ -307,38 +338,37 @@ TEST(StepTest, AFrameThatFailsToLoadLeavesThePreviousPictureOnShow) {
     EXPECT_EQ(c.LoadedEntry(), 2);
 }
 
-// A frame read from a pipe decodes only as fast as the pipe is fed: while the step waits for
-// the bytes, the control must still be able to take the current frame and paint.
+// A frame decodes outside the worker's lock: while a step is inside its load (held there
+// through the stop query the decode makes at each of its progress calls), the control must
+// still be able to take the current frame and paint.
 TEST(StepTest, APaintIsNotHeldUpWhileAFrameDecodes) {
     FakeControl c;
-    c.ScanFrames(1);
+    c.ScanFrames(2);
     c.player.Step(kCommandPlay, FALSE);
-    const std::string fifo = FrameDir() + "/slow.jpg";
-    ::unlink(fifo.c_str());
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    c.ScanPaths({FramePath(0), fifo});
-    c.player.Seek(0);
-
+    std::promise<void> inLoad, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> holding{true};
+    c.onStopQuery = [&] {
+        if (holding.exchange(false)) {
+            inLoad.set_value();
+            released.wait();
+        }
+    };
     std::thread step([&] { c.player.Step(kCommandPlay, FALSE); });
-    const int writer = ::open(fifo.c_str(), O_WRONLY);  // returns once the step has opened it
-    ASSERT_GE(writer, 0);
+    ASSERT_EQ(inLoad.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
     std::shared_ptr<CImage> mine;
     int32_t count = 0, shown = -9;
     auto paint = std::async(std::launch::async, [&] { c.player.GetFrame(&mine, &count, &shown); });
     const bool paintedMeanwhile =
         paint.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-
-    std::ifstream in(FramePath(3), std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    ::close(writer);
+    release.set_value();
     paint.get();
     step.join();
 
     EXPECT_TRUE(paintedMeanwhile);
     EXPECT_EQ(shown, 0);  // the previous frame, until the new one is whole
     EXPECT_EQ(c.player.Shown(), 1);
-    EXPECT_EQ(c.player.ShownPath(), fifo);
+    EXPECT_EQ(c.player.ShownPath(), FramePath(1));
     EXPECT_TRUE(ShownIsValid(c.player));
 }
 
