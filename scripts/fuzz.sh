@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # fuzz.sh [SECONDS] [TARGET...]: builds the libFuzzer targets (clang 14, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60) from the project's own
-# seeds. Targets: bmp jpeg gif png lzw extension. Crashes land in build-fuzz/fuzz-artifacts/.
+# seeds. Targets: bmp jpeg gif png lzw extension automation (one automate request line).
+# Crashes land in build-fuzz/fuzz-artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp jpeg gif png lzw extension)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp jpeg gif png lzw extension automation)
 
 # A build of its own: fuzz builds cap image sizes lower than the real library does.
 dir=build-fuzz
@@ -18,6 +19,31 @@ dir=build-fuzz
     -DMOVITREL_FUZZ=ON
 cmake --build "$dir" --target fuzz_seeds $(printf 'fuzz_%s ' "${targets[@]}")
 "$dir/fuzz/fuzz_seeds" "$dir/fuzz-seeds"
+# The automate seeds are request lines, one a file.
+seeds="$dir/fuzz-seeds/automation"
+mkdir -p "$seeds"
+n=0
+while IFS= read -r request; do
+  n=$((n + 1))
+  printf '%s' "$request" >"$seeds/request$n"
+done <<'EOF'
+{"op":"create","width":400,"height":300,"id":1}
+{"op":"set","name":"Dir","value":{"hex":"2f746d702f636166e9"},"id":[1,{"a":null}]}
+{"op":"set","name":4,"value":4294967295}
+{"op":"get","name":-2147483648}
+{"op":"call","name":"AboutBox"}
+{"op":"mouse","kind":"move","x":-32768,"y":32767,"buttons":1}
+{"op":"wait","until":"paints","count":2147483647,"timeout_ms":0}
+{"op":"wait","until":"event","name":"ChangeCommand","args":[0]}
+{"op":"wait","until":"idle","quiet_ms":10}
+{"op":"wait","until":"frame","index":3}
+{"op":"load","properties":{"Delay":"100","Loop":true,"Dir":{"hex":"41"}}}
+{"op":"save","path":{"hex":"2f"}}
+{"op":"resize","width":8192,"height":1}
+{"op":"info","id":1e308}
+{"op":"snapshot","path":"a.png"}
+{"op":"quit"}
+EOF
 mkdir -p "$dir/fuzz-artifacts"
 
 status=0
