@@ -131,11 +131,24 @@ int32_t CFramePlayer::CommandInForce() {
 
 void CFramePlayer::Dwell(BOOL loop) {
     if (!loop || !m_bAtDirectionEnd) return;
-    const int32_t dwell = m_playback.GetLastDelay();
-    if (dwell <= 0 || m_client.StopRequested()) return;
-    // Any wake ends the dwell; it is passed on, so the loop still sees it.
-    if (m_client.WakeEvent().Wait(uint32_t(dwell)) == WAIT_OBJECT_0) {
-        m_client.WakeEvent().SetEvent();
+    // The dwell follows its settings while it lasts: LastDelay shortened or Loop turned off
+    // ends it within a slice. The setters wake nothing (a wake at an end would step to the
+    // first frame), so the settings are read again between slices instead.
+    constexpr uint32_t kSliceMs = 20;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (m_client.StopRequested() || !m_playback.GetLoop()) return;
+        const int64_t dwell = m_playback.GetLastDelay();
+        const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count();
+        if (elapsed >= dwell) return;
+        // Any wake ends the dwell; it is passed on, so the loop still sees it.
+        const uint32_t slice = uint32_t(std::min<int64_t>(dwell - elapsed, kSliceMs));
+        if (m_client.WakeEvent().Wait(slice) == WAIT_OBJECT_0) {
+            m_client.WakeEvent().SetEvent();
+            return;
+        }
     }
 }
 

@@ -439,6 +439,26 @@ TEST_F(RunTest, TheDwellOnTheLastFrameEndsWhenStopped) {
     EXPECT_EQ(c.player.Shown(), 2);
 }
 
+// The dwell follows its settings while it lasts: LastDelay set to 0 ends it (the loop wraps
+// on), and so does Loop turned off (playback then ends at the last frame). Neither setter
+// wakes the worker.
+TEST_F(RunTest, TheDwellEndsWhenLastDelayOrLoopChanges) {
+    c.playback.SetLastDelay(600000);
+    Start(3, kCommandPlay, kPauseRunning, 0, TRUE);
+    ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 2 && c.wakeLookups >= 1; }));
+    c.playback.SetLastDelay(0);
+    ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 0; }));
+
+    c.playback.SetLastDelay(600000);
+    ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 2; }));
+    // While playing only the dwell asks for the wake event: two more asks, it is dwelling.
+    const int asked = c.wakeLookups;
+    ASSERT_TRUE(c.PumpUntil([&] { return c.wakeLookups >= asked + 2; }));
+    c.playback.SetAll(kCommandPlay, FALSE, kPauseRunning, 0);
+    EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
+    EXPECT_EQ(c.player.Shown(), 2);
+}
+
 TEST_F(RunTest, PlaysToTheEndAndWaits) {
     Start(3, 1, 0, 0, FALSE);
     c.wake.SetEvent();
