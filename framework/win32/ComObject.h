@@ -20,9 +20,11 @@ struct CComClassInfo {
 class COlePropertyPage;
 
 // A new object holding the control, with one reference; the control is in its reset state.
-// Null when out of memory.
+// Throws what its construction throws (std::bad_alloc when out of memory), for the caller's
+// guard to answer.
 IDispatch* CreateControlObject(std::unique_ptr<COleControl> control, const CComClassInfo& info);
-// A new property page object (IPropertyPage) over the page, with one reference.
+// A new property page object (IPropertyPage) over the page, with one reference; throws as
+// CreateControlObject does.
 IUnknown* CreatePropertyPageObject(std::unique_ptr<COlePropertyPage> page);
 
 // How a page of this module reaches the control behind an object a frame hands it. Private

@@ -4,6 +4,7 @@
 // goes back into them before an apply.
 #include <atomic>
 
+#include "framework/ComGuard.h"
 #include "framework/PropertyPage.h"
 #include "framework/win32/ComObject.h"
 
@@ -31,14 +32,16 @@ public:
     CPageObject& operator=(const CPageObject&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
-            *out = static_cast<IPropertyPage*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return Guard([&] {
+            if (!out) return E_POINTER;
+            if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
+                *out = static_cast<IPropertyPage*>(this);
+                AddRef();
+                return S_OK;
+            }
+            *out = nullptr;
+            return E_NOINTERFACE;
+        });
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -48,38 +51,52 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override {
-        if (site) site->AddRef();
-        if (m_site) m_site->Release();
-        m_site = site;
-        return S_OK;
+        return Guard([&] {
+            if (site) site->AddRef();
+            if (m_site) m_site->Release();
+            m_site = site;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL) override;
     HRESULT STDMETHODCALLTYPE Deactivate() override {
-        if (m_dialog) DestroyWindow(m_dialog);
-        m_dialog = nullptr;
-        return S_OK;
+        return Guard([&] {
+            if (m_dialog) DestroyWindow(m_dialog);
+            m_dialog = nullptr;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE GetPageInfo(PROPPAGEINFO* info) override;
     HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override;
     HRESULT STDMETHODCALLTYPE Show(UINT cmd) override {
-        if (m_dialog) ShowWindow(m_dialog, int(cmd));
-        return S_OK;
+        return Guard([&] {
+            if (m_dialog) ShowWindow(m_dialog, int(cmd));
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE Move(LPCRECT rect) override {
-        if (!rect) return E_POINTER;
-        if (m_dialog) {
-            MoveWindow(m_dialog, rect->left, rect->top, rect->right - rect->left,
-                       rect->bottom - rect->top, TRUE);
-        }
-        return S_OK;
+        return Guard([&] {
+            if (!rect) return E_POINTER;
+            if (m_dialog) {
+                MoveWindow(m_dialog, rect->left, rect->top, rect->right - rect->left,
+                           rect->bottom - rect->top, TRUE);
+            }
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE IsPageDirty() override {
-        TakeItems();
-        return m_page->IsPageDirty() ? S_OK : S_FALSE;
+        return Guard([&] {
+            TakeItems();
+            return m_page->IsPageDirty() ? S_OK : S_FALSE;
+        });
     }
     HRESULT STDMETHODCALLTYPE Apply() override;
-    HRESULT STDMETHODCALLTYPE Help(LPCOLESTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE Help(LPCOLESTR) override {
+        return Guard([] { return E_NOTIMPL; });
+    }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override {
+        return Guard([] { return S_FALSE; });
+    }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -100,69 +117,85 @@ private:
 };
 
 HRESULT CPageObject::GetPageInfo(PROPPAGEINFO* info) {
-    if (!info) return E_POINTER;
-    const CDialogTemplate& t = m_page->GetDialogTemplate();
-    info->cb = sizeof *info;
-    info->pszTitle = BstrToTaskMem(m_page->GetCaption());
-    // Dialog units to pixels with the system font's base units, as the frame lays pages out.
-    const LONG units = GetDialogBaseUnits();
-    info->size.cx = MulDiv(t.cx, LOWORD(units), 4);
-    info->size.cy = MulDiv(t.cy, HIWORD(units), 8);
-    info->pszDocString = nullptr;
-    info->pszHelpFile = nullptr;
-    info->dwHelpContext = 0;
-    return info->pszTitle ? S_OK : E_OUTOFMEMORY;
+    return Guard([&] {
+        if (!info) return E_POINTER;
+        const CDialogTemplate& t = m_page->GetDialogTemplate();
+        info->cb = sizeof *info;
+        info->pszTitle = BstrToTaskMem(m_page->GetCaption());
+        // Dialog units to pixels with the system font's base units, as the frame lays pages out.
+        const LONG units = GetDialogBaseUnits();
+        info->size.cx = MulDiv(t.cx, LOWORD(units), 4);
+        info->size.cy = MulDiv(t.cy, HIWORD(units), 8);
+        info->pszDocString = nullptr;
+        info->pszHelpFile = nullptr;
+        info->dwHelpContext = 0;
+        return info->pszTitle ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 HRESULT CPageObject::SetObjects(ULONG count, IUnknown** objects) {
-    std::vector<COleControl*> controls;
-    std::vector<IUnknown*> held;
-    for (ULONG i = 0; i < count; ++i) {
-        IFrameworkControl* access = nullptr;
-        if (!objects || !objects[i] ||
-            FAILED(objects[i]->QueryInterface(IID_IFrameworkControl,
-                                              reinterpret_cast<void**>(&access)))) {
-            for (IUnknown* h : held) h->Release();
-            return E_NOINTERFACE;  // not a control of this framework
+    return Guard([&] {
+        // References taken so far go back however this ends, unless they are kept.
+        struct CHeld {
+            std::vector<IUnknown*> objects;
+            ~CHeld() {
+                for (IUnknown* o : objects) o->Release();
+            }
+        } held;
+        std::vector<COleControl*> controls;
+        // Room first, so that no reference is taken that a failed push would leak.
+        held.objects.reserve(count);
+        controls.reserve(count);
+        for (ULONG i = 0; i < count; ++i) {
+            IFrameworkControl* access = nullptr;
+            if (!objects || !objects[i] ||
+                FAILED(objects[i]->QueryInterface(IID_IFrameworkControl,
+                                                  reinterpret_cast<void**>(&access)))) {
+                return E_NOINTERFACE;  // not a control of this framework
+            }
+            held.objects.push_back(access);
+            controls.push_back(access->Control());
         }
-        controls.push_back(access->Control());
-        held.push_back(access);
-    }
-    m_page->SetObjects(controls);
-    ReleaseObjects();
-    m_objects = std::move(held);
-    return S_OK;
+        m_page->SetObjects(controls);
+        ReleaseObjects();
+        m_objects.swap(held.objects);
+        return S_OK;
+    });
 }
 
 HRESULT CPageObject::Activate(HWND parent, LPCRECT rect, BOOL) {
-    if (m_dialog) return S_OK;
-    if (m_objects.empty()) return E_UNEXPECTED;
-    const std::vector<WORD> words =
-        BuildDialogTemplate(m_page->GetDialogTemplate(), WS_CHILD | DS_CONTROL | DS_3DLOOK);
-    m_dialog = CreateDialogIndirectParamW(FrameworkModule(),
-                                          reinterpret_cast<const DLGTEMPLATE*>(words.data()),
-                                          parent, DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!m_dialog) return E_FAIL;
-    if (rect) Move(rect);
-    m_page->Activate();
-    ShowItems();
-    return S_OK;
+    return Guard([&] {
+        if (m_dialog) return S_OK;
+        if (m_objects.empty()) return E_UNEXPECTED;
+        const std::vector<WORD> words =
+            BuildDialogTemplate(m_page->GetDialogTemplate(), WS_CHILD | DS_CONTROL | DS_3DLOOK);
+        m_dialog = CreateDialogIndirectParamW(FrameworkModule(),
+                                              reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                              parent, DialogProc, reinterpret_cast<LPARAM>(this));
+        if (!m_dialog) return E_FAIL;
+        if (rect) Move(rect);
+        m_page->Activate();
+        ShowItems();
+        return S_OK;
+    });
 }
 
 HRESULT CPageObject::Apply() {
-    TakeItems();
-    const HRESULT hr = m_page->Apply();
-    if (hr == S_FALSE) {
-        // An item that does not convert: the user hears why, and the item gets the focus.
-        if (auto failure = m_page->GetValidationFailure()) {
-            MessageBoxA(m_dialog, failure->prompt.c_str(), m_page->GetCaption().c_str(),
-                        MB_OK | MB_ICONEXCLAMATION);
-            if (m_dialog) SetFocus(GetDlgItem(m_dialog, failure->itemId));
+    return Guard([&] {
+        TakeItems();
+        const HRESULT hr = m_page->Apply();
+        if (hr == S_FALSE) {
+            // An item that does not convert: the user hears why, and the item gets the focus.
+            if (auto failure = m_page->GetValidationFailure()) {
+                MessageBoxA(m_dialog, failure->prompt.c_str(), m_page->GetCaption().c_str(),
+                            MB_OK | MB_ICONEXCLAMATION);
+                if (m_dialog) SetFocus(GetDlgItem(m_dialog, failure->itemId));
+            }
+            return E_FAIL;
         }
-        return E_FAIL;
-    }
-    if (SUCCEEDED(hr)) ShowItems();
-    return hr;
+        if (SUCCEEDED(hr)) ShowItems();
+        return hr;
+    });
 }
 
 void CPageObject::ShowItems() {
@@ -203,10 +236,14 @@ INT_PTR CALLBACK CPageObject::DialogProc(HWND dialog, UINT msg, WPARAM wParam, L
     auto* self = reinterpret_cast<CPageObject*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (msg == WM_COMMAND && self && !self->m_showing &&
         (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == BN_CLICKED)) {
-        self->TakeItems();
-        if (self->m_site && self->m_page->IsPageDirty()) {
-            self->m_site->OnStatusChange(PROPPAGESTATUS_DIRTY | PROPPAGESTATUS_VALIDATE);
-        }
+        // The system's dialog code takes no exception either.
+        Guard([&] {
+            self->TakeItems();
+            if (self->m_site && self->m_page->IsPageDirty()) {
+                self->m_site->OnStatusChange(PROPPAGESTATUS_DIRTY | PROPPAGESTATUS_VALIDATE);
+            }
+            return S_OK;
+        });
         return TRUE;
     }
     return FALSE;
@@ -215,5 +252,5 @@ INT_PTR CALLBACK CPageObject::DialogProc(HWND dialog, UINT msg, WPARAM wParam, L
 }  // namespace
 
 IUnknown* CreatePropertyPageObject(std::unique_ptr<COlePropertyPage> page) {
-    return new (std::nothrow) CPageObject(std::move(page));
+    return new CPageObject(std::move(page));
 }

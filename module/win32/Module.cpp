@@ -5,6 +5,7 @@
 #include <string>
 
 #include "control/MovitrelCtrl.h"
+#include "framework/ComGuard.h"
 #include "framework/win32/ComObject.h"
 #include "module/ModuleClasses.h"
 #include "module/win32/SystemRegistry.h"
@@ -39,14 +40,16 @@ class CFactory final : public IClassFactory {
 public:
     explicit CFactory(std::function<IUnknown*()> make) : m_make(std::move(make)) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return Guard([&] {
+            if (!out) return E_POINTER;
+            if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+                *out = static_cast<IClassFactory*>(this);
+                AddRef();
+                return S_OK;
+            }
+            *out = nullptr;
+            return E_NOINTERFACE;
+        });
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
         ModuleLock();
@@ -57,25 +60,29 @@ public:
         return 1;
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        IUnknown* object = m_make();
-        if (!object) return E_OUTOFMEMORY;
-        const HRESULT hr = object->QueryInterface(iid, out);
-        object->Release();
-        return hr;
+        return Guard([&] {
+            if (!out) return E_POINTER;
+            *out = nullptr;
+            if (outer) return CLASS_E_NOAGGREGATION;
+            IUnknown* object = m_make();
+            const HRESULT hr = object->QueryInterface(iid, out);
+            object->Release();
+            return hr;
+        });
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) {
-            ModuleLock();
-        } else {
-            ModuleUnlock();
-        }
-        return S_OK;
+        return Guard([&] {
+            if (lock) {
+                ModuleLock();
+            } else {
+                ModuleUnlock();
+            }
+            return S_OK;
+        });
     }
 
 private:
+    // A new object with one reference; throws when it cannot be made.
     std::function<IUnknown*()> m_make;
 };
 
@@ -96,32 +103,7 @@ SYSKIND ThisSysKind() {
     return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 }
 
-}  // namespace
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (clsid == CLSID_MovitrelCtrl) return g_controlFactory.QueryInterface(iid, out);
-    if (clsid == CLSID_MovitrelPropPage) return g_movitrelPageFactory.QueryInterface(iid, out);
-    if (clsid == CLSID_ControlPropPage) return g_controlPageFactory.QueryInterface(iid, out);
-    if (clsid == CLSID_PlaybackPropPage) return g_playbackPageFactory.QueryInterface(iid, out);
-    return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-STDAPI DllCanUnloadNow() {
-    // A worker that has left its loop may still be returning through this module's code.
-    return ModuleLockCount() == 0 && RunningThreadCount() == 0 ? S_OK : S_FALSE;
-}
-
-STDAPI DllRegisterServer() {
+HRESULT RegisterServer() {
     std::wstring pathW = ModulePathW();
     const CString path = ModulePathA();
     ITypeLib* lib = nullptr;
@@ -139,7 +121,7 @@ STDAPI DllRegisterServer() {
     return ok && !registry.Failed() ? S_OK : SELFREG_E_CLASS;
 }
 
-STDAPI DllUnregisterServer() {
+HRESULT UnregisterServer() {
     // The library is removed under the locale it was registered with, which it names itself.
     ITypeLib* lib = nullptr;
     if (FAILED(LoadRegTypeLib(LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL,
@@ -164,4 +146,41 @@ STDAPI DllUnregisterServer() {
     ok = UpdateControlPageRegistry(FALSE, registry, path) != FALSE && ok;
     ok = UpdatePlaybackPageRegistry(FALSE, registry, path) != FALSE && ok;
     return ok ? S_OK : SELFREG_E_CLASS;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+    return Guard([&] {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (clsid == CLSID_MovitrelCtrl) return g_controlFactory.QueryInterface(iid, out);
+        if (clsid == CLSID_MovitrelPropPage) return g_movitrelPageFactory.QueryInterface(iid, out);
+        if (clsid == CLSID_ControlPropPage) return g_controlPageFactory.QueryInterface(iid, out);
+        if (clsid == CLSID_PlaybackPropPage) return g_playbackPageFactory.QueryInterface(iid, out);
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
+}
+
+STDAPI DllCanUnloadNow() {
+    return Guard([] {
+        // A worker that has left its loop may still be returning through this module's code.
+        return ModuleLockCount() == 0 && RunningThreadCount() == 0 ? S_OK : S_FALSE;
+    });
+}
+
+STDAPI DllRegisterServer() {
+    return Guard([] { return RegisterServer(); });
+}
+
+STDAPI DllUnregisterServer() {
+    return Guard([] { return UnregisterServer(); });
 }

@@ -6,6 +6,9 @@
 //   container pixels HOST W H DIR EXPECTED.ppm [maximize]
 //   container play HOST DIR
 //   container persist
+//   container refused
+//   container sinks
+//   container memory
 //   container pages
 //   container about
 //   container resources OCX
@@ -27,6 +30,14 @@ const CLSID kControlClsid{
     0xFA502BD9, 0xA409, 0x47D6, {0xB9, 0xB2, 0x38, 0xAD, 0x18, 0x96, 0xD1, 0xDE}};
 const IID kEventsIid{0xD21DF837, 0x160C, 0x4A03, {0xA3, 0x60, 0xB2, 0xD8, 0x0B, 0x0C, 0x22, 0xFF}};
 constexpr wchar_t kProgId[] = L"MOVITREL.MovitrelCtrl.1";
+const CLSID kFilesPage{
+    0xe27a4c66, 0x0ce4, 0x4431, {0xae, 0x81, 0x85, 0xf7, 0xa3, 0xcc, 0x30, 0x19}};
+const CLSID kControlsPage{
+    0x9068f3a6, 0x6046, 0x4dd3, {0x95, 0x2b, 0x38, 0x7f, 0x87, 0xef, 0x7f, 0x28}};
+const CLSID kPlaybackPage{
+    0x3b8f6d2e, 0x71c4, 0x4e5a, {0x8d, 0x16, 0x52, 0xa9, 0xe0, 0x47, 0xc3, 0x6b}};
+const CLSID kStockColorPage{
+    0x7EBDAAE1, 0x8120, 0x11CF, {0x89, 0x9F, 0x00, 0xAA, 0x00, 0x68, 0x8B, 0x10}};
 
 int g_failures = 0;
 
@@ -137,10 +148,13 @@ std::wstring Get(IDispatch* control, const wchar_t* name) {
 
 // ---- Event sink -------------------------------------------------------------------------------
 
+// Hears the control's events. A sink made with asEvents false offers only IDispatch, as
+// scripting hosts' sinks do.
 class CEventSink final : public IDispatch {
 public:
+    explicit CEventSink(bool asEvents = true) : m_asEvents(asEvents) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kEventsIid) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || (m_asEvents && iid == kEventsIid)) {
             *out = this;
             return S_OK;
         }
@@ -175,19 +189,49 @@ public:
         return S_OK;
     }
     std::vector<std::string> events;
+
+private:
+    bool m_asEvents;
 };
 
-DWORD Connect(IUnknown* control, const IID& iid, IUnknown* sink) {
+// Hears property changes.
+class CNotifySink final : public IPropertyNotifySink {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IPropertyNotifySink) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
+        changed.push_back(id);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
+    std::vector<DISPID> changed;
+};
+
+// What the connection point of iid answers when the sink asks to connect.
+HRESULT Advise(IUnknown* control, const IID& iid, IUnknown* sink, DWORD* cookie) {
     IConnectionPointContainer* container = nullptr;
     IConnectionPoint* point = nullptr;
-    DWORD cookie = 0;
-    if (SUCCEEDED(control->QueryInterface(IID_IConnectionPointContainer,
-                                          reinterpret_cast<void**>(&container))) &&
-        SUCCEEDED(container->FindConnectionPoint(iid, &point))) {
-        point->Advise(sink, &cookie);
-    }
+    *cookie = 0;
+    HRESULT hr = control->QueryInterface(IID_IConnectionPointContainer,
+                                         reinterpret_cast<void**>(&container));
+    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(iid, &point);
+    if (SUCCEEDED(hr)) hr = point->Advise(sink, cookie);
     if (point) point->Release();
     if (container) container->Release();
+    return hr;
+}
+
+DWORD Connect(IUnknown* control, const IID& iid, IUnknown* sink) {
+    DWORD cookie = 0;
+    Advise(control, iid, sink, &cookie);
     return cookie;
 }
 
@@ -584,6 +628,14 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        if (failing == name) {
+            // A careless bag: it fails, yet leaves a reference the caller must not release.
+            if (leftBehind) {
+                value->vt = VT_UNKNOWN;
+                value->punkVal = leftBehind;
+            }
+            return E_FAIL;
+        }
         auto it = values.find(name);
         if (it == values.end()) return E_INVALIDARG;
         const VARTYPE wanted = value->vt;
@@ -600,7 +652,55 @@ public:
         return S_OK;
     }
     std::map<std::wstring, VARIANT> values;
+    std::wstring failing;  // Read fails for this name
+    IUnknown* leftBehind = nullptr;
 };
+
+// A reference count of its own to watch, on an object that lives on the stack.
+class CCounted final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown ? this : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++refs); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--refs); }
+    LONG refs = 1;
+};
+
+// The persisted properties as text, to see that a refused load changed none of them.
+std::map<std::wstring, std::wstring> Snapshot(IDispatch* control) {
+    std::map<std::wstring, std::wstring> all;
+    for (const wchar_t* name : kPersisted) all[name] = Get(control, name);
+    all[L"PictureBackColor"] = Get(control, L"PictureBackColor");
+    return all;
+}
+
+// The first property that differs between two snapshots, or "" when none does.
+std::wstring FirstDifference(const std::map<std::wstring, std::wstring>& a,
+                             const std::map<std::wstring, std::wstring>& b) {
+    for (const auto& [name, value] : a) {
+        auto it = b.find(name);
+        if (it == b.end() || it->second != value) {
+            return name + L" " + value + L" -> " + (it == b.end() ? L"?" : it->second);
+        }
+    }
+    return L"";
+}
+
+// A memory stream holding a saved state: the header, then the text.
+IStream* StateStream(const std::string& text) {
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    const DWORD header[2] = {0x5254564D, DWORD(text.size())};
+    stream->Write(header, sizeof header, nullptr);
+    stream->Write(text.data(), ULONG(text.size()), nullptr);
+    const LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    return stream;
+}
 
 int Persist() {
     IDispatch* saved = NewControl();
@@ -675,6 +775,25 @@ int Persist() {
         in->InitNew();
         if (FAILED(in->Load(&bag, nullptr))) Fail("IPersistPropertyBag::Load");
         ExpectSame("IPersistPropertyBag", saved, loaded);
+
+        // One name's Read fails: the others load, that one reads as its default, and the
+        // control does not clear what the failed Read left.
+        CCounted left;
+        bag.failing = L"Delay";
+        bag.leftBehind = &left;
+        in->InitNew();
+        PutInt(loaded, L"Delay", 9);
+        const HRESULT partial = in->Load(&bag, nullptr);
+        std::map<std::wstring, std::wstring> want = Snapshot(saved), got = Snapshot(loaded);
+        want[L"Delay"] = L"500";
+        want[L"PictureBackColor"] = L"0";
+        const std::wstring differs = FirstDifference(want, got);
+        if (FAILED(partial) || !differs.empty() || left.refs != 1) {
+            Fail("a failing Read: 0x%08lX, difference '%ls', left-behind references %ld", partial,
+                 differs.c_str(), left.refs);
+        } else {
+            std::printf("PASS a failing Read: the other names load, nothing it left is cleared\n");
+        }
         out->Release();
         in->Release();
         loaded->Release();
@@ -704,16 +823,269 @@ int Persist() {
     return g_failures;
 }
 
-// ---- Property pages ---------------------------------------------------------------------------
+// ---- States refused whole --------------------------------------------------------------------
 
-const CLSID kFilesPage{
-    0xe27a4c66, 0x0ce4, 0x4431, {0xae, 0x81, 0x85, 0xf7, 0xa3, 0xcc, 0x30, 0x19}};
-const CLSID kControlsPage{
-    0x9068f3a6, 0x6046, 0x4dd3, {0x95, 0x2b, 0x38, 0x7f, 0x87, 0xef, 0x7f, 0x28}};
-const CLSID kPlaybackPage{
-    0x3b8f6d2e, 0x71c4, 0x4e5a, {0x8d, 0x16, 0x52, 0xa9, 0xe0, 0x47, 0xc3, 0x6b}};
-const CLSID kStockColorPage{
-    0x7EBDAAE1, 0x8120, 0x11CF, {0x89, 0x9F, 0x00, 0xAA, 0x00, 0x68, 0x8B, 0x10}};
+// 180,000 distinct three-character names, five bytes a line: far more names than a bag holds,
+// in fewer bytes than the length limit, so only the count refuses it.
+std::string ManyNames() {
+    static const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz!$%&'()*+,-./:;<>?@[]^_";
+    const size_t n = sizeof kAlphabet - 1;
+    std::string text;
+    for (size_t i = 0; i < 180000; ++i) {
+        text += kAlphabet[i % n];
+        text += kAlphabet[i / n % n];
+        text += kAlphabet[i / n / n % n];
+        text += "=\n";
+    }
+    return text;
+}
+
+int Refused() {
+    IDispatch* control = NewControl();
+    if (!control) return g_failures;
+    SetAll(control);
+    const auto before = Snapshot(control);
+    const std::string text = ManyNames();
+    IPersistStreamInit* streamed = nullptr;
+    IPersistStorage* stored = nullptr;
+    control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&streamed));
+    control->QueryInterface(IID_IPersistStorage, reinterpret_cast<void**>(&stored));
+
+    IStream* stream = StateStream(text);
+    const HRESULT fromStream = streamed->Load(stream);
+    stream->Release();
+    std::wstring differs = FirstDifference(before, Snapshot(control));
+    if (SUCCEEDED(fromStream) || !differs.empty()) {
+        Fail("IPersistStreamInit::Load of %zu bytes of names: 0x%08lX, difference '%ls'",
+             text.size(), fromStream, differs.c_str());
+    } else {
+        std::printf("PASS IPersistStreamInit: 180,000 names refused (0x%08lX), nothing changed\n",
+                    fromStream);
+    }
+
+    // The same state as a storage's contents.
+    ILockBytes* bytes = nullptr;
+    IStorage* storage = nullptr;
+    IStream* contents = nullptr;
+    CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes);
+    StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                 &storage);
+    storage->CreateStream(L"Contents", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                          &contents);
+    const DWORD header[2] = {0x5254564D, DWORD(text.size())};
+    contents->Write(header, sizeof header, nullptr);
+    contents->Write(text.data(), ULONG(text.size()), nullptr);
+    contents->Release();
+    const HRESULT fromStorage = stored->Load(storage);
+    differs = FirstDifference(before, Snapshot(control));
+    if (SUCCEEDED(fromStorage) || !differs.empty()) {
+        Fail("IPersistStorage::Load of 180,000 names: 0x%08lX, difference '%ls'", fromStorage,
+             differs.c_str());
+    } else {
+        std::printf("PASS IPersistStorage: 180,000 names refused (0x%08lX), nothing changed\n",
+                    fromStorage);
+    }
+    storage->Release();
+    bytes->Release();
+
+    // Still usable: a good state loads after the refusals.
+    IStream* good = StateStream("Delay=321\n");
+    if (FAILED(streamed->Load(good)) || Get(control, L"Delay") != L"321") {
+        Fail("a good state after the refusals: Delay %ls", Get(control, L"Delay").c_str());
+    } else if (g_failures == 0) {
+        std::printf("PASS refused states leave the control as it was\n");
+    }
+    good->Release();
+    streamed->Release();
+    stored->Release();
+    control->Release();
+    return g_failures;
+}
+
+// ---- Connection points ------------------------------------------------------------------------
+
+int Sinks() {
+    IDispatch* control = NewControl();
+    if (!control) return g_failures;
+    CEventSink dispatchOnly(false);
+    CNotifySink notify;
+    DWORD cookie = 0;
+    const HRESULT refused = Advise(control, IID_IPropertyNotifySink, &dispatchOnly, &cookie);
+    if (refused != CONNECT_E_CANNOTCONNECT) {
+        Fail("the notify point answers 0x%08lX to a sink with only IDispatch", refused);
+    }
+    if (FAILED(Advise(control, kEventsIid, &dispatchOnly, &cookie))) {
+        Fail("the event point refuses a sink with only IDispatch");
+    }
+    if (FAILED(Advise(control, IID_IPropertyNotifySink, &notify, &cookie))) {
+        Fail("the notify point refuses an IPropertyNotifySink");
+    }
+    // Sort tells the notify point (DISPID 11); Loop fires ChangeLoop.
+    PutInt(control, L"Sort", 1);
+    PutBool(control, L"Loop", true);
+    std::string heard;
+    for (const std::string& e : dispatchOnly.events) heard += e + " ";
+    if (notify.changed != std::vector<DISPID>{11} || heard != "ChangeLoop(-1) ") {
+        Fail("heard %zu changes (first %ld) and events '%s'", notify.changed.size(),
+             notify.changed.empty() ? 0L : long(notify.changed[0]), heard.c_str());
+    } else if (g_failures == 0) {
+        std::printf(
+            "PASS sinks: an IDispatch-only sink hears events and is refused property "
+            "changes\n");
+    }
+    control->Release();
+    return g_failures;
+}
+
+// ---- Running out of memory ----------------------------------------------------------------------
+
+// The module's C runtime allocations fail from a size on, so its answers to running out of
+// memory can be seen: its import table is pointed at these.
+size_t g_failFrom = SIZE_MAX;
+void*(__cdecl* g_malloc)(size_t) = nullptr;
+void*(__cdecl* g_calloc)(size_t, size_t) = nullptr;
+void*(__cdecl* g_realloc)(void*, size_t) = nullptr;
+
+void* __cdecl FailingMalloc(size_t n) {
+    return n >= g_failFrom ? nullptr : g_malloc(n);
+}
+void* __cdecl FailingCalloc(size_t count, size_t n) {
+    return count * n >= g_failFrom ? nullptr : g_calloc(count, n);
+}
+void* __cdecl FailingRealloc(void* p, size_t n) {
+    return n >= g_failFrom ? nullptr : g_realloc(p, n);
+}
+
+bool HookAllocations(HMODULE module) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int hooked = 0;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         dll->Name; ++dll) {
+        if (_stricmp(reinterpret_cast<const char*>(base + dll->Name), "msvcrt.dll") != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const char* name =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            void* original = reinterpret_cast<void*>(slots->u1.Function);
+            void* hook = nullptr;
+            if (std::strcmp(name, "malloc") == 0) {
+                g_malloc = reinterpret_cast<decltype(g_malloc)>(original);
+                hook = reinterpret_cast<void*>(FailingMalloc);
+            } else if (std::strcmp(name, "calloc") == 0) {
+                g_calloc = reinterpret_cast<decltype(g_calloc)>(original);
+                hook = reinterpret_cast<void*>(FailingCalloc);
+            } else if (std::strcmp(name, "realloc") == 0) {
+                g_realloc = reinterpret_cast<decltype(g_realloc)>(original);
+                hook = reinterpret_cast<void*>(FailingRealloc);
+            }
+            if (!hook) continue;
+            DWORD was = 0;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &was);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(hook);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, was, &was);
+            ++hooked;
+        }
+    }
+    return hooked == 3;
+}
+
+// While it lives, the module's allocations of at least the size fail.
+class CFailingAllocations {
+public:
+    explicit CFailingAllocations(size_t from) { g_failFrom = from; }
+    ~CFailingAllocations() { g_failFrom = SIZE_MAX; }
+    CFailingAllocations(const CFailingAllocations&) = delete;
+    CFailingAllocations& operator=(const CFailingAllocations&) = delete;
+};
+
+int Memory() {
+    IDispatch* control = NewControl();
+    if (!control) return g_failures;
+    HMODULE ocx = GetModuleHandleW(L"MOVITREL.OCX");
+    if (!ocx || !HookAllocations(ocx)) {
+        Fail("the module's allocations cannot be reached");
+        return g_failures;
+    }
+    SetAll(control);
+    const auto before = Snapshot(control);
+    IPersistStreamInit* persist = nullptr;
+    IClassFactory* factory = nullptr;
+    IClassFactory* pageFactory = nullptr;
+    control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
+    CoGetClassObject(kControlClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                     reinterpret_cast<void**>(&factory));
+    CoGetClassObject(kFilesPage, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                     reinterpret_cast<void**>(&pageFactory));
+    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(ocx, "DllRegisterServer")));
+    if (!factory || !pageFactory || !registerServer) {
+        Fail("no class factories or DllRegisterServer");
+        return g_failures;
+    }
+    // The largest state there is: one property, then a comment up to the limit.
+    std::string text = "Delay=777\n#";
+    text.append((1u << 20) - text.size() - 1, 'x');
+    text += '\n';
+    IStream* large = StateStream(text);
+
+    HRESULT loaded, created, paged, registered;
+    IUnknown* made = nullptr;
+    IUnknown* page = nullptr;
+    {
+        CFailingAllocations big(512 * 1024);
+        loaded = persist->Load(large);
+    }
+    {
+        // Blocks under 64 bytes are left to the runtime's own bookkeeping (the lock of its
+        // reserve for exceptions), without which not even an exception could be thrown.
+        CFailingAllocations all(64);
+        created = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&made));
+        paged = pageFactory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&page));
+        registered = registerServer();
+    }
+    if (loaded != E_OUTOFMEMORY) Fail("Load of a 1 MiB state without memory: 0x%08lX", loaded);
+    if (created != E_OUTOFMEMORY || made || paged != E_OUTOFMEMORY || page) {
+        Fail("CreateInstance without memory: control 0x%08lX, page 0x%08lX", created, paged);
+    }
+    if (registered != E_OUTOFMEMORY) {
+        Fail("DllRegisterServer without memory: 0x%08lX", registered);
+    }
+    const std::wstring differs = FirstDifference(before, Snapshot(control));
+    if (!differs.empty()) Fail("a load without memory changed %ls", differs.c_str());
+    if (made) made->Release();
+    if (page) page->Release();
+
+    // Memory back: the same object and factory work.
+    const LARGE_INTEGER zero{};
+    large->Seek(zero, STREAM_SEEK_SET, nullptr);
+    const HRESULT reloaded = persist->Load(large);
+    made = nullptr;
+    const HRESULT remade =
+        factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&made));
+    if (reloaded != S_OK || Get(control, L"Delay") != L"777" || remade != S_OK || !made) {
+        Fail("with memory back: Load 0x%08lX (Delay %ls), CreateInstance 0x%08lX", reloaded,
+             Get(control, L"Delay").c_str(), remade);
+    } else if (g_failures == 0) {
+        std::printf(
+            "PASS out of memory: E_OUTOFMEMORY from Load, CreateInstance and "
+            "DllRegisterServer, the object and factory usable after\n");
+    }
+    if (made) made->Release();
+    large->Release();
+    pageFactory->Release();
+    factory->Release();
+    persist->Release();
+    control->Release();
+    return g_failures;
+}
+
+// ---- Property pages ---------------------------------------------------------------------------
 
 // What the timers found and closed: message boxes (with their text) and property frames.
 std::vector<std::string> g_prompts;
@@ -958,6 +1330,12 @@ int main(int argc, char** argv) {
         result = Watch(argv[2], argv[3]);
     } else if (command == "persist") {
         result = Persist();
+    } else if (command == "refused") {
+        result = Refused();
+    } else if (command == "sinks") {
+        result = Sinks();
+    } else if (command == "memory") {
+        result = Memory();
     } else if (command == "pages") {
         result = Pages();
     } else if (command == "resources" && argc == 3) {
@@ -965,7 +1343,9 @@ int main(int argc, char** argv) {
     } else if (command == "about") {
         result = About();
     } else {
-        std::fprintf(stderr, "usage: container pixels|play|persist|about ...\n");
+        std::fprintf(stderr,
+                     "usage: container "
+                     "pixels|play|watch|persist|refused|sinks|memory|pages|about|resources ...\n");
     }
     std::fflush(stdout);
     OleUninitialize();
