@@ -106,8 +106,9 @@ bool CFramePlayer::FollowDirectory() {
 void CFramePlayer::WaitForWake() {
     for (;;) {
         // Slices, so a Watch turned on is noticed while the worker waits; they consume
-        // nothing but their own time.
-        const uint32_t slice = m_watch.IsWatching() ? 25 : 100;
+        // nothing but their own time. A folder followed but gone is looked for as often as
+        // changes are.
+        const uint32_t slice = m_watch.Dir().empty() ? 100 : 25;
         if (m_client.WakeEvent().Wait(slice) == WAIT_OBJECT_0) return;
         if (m_client.StopRequested()) return;
         if (FollowDirectory()) return;

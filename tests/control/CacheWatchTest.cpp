@@ -123,6 +123,27 @@ TEST_F(CacheWatchTest, WatchFollowsAFolderEmptiedAndFilledAgain) {
     EXPECT_EQ(heard.log, Log{});
 }
 
+// The folder removed while the loop plays and made again with other frames: the loop goes on
+// with them, the command stays, the container hears nothing.
+TEST_F(CacheWatchTest, WatchFollowsAFolderRemovedAndMadeAgainWithNewFrames) {
+    ASSERT_TRUE(StartWithFrames(3));
+    SetBool("Watch", true);
+    PlayLooped(10);
+    ASSERT_TRUE(WaitFor([&] { return ShownFrame(3) == 2; }));
+    EventRecorder heard(*ctrl);
+
+    std::filesystem::remove_all(frameDir);
+    Settle();
+    std::filesystem::create_directories(frameDir);
+    for (int32_t i = 8; i < 12; ++i) ASSERT_TRUE(WriteSolidJpeg(FramePath(i), FrameColour(i)));
+    ASSERT_TRUE(WaitFor([&] { return ctrl->ShownFrameCount() == 4; }));
+    // Every new frame comes round, the last one too.
+    EXPECT_TRUE(WaitFor([&] { return ShownFrame(16) == 8; }));
+    EXPECT_TRUE(WaitFor([&] { return ShownFrame(16) == 11; }));
+    EXPECT_EQ(GetLong("Command"), kCommandPlay);
+    EXPECT_EQ(heard.log, Log{});
+}
+
 TEST_F(CacheWatchTest, WithoutWatchTheListStaysAsScannedUntilWatchIsTurnedOn) {
     ASSERT_TRUE(StartWithFrames(3));
     SetShort("Command", kCommandStepFor);
