@@ -7,6 +7,8 @@ namespace {
 CString Escape(const CString& s, bool isName) {
     CString out;
     out.reserve(s.size());
+    // A line that starts with '#' is a comment: a name that does is escaped.
+    if (isName && !s.empty() && s[0] == '#') out += '\\';
     for (char c : s) {
         switch (c) {
             case '\\':
@@ -60,6 +62,9 @@ std::optional<CString> Unescape(const CString& s, size_t from, size_t to) {
             case '=':
                 out += '=';
                 break;
+            case '#':
+                out += '#';
+                break;
             default:
                 return std::nullopt;
         }
@@ -84,6 +89,7 @@ std::optional<CString> CPropertyBag::Read(const CString& name) const {
 }
 
 bool CPropertyBag::Write(const CString& name, const CString& value) {
+    if (name.empty()) return false;  // no line could hold it
     CString key = Folded(name);
     const auto it = m_index.find(key);
     if (it != m_index.end()) {

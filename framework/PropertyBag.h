@@ -6,7 +6,8 @@
 //
 // The name ends at the first unescaped '='; the rest of the line is the value. In names and
 // values a backslash escapes: "\\" a backslash, "\n" a line feed, "\r" a carriage return,
-// "\t" a tab, "\=" an equals sign (only needed in names). Lines that are empty or start with
+// "\t" a tab, "\=" an equals sign (only needed in names), "\#" a '#' (only needed at the start
+// of a name, which would otherwise make the line a comment). Lines that are empty or start with
 // '#' are ignored. A line that breaks these rules (no '=', an empty name, a dangling or
 // unknown escape) is skipped, so the property it meant to hold reads as missing.
 // Names compare without regard to case; a name given twice keeps its last value. A bag
@@ -30,7 +31,8 @@ public:
     // The value saved under the name, or nothing.
     std::optional<CString> Read(const CString& name) const;
     // Replaces the value of an existing name in place, or appends a new one. False, with
-    // nothing stored, when the name is new and the bag holds kMaxNames already.
+    // nothing stored, for an empty name, or when the name is new and the bag holds kMaxNames
+    // already.
     bool Write(const CString& name, const CString& value);
     bool Remove(const CString& name);
     void Clear();

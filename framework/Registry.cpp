@@ -412,7 +412,8 @@ int32_t CRegistry::FromText(const CString& text) {
                 continue;
             }
             SetValue(current, name, CRegValue::Dword(uint32_t(v)));
-        } else if (!rest.empty()) {
+        } else if (!rest.empty() && rest.back() != '\\') {
+            // A raw value written back with a final backslash would join the next line.
             SetValue(current, name, CRegValue{CRegValue::Kind::Raw, rest, 0});
         } else {
             ++skipped;

@@ -8,6 +8,9 @@
 
 #include "codecs/Codecs.h"
 #include "codecs/LzwEncoder.h"
+#include "framework/PropertyBag.h"
+#include "framework/Registry.h"
+#include "framework/StateStream.h"
 #include "image/Image.h"
 
 namespace fs = std::filesystem;
@@ -83,7 +86,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string root = argv[1];
-    for (const char* sub : {"bmp", "gif", "png", "jpeg", "lzw", "extension"}) {
+    for (const char* sub : {"bmp", "gif", "png", "jpeg", "lzw", "extension", "registry",
+                            "property_bag", "state_stream"}) {
         fs::create_directories(root + "/" + sub);
     }
     const struct {
@@ -115,5 +119,36 @@ int main(int argc, char** argv) {
                              "noext", "C:\\dir.x\\f.bmp"}) {
         std::ofstream(root + "/extension/" + std::to_string(n++)) << name;
     }
+
+    // A registry as a registration writes it, and one as an editor saves it.
+    CRegistry registry;
+    const std::string clsid = "HKCR\\CLSID\\{5C2B1A30-8D4E-4F11-9A6B-0C1D2E3F4A5B}";
+    registry.SetString(clsid, "", "Movitrel Control");
+    registry.SetString(clsid + "\\InprocServer32", "", "/usr/lib/movitrel/MOVITREL.OCX");
+    registry.SetString(clsid + "\\InprocServer32", "ThreadingModel", "Apartment");
+    registry.SetValue(clsid + "\\MiscStatus", "Count", CRegValue::Dword(0x20191));
+    registry.SetString("HKCR\\MOVITREL.MovitrelCtrl.1\\CLSID", "", "{5C2B1A30}");
+    std::ofstream(root + "/registry/written") << registry.ToText();
+    std::ofstream(root + "/registry/edited")
+        << "\xEF\xBB\xBFREGEDIT4\r\n\r\n; a comment\r\n[HKEY_CLASSES_ROOT\\A\\B]\r\n"
+           "@=\"x\"\r\n\"bin\"=hex:01,02,\\\r\n  03\r\n\"gone\"=-\r\n[-HKCR\\A\\C]\r\n";
+
+    // A control's saved state, and a text with every escape.
+    CPropertyBag bag;
+    for (const auto& [name, value] : {std::pair<const char*, const char*>{"_Version", "65537"},
+                                      {"Dir", "/tmp/frames"},
+                                      {"BaseFile", "img"},
+                                      {"Loop", "1"},
+                                      {"Delay", "100"},
+                                      {"CacheSize", "256"}}) {
+        bag.Write(name, value);
+    }
+    std::ofstream(root + "/property_bag/state") << bag.ToText();
+    CString stream;
+    if (FormatState(bag, &stream) == StateError::None) {
+        std::ofstream(root + "/state_stream/state", std::ios::binary) << stream;
+    }
+    std::ofstream(root + "/property_bag/escapes")
+        << "# saved by hand\r\nOdd\\=Name=a\\nb\\tc\\\\\n\\#Hash=1\nno separator\n";
     return 0;
 }

@@ -108,6 +108,16 @@ arrival = "BM_WatchArrival/30/iterations:1/manual_time"
 row("Watch: a frame's rename to its paint, median", counter(arrival, "median_ms"),
     "max of 30", counter(arrival, "max_ms"))
 
+destroy = "BM_DestroyWhilePlaying/cache:{}/iterations:1/repeats:3/manual_time_median"
+row("destroy while playing 12000x9000, cache on (CacheSize 2048), median of 3",
+    ms(destroy.format(2048), "real_time"), "cache off", ms(destroy.format(0), "real_time"))
+row("load a saved state of 4096 names (1 MiB) into a control", ms("BM_LoadState/names:4096"),
+    "refuse a state of 180,000 names (1 MiB)", ms("BM_LoadState/names:180000"))
+peak = "BM_PeakWhilePlaying/processors:{}/iterations:1/repeats:3/manual_time"
+peak16, peak2 = extreme(max, peak.format(16), "peak_mb"), extreme(max, peak.format(2), "peak_mb")
+row("peak resident memory, 320x240 then 15 x 4000x3000, CacheSize 16, 16 processors (worst of 3)",
+    peak16, "the same on 2 processors", peak2, "MiB")
+
 print(f"Machine: {platform.node()}, {context.get('num_cpus', '?')} CPUs at "
       f"{context.get('mhz_per_cpu', '?')} MHz, {platform.platform()}; CPU time unless marked.")
 print()

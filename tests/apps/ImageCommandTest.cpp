@@ -113,7 +113,7 @@ struct Pixels {
 std::vector<Pixels> DecodedByPil(const std::vector<std::string>& paths) {
     std::vector<std::string> args{kPython, Helper(), "pixels"};
     args.insert(args.end(), paths.begin(), paths.end());
-    const Outcome run = Run(args);
+    const Outcome run = ::Run(args);
     EXPECT_EQ(run.status, 0) << "PIL cannot decode " << paths.front() << "...: " << run.err;
     std::vector<Pixels> decoded(paths.size());
     std::istringstream in(run.out);
@@ -613,7 +613,7 @@ TEST(ImageConvert, AFolderThatTakesNoNewFileRefusesWithItsReasonAndKeepsTheFile)
     } else {
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     }
-    const Outcome run = Run(args);
+    const Outcome run = ::Run(args);
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("cannot write " + target + ": Permission denied"), std::string::npos)
