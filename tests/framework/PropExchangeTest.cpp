@@ -26,6 +26,16 @@ TEST(PropertyBag, TextRoundTripKeepsNewlinesEqualsAndBackslashes) {
     EXPECT_EQ(back.Entries(), bag.Entries());
 }
 
+TEST(PropertyBag, ANameStartingWithAHashSurvivesATextRoundTrip) {
+    CPropertyBag bag;
+    bag.Write("#Odd", "1");
+    EXPECT_FALSE(bag.Write("", "no line could hold this"));
+    EXPECT_EQ(bag.Count(), 1u);
+    CPropertyBag back;
+    EXPECT_EQ(back.FromText(bag.ToText()), 0);
+    EXPECT_EQ(back.Read("#Odd"), CString("1"));
+}
+
 TEST(PropertyBag, MalformedLinesAreSkippedAndCounted) {
     CPropertyBag bag;
     int32_t skipped = bag.FromText(

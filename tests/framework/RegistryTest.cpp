@@ -192,6 +192,16 @@ TEST(RegistryText, AcceptsAByteOrderMarkAndJoinsLongContinuedValues) {
     EXPECT_EQ(reg.GetValue("HKCR\\B", "bin")->text, joined);
 }
 
+TEST(RegistryText, ARawValueEndingInABackslashIsSkippedNotJoinedOnRereading) {
+    CRegistry reg;
+    // Two backslashes: one continues the line, the other would end the value.
+    EXPECT_EQ(reg.FromText("REGEDIT4\n[HKCR\\A]\n\"bin\"=hex:01\\\\\n\n[HKCR\\B]\n@=\"b\"\n"), 1);
+    EXPECT_FALSE(reg.GetValue("HKCR\\A", "bin"));
+    CRegistry back;
+    EXPECT_EQ(back.FromText(reg.ToText()), 0);
+    EXPECT_EQ(back.GetString("HKCR\\B", ""), "b");
+}
+
 TEST(RegistryText, RefusesControlCharactersThatWouldSplitARow) {
     CRegistry reg;
     reg.SetString("HKCR\\CLSID\\{A}\\InprocServer32", "", "/opt/a\nb/MOVITREL.OCX");
