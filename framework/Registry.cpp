@@ -34,10 +34,12 @@ constexpr RootAlias kRoots[] = {
     {"HKCU", "HKEY_CURRENT_USER"},
 };
 
-char Fold(char c) {
-    // The separator sorts before everything, so a key's subkeys follow it directly.
-    if (c == '\\') return '\x01';
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+unsigned char Fold(char c) {
+    // The separator sorts before everything, bytes above 127 included (compared unsigned),
+    // so a key's subkeys follow it directly.
+    if (c == '\\') return 1;
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A')
+                                  : static_cast<unsigned char>(c);
 }
 
 CString Quote(const CString& s) {
@@ -175,8 +177,8 @@ private:
 bool CRegistry::NoCaseLess::operator()(const CString& a, const CString& b) const {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        char x = Fold(a[i]);
-        char y = Fold(b[i]);
+        const unsigned char x = Fold(a[i]);
+        const unsigned char y = Fold(b[i]);
         if (x != y) return x < y;
     }
     return a.size() < b.size();
@@ -213,7 +215,8 @@ bool CRegistry::Refuse(const CString& key, const CString& name, const CString& t
 void CRegistry::CreateKey(const CString& key) {
     if (Refuse(key, CString(), CString())) return;
     CString path = NormalizeKey(key);
-    if (path.empty()) return;
+    // A key that began with '-' could not be written back: its section would delete.
+    if (path.empty() || path[0] == '-') return;
     // Parents first, as an import makes them.
     size_t pos = 0;
     while (true) {
@@ -364,6 +367,12 @@ int32_t CRegistry::FromText(const CString& text) {
                 current.clear();
             } else {
                 current = NormalizeKey(path);
+                // Written back, a key that begins with '-' would read as a deletion.
+                if (current.empty() || current[0] == '-') {
+                    ++skipped;
+                    current.clear();
+                    continue;
+                }
                 CreateKey(current);
             }
             continue;

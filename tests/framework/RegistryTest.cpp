@@ -202,6 +202,30 @@ TEST(RegistryText, ARawValueEndingInABackslashIsSkippedNotJoinedOnRereading) {
     EXPECT_EQ(back.GetString("HKCR\\B", ""), "b");
 }
 
+// Found by fuzzing: "[\\-\\]" names the key "-", whose section written back would delete.
+TEST(RegistryText, AKeyThatWouldReadBackAsADeletionIsSkipped) {
+    CRegistry reg;
+    EXPECT_EQ(reg.FromText("REGEDIT4\n[\\-\\]\n@=\"x\"\n[HKCR\\A]\n@=\"a\"\n"), 2);
+    reg.CreateKey("-HKCR\\B");
+    EXPECT_EQ(reg.Keys(), (std::vector<CString>{"HKEY_CLASSES_ROOT", "HKEY_CLASSES_ROOT\\A"}));
+    CRegistry back;
+    EXPECT_EQ(back.FromText(reg.ToText()), 0);
+    EXPECT_EQ(back.ToText(), reg.ToText());
+}
+
+// Found by fuzzing: a key name with a byte above 127 sorted before the separator, so deleting
+// its parent left the parent's subkeys behind.
+TEST(RegistryKeys, DeletingAKeyTakesItsSubtreeWhateverBytesItsNeighboursHave) {
+    CRegistry reg;
+    reg.CreateKey("HKCR\\A\\B");
+    reg.CreateKey("HKCR\\A\xff");
+    reg.CreateKey("HKCR\\A\xe9t\\C");
+    EXPECT_TRUE(reg.DeleteKey("HKCR\\A"));
+    EXPECT_FALSE(reg.KeyExists("HKCR\\A\\B"));
+    EXPECT_TRUE(reg.KeyExists("HKCR\\A\xff"));
+    EXPECT_TRUE(reg.KeyExists("HKCR\\A\xe9t\\C"));
+}
+
 TEST(RegistryText, RefusesControlCharactersThatWouldSplitARow) {
     CRegistry reg;
     reg.SetString("HKCR\\CLSID\\{A}\\InprocServer32", "", "/opt/a\nb/MOVITREL.OCX");
