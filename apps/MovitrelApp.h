@@ -20,6 +20,7 @@ struct PlayOptions {
     std::optional<int32_t> dwell;
     std::optional<int32_t> cacheMb;
     bool watch = false;
+    bool decodeToFit = false;
     std::string stateFile;
     int32_t width = 640;
     int32_t height = 520;    // a 640x480 frame and the two rows of the strip

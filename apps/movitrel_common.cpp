@@ -56,6 +56,7 @@ bool InitControl(COleControl& control, const PlayOptions& o, std::string* error)
     if (o.maximize && !Set(control, "Maximize", CVariant::Bool(TRUE), error)) return false;
     if (o.bounce && !Set(control, "Bounce", CVariant::Bool(TRUE), error)) return false;
     if (o.dwell && !Set(control, "LastDelay", CVariant::I4(*o.dwell), error)) return false;
+    if (o.decodeToFit && !Set(control, "DecodeToFit", CVariant::Bool(TRUE), error)) return false;
     if (o.cacheMb && !Set(control, "CacheSize", CVariant::I4(*o.cacheMb), error)) return false;
     if (o.watch && !Set(control, "Watch", CVariant::Bool(TRUE), error)) return false;
     return true;

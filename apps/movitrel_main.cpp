@@ -32,6 +32,8 @@ void AddControlOptions(CLI::App* cmd, PlayOptions& o) {
     cmd->add_option("--cache", o.cacheMb, "megabytes for decoded frames (0: none)")
         ->check(CLI::Range(0, 65536));
     cmd->add_flag("--watch", o.watch, "follow the directory as frames arrive");
+    cmd->add_flag("--decode-to-fit", o.decodeToFit,
+                  "decode frames that are shown smaller at a smaller size (faster, less memory)");
     cmd->add_option("--state", o.stateFile,
                     "load the control's saved properties from FILE before the options apply "
                     "(play and demo save them there on quit)");

@@ -74,15 +74,20 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
         cinfo.two_pass_quantize = TRUE;
         cinfo.dither_mode = JDITHER_FS;
     }
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = 1;
+    const int32_t eighths =
+        JpegScaleEighths(int32_t(cinfo.image_width), int32_t(cinfo.image_height), options.fitWidth,
+                         options.fitHeight);
+    cinfo.scale_num = eighths < 8 ? unsigned(eighths) : 1;
+    cinfo.scale_denom = eighths < 8 ? 8 : 1;
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_fancy_upsampling = TRUE;
+    jpeg_calc_output_dimensions(&cinfo);
 
     // Two-pass quantisation buffers and decodes the whole frame inside start_decompress:
     // a frame no image block could hold (a few bytes of header can claim one) is refused
     // before the library spends gigabytes on it.
-    const int64_t pixels = int64_t(cinfo.image_width) * int64_t(cinfo.image_height);
+    // The limits apply to what is decoded: a frame read to fit counts at its scaled size.
+    const int64_t pixels = int64_t(cinfo.output_width) * int64_t(cinfo.output_height);
     if (pixels > kMaxImageBytes - kBlockHeaderBytes || pixels > options.maxPixels ||
         (options.cancel && options.cancel())) {
         jpeg_destroy_decompress(&cinfo);
@@ -98,6 +103,10 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
         jpeg_destroy_decompress(&cinfo);
         std::fclose(file);
         return FALSE;
+    }
+    if (eighths < 8) {
+        image.fullWidth = int32_t(cinfo.image_width);
+        image.fullHeight = int32_t(cinfo.image_height);
     }
     if (gray) {
         image.CreateGrayPalette(256);
@@ -173,6 +182,16 @@ BOOL Encode(CJpegImpl& image, FILE* file) {
 }
 
 }  // namespace
+
+int32_t JpegScaleEighths(int32_t width, int32_t height, int32_t fitWidth, int32_t fitHeight) {
+    if (fitWidth <= 0 || fitHeight <= 0) return 8;
+    for (int32_t n = 1; n < 8; ++n) {
+        if (JpegScaledSide(width, n) >= fitWidth && JpegScaledSide(height, n) >= fitHeight) {
+            return n;
+        }
+    }
+    return 8;
+}
 
 BOOL ReadJpegHeader(const CString& path, CJpegHeader* header) {
     FILE* file = OpenFileForRead(path);

@@ -16,7 +16,22 @@ struct CJpegReadOptions {
     // A frame whose decoded size has more pixels than this is refused from its header,
     // before anything is allocated.
     int64_t maxPixels = std::numeric_limits<int64_t>::max();
+    // A size to fit: when both are positive, the file is decoded at the smallest scale N/8
+    // (N = 1 to 8, libjpeg's scaled decode, which rounds each side up) whose size still
+    // covers fitWidth x fitHeight; the two-pass quantiser then runs on the smaller picture.
+    // A picture decoded smaller keeps its file's size in CImage::GetFullWidth/GetFullHeight,
+    // so that it is laid out as the whole picture would be. 0: the whole picture, as Load.
+    int32_t fitWidth = 0;
+    int32_t fitHeight = 0;
 };
+
+// The N of the scale N/8 a file of width x height is decoded at to fit fitWidth x fitHeight
+// (see CJpegReadOptions); 8 when either fit side is 0 or less, or nothing smaller covers it.
+int32_t JpegScaleEighths(int32_t width, int32_t height, int32_t fitWidth, int32_t fitHeight);
+// The size libjpeg decodes a side of `side` pixels to at the scale eighths/8.
+inline int32_t JpegScaledSide(int32_t side, int32_t eighths) {
+    return int32_t((int64_t(side) * eighths + 7) / 8);
+}
 
 // What a JPEG file's header says, read without decoding anything.
 struct CJpegHeader {

@@ -21,9 +21,9 @@ const CLSID CLSID_PlaybackPropPage{
 
 namespace {
 
-// 1.1: CacheSize, Watch, Bounce and LastDelay after the eleven of 1.0, which a 1.0 state
-// lacks and loads at their defaults.
-constexpr DWORD kPropertySetVersion = 0x00010001;
+// 1.1: CacheSize, Watch, Bounce and LastDelay after the eleven of 1.0; 1.2: DecodeToFit after
+// them. An older state lacks the later names and loads them at their defaults.
+constexpr DWORD kPropertySetVersion = 0x00010002;
 
 }  // namespace
 
@@ -91,6 +91,9 @@ const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
             .Persist("Bounce", &C::m_bBounce, FALSE, 13)
             .Property<VT_I4>("LastDelay", dispidLastDelay, &C::GetLastDelay, &C::SetLastDelay)
             .Persist("LastDelay", &C::m_lLastDelay, 0, 14)
+            .Property<VT_BOOL>("DecodeToFit", dispidDecodeToFit, &C::GetDecodeToFit,
+                               &C::SetDecodeToFit)
+            .Persist("DecodeToFit", &C::m_bDecodeToFit, FALSE, 15)
             .StockBackColor()
             .StockAboutBox()
             .Build();

@@ -70,6 +70,7 @@ public:
         dispidWatch = 13,
         dispidBounce = 14,
         dispidLastDelay = 15,
+        dispidDecodeToFit = 16,
     };
     enum {
         eventidClickInPic = 1,
@@ -129,6 +130,7 @@ protected:
     int32_t OnCreate(LPCREATESTRUCT createStruct) override;
     void OnDestroy() override;
     void OnNcLButtonDown(uint32_t hitTest, CPoint point) override;
+    void OnSize(uint32_t type, int32_t cx, int32_t cy) override;
     LRESULT OnPlayerRefresh(WPARAM wParam, LPARAM lParam);
     // Starts the worker thread; null when it cannot be started.
     virtual CWinThread* BeginPlayerThread();
@@ -164,6 +166,11 @@ protected:
     void SetBounce(BOOL value);
     int32_t GetLastDelay();
     void SetLastDelay(int32_t ms);
+    BOOL GetDecodeToFit();
+    void SetDecodeToFit(BOOL value);
+    // Tells the worker the picture area frames are laid out in (the client area less the
+    // strip) and whether they are decoded to fit it.
+    void PushFit();
 
     // Hands source and playback state to the worker and makes it start over (stopped).
     void ApplySettings();
@@ -196,6 +203,7 @@ protected:
     BOOL m_bWatch = FALSE;
     BOOL m_bBounce = FALSE;
     int32_t m_lLastDelay = 0;
+    BOOL m_bDecodeToFit = FALSE;
     int32_t m_nEffectiveDelay = 500;
 
     // ---- Drawing state: the geometry of the last paint, which the mouse handling uses -----

@@ -6,6 +6,7 @@
 #include "control/MovitrelCtrl.h"
 #include "image/Image.h"
 #include "playback/Commands.h"
+#include "playback/FrameLayout.h"
 
 namespace {
 
@@ -22,8 +23,10 @@ void DrawPicture(CDC* dc, CImage& image, int32_t cx, int32_t cy, BOOL maximize, 
     CImagePalette* palette = image.GetPalette();
     if (palette == nullptr) return;  // every frame the reader makes carries one
 
-    const int32_t w = image.GetWidth();
-    const int32_t h = image.GetHeight();
+    // A frame decoded smaller than its file is laid out at the file's size, so it lands where
+    // the whole frame would; the draw then stretches what was decoded into that rectangle.
+    const int32_t w = image.GetFullWidth();
+    const int32_t h = image.GetFullHeight();
     if (w <= 0 || h <= 0) {  // pixels without a size: nothing to scale
         dc->FillSolidRect(0, 0, cx, cy, back);
         return;
@@ -32,18 +35,8 @@ void DrawPicture(CDC* dc, CImage& image, int32_t cx, int32_t cy, BOOL maximize, 
     const HPALETTE previous = dc->SelectPalette(*palette, TRUE);
     dc->RealizePalette();
 
-    int32_t dw = w;
-    int32_t dh = h;
-    if (w > cx || h > cy || maximize) {
-        // The precision is part of the layout: the height ratio is a single-precision one.
-        const double rx = double(cx) / double(w);
-        const float ry = float(cy) / float(h);
-        const double s = rx < double(ry) ? rx : double(ry);
-        dw = int32_t(double(w) * s);
-        dh = int32_t(double(float(h)) * s);
-    }
-    const int32_t x0 = (cx - dw) / 2;
-    const int32_t y0 = (cy - dh) / 2;
+    const CFrameRect drawn = FrameLayout(w, h, cx, cy, maximize);
+    const int32_t x0 = drawn.x, y0 = drawn.y, dw = drawn.width, dh = drawn.height;
     image.StretchDraw(dc, x0, y0, dw, dh, 0, 0, -1, -1);
 
     // Only the bands are filled: the area under the frame is never cleared, so it does not

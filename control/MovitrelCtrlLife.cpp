@@ -40,6 +40,11 @@ void CMovitrelCtrl::OnDestroy() {
     COleControl::OnDestroy();
 }
 
+void CMovitrelCtrl::OnSize(uint32_t type, int32_t cx, int32_t cy) {
+    COleControl::OnSize(type, cx, cy);
+    PushFit();  // the picture area frames are decoded to fit changed with the window
+}
+
 LRESULT CMovitrelCtrl::OnPlayerRefresh(WPARAM, LPARAM) {
     Refresh();
     return 0;

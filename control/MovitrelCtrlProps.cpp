@@ -1,6 +1,7 @@
 // Getters and setters of the automation properties, and ApplySettings. Each setter compares,
 // returns when nothing changed, stores, hands the value to the worker, notifies and repaints,
 // in the order the container relies on for its events.
+#include "control/Bitmaps.h"
 #include "control/MovitrelCtrl.h"
 #include "playback/Commands.h"
 
@@ -28,6 +29,7 @@ void CMovitrelCtrl::ApplySettings() {
     m_pPlayback->SetCacheSize(m_lCacheSize);
     m_pPlayback->SetBounce(m_bBounce);
     m_pPlayback->SetLastDelay(m_lLastDelay);
+    PushFit();
     m_pSource->SetWatch(m_bWatch);
     m_pSource->SetSource(m_strDir, m_strBaseFile, int32_t(m_nSort));
     m_eventRescan.SetEvent();
@@ -168,6 +170,7 @@ BOOL CMovitrelCtrl::GetButtons() {
 void CMovitrelCtrl::SetButtons(BOOL value) {
     if (value == m_bShowButtons) return;
     m_bShowButtons = value;
+    PushFit();
     SetModifiedFlag(TRUE);
     Refresh();
 }
@@ -179,6 +182,7 @@ BOOL CMovitrelCtrl::GetSlider() {
 void CMovitrelCtrl::SetSlider(BOOL value) {
     if (value == m_bShowSlider) return;
     m_bShowSlider = value;
+    PushFit();
     SetModifiedFlag(TRUE);
     Refresh();
 }
@@ -190,6 +194,7 @@ BOOL CMovitrelCtrl::GetMaximize() {
 void CMovitrelCtrl::SetMaximize(BOOL value) {
     if (value == m_bMaximize) return;
     m_bMaximize = value;
+    PushFit();
     SetModifiedFlag(TRUE);
     Refresh();
 }
@@ -205,7 +210,7 @@ void CMovitrelCtrl::SetPictureBackColor(OLE_COLOR value) {
     Refresh();
 }
 
-// The four playback options go straight to the worker's blocks: none of them stops, wakes or
+// The playback options go straight to the worker's blocks: none of them stops, wakes or
 // repaints, and none fires an event.
 int32_t CMovitrelCtrl::GetCacheSize() {
     return m_lCacheSize;
@@ -249,4 +254,22 @@ void CMovitrelCtrl::SetLastDelay(int32_t ms) {
     m_lLastDelay = ms;
     m_pPlayback->SetLastDelay(m_lLastDelay);
     SetModifiedFlag(TRUE);
+}
+
+BOOL CMovitrelCtrl::GetDecodeToFit() {
+    return m_bDecodeToFit;
+}
+
+void CMovitrelCtrl::SetDecodeToFit(BOOL value) {
+    if (value == m_bDecodeToFit) return;
+    m_bDecodeToFit = value;
+    PushFit();
+    SetModifiedFlag(TRUE);
+}
+
+void CMovitrelCtrl::PushFit() {
+    const CRect client = GetClientRect();
+    const int32_t pictureHeight = client.Height() - StripHeight(m_bShowButtons, m_bShowSlider);
+    m_pPlayback->SetFit(
+        CFrameFit{m_bDecodeToFit != FALSE, client.Width(), pictureHeight, m_bMaximize});
 }

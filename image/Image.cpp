@@ -88,6 +88,16 @@ int32_t CImage::GetHeight() {
     return imageImpl ? imageImpl->imageHeight : 0;
 }
 
+int32_t CImage::GetFullWidth() {
+    if (!imageImpl) return 0;
+    return imageImpl->fullWidth > 0 ? imageImpl->fullWidth : imageImpl->imageWidth;
+}
+
+int32_t CImage::GetFullHeight() {
+    if (!imageImpl) return 0;
+    return imageImpl->fullHeight > 0 ? imageImpl->fullHeight : imageImpl->imageHeight;
+}
+
 int32_t CImage::GetBitsPerPixel() {
     return imageImpl ? imageImpl->bitsPerPixel : 0;
 }

@@ -76,6 +76,11 @@ public:
     // Exchanges whole pictures (type, path and implementation object) without copying pixels.
     void Swap(CImage& other) noexcept;
 
+    // The picture's size in its file: the decoded size, unless a reader decoded it smaller
+    // (a JPEG file read to fit), in which case the picture is laid out at this size.
+    int32_t GetFullWidth();
+    int32_t GetFullHeight();
+
     int32_t GetImageType() const { return imageType; }
     const CString& GetImagePath() const { return imagePath; }
 

@@ -69,6 +69,8 @@ void CImageImpl::ReleaseBlock() {
     imageWidth = 0;
     imageHeight = 0;
     bytesPerLine = 0;
+    fullWidth = 0;
+    fullHeight = 0;
 }
 
 BOOL CImageImpl::CopyFrom(const CImageImpl& other) {
@@ -93,6 +95,8 @@ BOOL CImageImpl::CopyFrom(const CImageImpl& other) {
     imageBits = block.get() + (other.imageBits - other.block.get());
     imageWidth = other.imageWidth;
     imageHeight = other.imageHeight;
+    fullWidth = other.fullWidth;
+    fullHeight = other.fullHeight;
     bitsPerPixel = other.bitsPerPixel;
     bytesPerLine = other.bytesPerLine;
     // The block's colour table is copied as it stands; the palette is copied entry by entry,
@@ -114,6 +118,8 @@ BOOL CImageImpl::CopyFrom(const CImageImpl& other) {
 int32_t CImageImpl::Create(int32_t width, int32_t height, int32_t bits, int32_t type) {
     colorType = type >= 0 ? type : (bits <= 8 ? 0 : kColorTypeColor);
     imagePalette.reset();
+    fullWidth = 0;
+    fullHeight = 0;
     imageBits = nullptr;
     imageDIB = nullptr;
 

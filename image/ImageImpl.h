@@ -116,6 +116,11 @@ public:
     BITMAPINFOHEADER* imageDIB = nullptr;  // start of the block
     int32_t transparentIndex = -1;
     std::unique_ptr<CImagePalette> imagePalette;
+    // The picture's size in its file when a reader decoded it at a smaller scale, so that it
+    // is laid out as the whole picture would be; 0 while the block holds the picture whole.
+    // Create and ReleaseBlock reset them.
+    int32_t fullWidth = 0;
+    int32_t fullHeight = 0;
 
 private:
     BYTE* PixelAddress(int32_t x, int32_t y) const;

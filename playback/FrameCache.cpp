@@ -43,11 +43,34 @@ int64_t StepsUntil(const CPlayCourse& course, int32_t index) {
     return best;
 }
 
-bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel) {
+bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel,
+                   const CFrameFit& fit) {
     CJpegReadOptions options;
     options.cancel = cancel;
     options.maxPixels = kMaxFramePixels;
+    // The size to fit comes from the frame's own size, which only its header tells.
+    CJpegHeader header;
+    if (fit.on && ReadJpegHeader(path, &header)) {
+        FitSizeFor(header.width, header.height, fit, &options.fitWidth, &options.fitHeight);
+    }
     return LoadJpeg(image, path, options) != FALSE;
+}
+
+int32_t FitEighths(int32_t width, int32_t height, const CFrameFit& fit) {
+    int32_t fitWidth = 0, fitHeight = 0;
+    FitSizeFor(width, height, fit, &fitWidth, &fitHeight);
+    return JpegScaleEighths(width, height, fitWidth, fitHeight);
+}
+
+int32_t DecodedEighths(CImage& image) {
+    const int32_t full = image.GetFullWidth(), fullHeight = image.GetFullHeight();
+    for (int32_t n = 1; n < 8; ++n) {
+        if (JpegScaledSide(full, n) == image.GetWidth() &&
+            JpegScaledSide(fullHeight, n) == image.GetHeight()) {
+            return n;
+        }
+    }
+    return 8;
 }
 
 CFrameCache::~CFrameCache() {
@@ -85,6 +108,26 @@ void CFrameCache::SetList(const std::vector<CString>& paths) {
     m_course =
         CPlayCourse{-1, int32_t(m_paths.size()), m_course.forward, m_course.loop, m_course.bounce};
     m_work.SetEvent();
+}
+
+void CFrameCache::SetFit(const CFrameFit& fit) {
+    CSingleLock lock(m_lock);
+    if (fit == m_fit) return;
+    m_fit = fit;
+    m_tooLarge.clear();  // reservations are of the decoded size, which changed
+    // A frame kept at another scale is never served again under this fit: it goes first.
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (!AtScaleInForce(it->second)) {
+            m_used -= it->second.bytes;
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool CFrameCache::AtScaleInForce(const Entry& entry) const {
+    return FitEighths(entry.fullWidth, entry.fullHeight, m_fit) == entry.eighths;
 }
 
 void CFrameCache::SetCourse(const CPlayCourse& course) {
@@ -128,11 +171,15 @@ bool CFrameCache::Keep(const CString& path, const FileStamp& stamp,
     if (m_indexOf.count(path) == 0 || image->GetImpl() == nullptr) return false;
     const int64_t bytes = int64_t(image->GetImpl()->BlockBytes()) + 4 * kMaxPaletteEntries;
     if (bytes > m_budget) return false;
+    Entry entry{
+        stamp, image, bytes, DecodedEighths(*image), image->GetFullWidth(), image->GetFullHeight()};
+    // Decoded under a fit that has changed since: it would never be served.
+    if (!AtScaleInForce(entry)) return false;
     const int64_t steps = StepsUntilPath(path);
     while (m_used + m_reserved + bytes > m_budget) {
         if (!EvictFarthestBeyond(steps)) return false;
     }
-    m_entries[path] = Entry{stamp, image, bytes};
+    m_entries[path] = std::move(entry);
     m_used += bytes;
     NotePeak();
     return true;
@@ -146,12 +193,14 @@ std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::functi
     // so the next Take reads it again.
     FileStamp stamp;
     const bool stamped = GetFileStamp(path, &stamp) != FALSE;
+    CFrameFit fit;
     for (;;) {
         {
             CSingleLock lock(m_lock);
+            fit = m_fit;
             const auto it = m_entries.find(path);
             if (it != m_entries.end()) {
-                if (stamped && it->second.stamp == stamp) {
+                if (stamped && it->second.stamp == stamp && AtScaleInForce(it->second)) {
                     *kept = true;
                     return it->second.image;
                 }
@@ -172,7 +221,7 @@ std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::functi
     }
 
     auto image = std::make_shared<CImage>();
-    const bool loaded = LoadFrameFile(*image, path, stop);
+    const bool loaded = LoadFrameFile(*image, path, stop, fit);
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);
@@ -190,8 +239,10 @@ bool CFrameCache::ReadAheadStopped() const {
 bool CFrameCache::DecodeAhead() {
     CString path;
     int64_t pickSteps = kNeverAgain;
+    CFrameFit fit;
     {
         CSingleLock lock(m_lock);
+        fit = m_fit;
         const int32_t count = int32_t(m_paths.size());
         if (m_budget <= 0 || count <= 0 || ReadAheadStopped()) return false;
         int32_t pick = -1;
@@ -216,8 +267,12 @@ bool CFrameCache::DecodeAhead() {
     FileStamp stamp;
     CJpegHeader header;
     const bool probed = GetFileStamp(path, &stamp) != FALSE && ReadJpegHeader(path, &header);
-    const int64_t pixels = int64_t(header.width) * int64_t(header.height);
-    const int64_t cost = kDecodeCost * FrameBytes(header.width, header.height);
+    // What the decode holds is of the size it decodes to, which the fit may make smaller.
+    const int32_t eighths = FitEighths(header.width, header.height, fit);
+    const int32_t width = JpegScaledSide(header.width, eighths);
+    const int32_t height = JpegScaledSide(header.height, eighths);
+    const int64_t pixels = int64_t(width) * int64_t(height);
+    const int64_t cost = kDecodeCost * FrameBytes(width, height);
     {
         CSingleLock lock(m_lock);
         auto unclaim = [&] {
@@ -257,7 +312,8 @@ bool CFrameCache::DecodeAhead() {
     }
 
     auto image = std::make_shared<CImage>();
-    const bool loaded = LoadFrameFile(*image, path, [this] { return ReadAheadStopped(); });
+    const bool loaded = LoadFrameFile(
+        *image, path, [this] { return ReadAheadStopped(); }, fit);
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);

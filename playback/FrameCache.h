@@ -14,6 +14,7 @@
 #include "platform/FileIO.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
+#include "playback/FrameLayout.h"
 
 class CImage;
 
@@ -33,9 +34,15 @@ constexpr int64_t kNeverAgain = std::numeric_limits<int64_t>::max();
 constexpr int64_t kMaxFramePixels = int64_t(1) << 27;
 
 // Loads the frame file at path into image (a JPEG frame, as the worker shows it), abandoning
-// the decode as soon as cancel answers true. False when the frame cannot be read, is too
-// large or was abandoned.
-bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel);
+// the decode as soon as cancel answers true. With fit on, a frame the layout shrinks is
+// decoded at the smallest scale that still covers the size it is drawn at (FitSizeFor). False
+// when the frame cannot be read, is too large or was abandoned.
+bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel,
+                   const CFrameFit& fit = {});
+// The scale (in eighths) a picture of its file's width x height is decoded at under fit, and
+// the scale a decoded image was read at.
+int32_t FitEighths(int32_t width, int32_t height, const CFrameFit& fit);
+int32_t DecodedEighths(CImage& image);
 
 // Steps until frame index is on show again: 1 for the next frame. The frame on show is a whole
 // cycle away with loop, and kNeverAgain without; so is any frame the course no longer reaches.
@@ -69,6 +76,9 @@ public:
     void SetList(const std::vector<CString>& paths);
     // Moves the cursor (and direction); read-ahead follows.
     void SetCourse(const CPlayCourse& course);
+    // How frames are decoded from now on (DecodeToFit and the picture area). A kept frame is
+    // served only at the scale the fit now asks for it; frames kept at another are dropped.
+    void SetFit(const CFrameFit& fit);
 
     // The picture of the frame whose file is path, as the file is now: kept, or decoded by
     // a read-ahead under way and waited for (decoding a frame ahead meanwhile), or decoded
@@ -98,7 +108,11 @@ private:
         FileStamp stamp;
         std::shared_ptr<CImage> image;
         int64_t bytes = 0;
+        int32_t eighths = 8;  // the scale it was decoded at
+        int32_t fullWidth = 0, fullHeight = 0;
     };
+    // Under m_lock: whether a kept frame is at the scale the fit asks for it now.
+    bool AtScaleInForce(const Entry& entry) const;
 
     static uint32_t ReadAheadProc(void* param);
     // The owner asked to stop, or the read-ahead is to stop: no decode ahead starts or goes on.
@@ -135,6 +149,7 @@ private:
     std::set<CString> m_unreadable;  // read-ahead leaves these to the worker
     std::set<CString> m_tooLarge;    // and these, which need more than the whole budget
     CPlayCourse m_course;
+    CFrameFit m_fit;
     CEvent m_decoded;  // a decode finished (the worker waits on it)
     CEvent m_work;     // the course moved, or the read-ahead is to stop
     CEvent m_threadLeft;

@@ -44,6 +44,7 @@ void CFramePlayer::Run() {
         if (m_client.RescanEvent().Wait(0) == WAIT_OBJECT_0) ScanDirectory();
         if (m_client.StopRequested()) break;
         FollowDirectory();
+        RefitShown();
 
         const int32_t command = CommandInForce();
         const BOOL loop = m_playback.GetLoop();
@@ -73,6 +74,7 @@ void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
     // never takes more than half of the memory the process can count on.
     m_cache.SetBudget(megabytes > 0 ? std::min(int64_t(megabytes) << 20, MemoryLimitBytes() / 2)
                                     : 0);
+    m_cache.SetFit(m_playback.GetFit());
     const bool playing = megabytes > 0 && pauseState == kPauseRunning && !IsStep(command) &&
                          (IsForward(command) || IsBackward(command)) && m_nCount > 1;
     if (playing) {
@@ -82,10 +84,11 @@ void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
     }
 }
 
-bool CFramePlayer::LoadFrame(const CString& path, const CPlayCourse& course) {
+bool CFramePlayer::LoadFrame(const CString& path, const CPlayCourse& course, const CFrameFit& fit) {
     if (path.empty()) return false;
     const auto stop = [this] { return m_client.StopRequested(); };
-    if (m_cache.Budget() <= 0) return LoadFrameFile(*m_pLoading, path, stop);
+    if (m_cache.Budget() <= 0) return LoadFrameFile(*m_pLoading, path, stop, fit);
+    m_cache.SetFit(fit);
     m_cache.SetCourse(course);
     bool kept = false;
     std::shared_ptr<CImage> frame = m_cache.Take(path, stop, &kept);
@@ -149,7 +152,37 @@ void CFramePlayer::Dwell(BOOL loop) {
             m_client.WakeEvent().SetEvent();
             return;
         }
+        RefitShown();
     }
+}
+
+void CFramePlayer::RefitShown() {
+    const CFrameFit fit = m_playback.GetFit();
+    if (fit == m_shownFit) return;
+    CString path;
+    int32_t width = 0, height = 0;
+    bool valid = false;
+    {
+        CSingleLock lock(m_lock);
+        path = m_pImage->GetImagePath();
+        width = m_pImage->GetFullWidth();
+        height = m_pImage->GetFullHeight();
+        valid = m_pImage->IsValid() != FALSE;
+    }
+    const bool toggled = fit.on != m_shownFit.on;
+    m_shownFit = fit;
+    if (path.empty() || !valid) return;
+    // A smaller area makes do with the decode on show until the next frame; a larger one
+    // would show it enlarged from its smaller decode.
+    const int32_t wanted = FitEighths(width, height, fit);
+    if (wanted == m_nShownEighths || (!toggled && wanted < m_nShownEighths)) return;
+    if (!LoadFrame(path, m_shownCourse, fit)) return;
+    {
+        CSingleLock lock(m_lock);
+        m_pImage->Swap(*m_pLoading);
+        m_nShownEighths = DecodedEighths(*m_pImage);
+    }
+    PostRefresh();
 }
 
 bool CFramePlayer::PendingTurn(int32_t* from, int32_t* to) {
@@ -278,13 +311,17 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
                              loop && m_playback.GetBounce() != FALSE};
     m_lock.Unlock();
     // A frame that fails to load leaves the previous one on show.
-    const bool loaded = LoadFrame(path, course);
+    const CFrameFit fit = m_playback.GetFit();
+    const bool loaded = LoadFrame(path, course, fit);
     WaitForPaint();
     m_lock.Lock();
     if (loaded) m_pImage->Swap(*m_pLoading);
     m_nShown = current;
     m_nShownGeneration = m_nListGeneration;
+    if (loaded) m_nShownEighths = DecodedEighths(*m_pImage);
     m_lock.Unlock();
+    if (loaded) m_shownFit = fit;
+    m_shownCourse = course;
     PostRefresh();
     return IsAtRest(command);
 }

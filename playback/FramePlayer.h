@@ -123,7 +123,7 @@ private:
     bool FollowDirectory();
     bool Rebuild();
     // Loads the frame of path into m_pLoading, through the cache when there is one.
-    bool LoadFrame(const CString& path, const CPlayCourse& course);
+    bool LoadFrame(const CString& path, const CPlayCourse& course, const CFrameFit& fit);
     // With a cache, steps outrun paints. Before a new frame is swapped in, the paint of the
     // previous refresh is waited for (briefly, and never past a stop request), so every step
     // is painted and the window's queue stays short.
@@ -132,6 +132,11 @@ private:
     void PostRefresh();
     // Budget and read-ahead threads as the settings and the command in force want them.
     void ApplyCache(int32_t command, int32_t pauseState);
+    // With DecodeToFit, the frame on show is decoded again at once when the fit changed so
+    // that it would be enlarged from its smaller decode, or when DecodeToFit was turned on or
+    // off: the cursor, the command and the pause state stay, and no event fires. A path of its
+    // own, since a wake at an end would step to the first frame, and a pause takes no step.
+    void RefitShown();
 
     CPlayerClient& m_client;
     CSourceSettings& m_source;
@@ -148,6 +153,11 @@ private:
     // and that of the list m_nShown indexes (under m_lock).
     std::atomic<uint32_t> m_nListGeneration{0};
     uint32_t m_nShownGeneration = 0;
+    // The fit the frame on show was loaded under, the scale it was decoded at, and the course
+    // of its step (worker only).
+    CFrameFit m_shownFit;
+    int32_t m_nShownEighths = 8;
+    CPlayCourse m_shownCourse;
     // The bounce not yet followed by the control (under m_lock); from is 0 when there is none.
     int32_t m_nTurnFrom = kCommandNone;
     int32_t m_nTurnTo = kCommandNone;

@@ -108,10 +108,11 @@ void CFramePlayer::WaitForWake() {
         // Slices, so a Watch turned on is noticed while the worker waits; they consume
         // nothing but their own time. A folder followed but gone is looked for as often as
         // changes are.
-        const uint32_t slice = m_watch.Dir().empty() ? 100 : 25;
+        const uint32_t slice = m_watch.Dir().empty() && !m_playback.GetFit().on ? 100 : 25;
         if (m_client.WakeEvent().Wait(slice) == WAIT_OBJECT_0) return;
         if (m_client.StopRequested()) return;
         if (FollowDirectory()) return;
+        RefitShown();
     }
 }
 
@@ -194,12 +195,16 @@ bool CFramePlayer::Rebuild() {
         CPlayCourse course;
         course.cursor = anchorIndex;
         course.count = int32_t(paths.size());
-        const bool loaded = LoadFrame(anchor, course);
+        const CFrameFit fit = m_playback.GetFit();
+        const bool loaded = LoadFrame(anchor, course, fit);
         WaitForPaint();
         if (loaded) {
             CSingleLock lock(m_lock);
             m_pImage->Swap(*m_pLoading);
+            m_nShownEighths = DecodedEighths(*m_pImage);
         }
+        if (loaded) m_shownFit = fit;
+        m_shownCourse = course;
     } else {
         WaitForPaint();
     }

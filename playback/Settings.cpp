@@ -113,3 +113,13 @@ int32_t CPlaybackSettings::GetCacheSize() {
     CSingleLock lock(m_lock);
     return m_nCacheMb;
 }
+
+void CPlaybackSettings::SetFit(const CFrameFit& fit) {
+    CSingleLock lock(m_lock);
+    m_fit = fit;
+}
+
+CFrameFit CPlaybackSettings::GetFit() {
+    CSingleLock lock(m_lock);
+    return m_fit;
+}

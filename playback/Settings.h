@@ -5,6 +5,7 @@
 #include "platform/Sync.h"
 #include "platform/Types.h"
 #include "playback/Commands.h"
+#include "playback/FrameLayout.h"
 
 // Which files make up the frame list.
 class CSourceSettings {
@@ -43,6 +44,7 @@ public:
     BOOL m_bBounce = FALSE;    // with loop: turn round at either end instead of wrapping
     int32_t m_nLastDelay = 0;  // extra ms on the last frame of the direction, with loop
     int32_t m_nCacheMb = 256;  // memory for decoded frames; 0 keeps none
+    CFrameFit m_fit;           // DecodeToFit and the picture area frames are laid out in
 
     void SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay);
     void SetDelay(int32_t delay);
@@ -56,4 +58,6 @@ public:
     int32_t GetLastDelay();
     void SetCacheSize(int32_t megabytes);
     int32_t GetCacheSize();
+    void SetFit(const CFrameFit& fit);
+    CFrameFit GetFit();
 };

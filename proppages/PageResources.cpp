@@ -78,6 +78,7 @@ CDialogTemplate PlaybackPropPageTemplate() {
         Item(IDC_STATIC, K::Label, "&Last frame (ms):", 7, 24, 66, 8),
         Item(IDC_WATCH, K::CheckBox, "&Watch the directory", 136, 6, 100, 10),
         Item(IDC_BOUNCE, K::CheckBox, "&Bounce at the ends", 136, 23, 100, 10),
+        Item(IDC_DECODETOFIT, K::CheckBox, "&Decode to fit", 136, 40, 100, 10),
     };
     return d;
 }

@@ -41,6 +41,7 @@ constexpr int32_t IDC_CACHESIZE = 260;
 constexpr int32_t IDC_LASTDELAY = 261;
 constexpr int32_t IDC_WATCH = 262;
 constexpr int32_t IDC_BOUNCE = 263;
+constexpr int32_t IDC_DECODETOFIT = 264;
 
 CDialogTemplate MovitrelPropPageTemplate();
 CDialogTemplate ControlPropPageTemplate();

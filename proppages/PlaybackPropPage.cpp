@@ -14,5 +14,7 @@ void CPlaybackPropPage::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_WATCH, m_bWatch);
     DDP_Check(pDX, IDC_BOUNCE, m_bBounce, "Bounce");
     DDX_Check(pDX, IDC_BOUNCE, m_bBounce);
+    DDP_Check(pDX, IDC_DECODETOFIT, m_bDecodeToFit, "DecodeToFit");
+    DDX_Check(pDX, IDC_DECODETOFIT, m_bDecodeToFit);
     DDP_PostProcessing(pDX);
 }

@@ -1,4 +1,4 @@
-// The "Playback" page: CacheSize, LastDelay, Watch and Bounce of the control.
+// The "Playback" page: CacheSize, LastDelay, Watch, Bounce and DecodeToFit of the control.
 #pragma once
 
 #include "framework/PropertyPage.h"
@@ -12,6 +12,7 @@ public:
     int32_t m_lLastDelay = 0;
     BOOL m_bWatch = FALSE;
     BOOL m_bBounce = FALSE;
+    BOOL m_bDecodeToFit = FALSE;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

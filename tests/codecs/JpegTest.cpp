@@ -359,6 +359,53 @@ TEST(JpegReadOptionsTest, AFrameLargerThanTheCapIsRefusedFromItsHeader) {
     EXPECT_FALSE(LoadJpeg(image, small, options));
 }
 
+TEST(JpegReadOptionsTest, TheScaleIsTheSmallestEighthThatCoversTheSizeToFit) {
+    EXPECT_EQ(JpegScaleEighths(1600, 1200, 346, 260), 2);  // 400 x 300 covers it
+    EXPECT_EQ(JpegScaleEighths(1600, 1200, 400, 300), 2);  // exactly
+    EXPECT_EQ(JpegScaleEighths(1600, 1200, 401, 300), 3);
+    EXPECT_EQ(JpegScaleEighths(4000, 2250, 640, 360), 2);  // 1000 x 563: sides round up
+    EXPECT_EQ(JpegScaledSide(2250, 2), 563);
+    EXPECT_EQ(JpegScaleEighths(100, 100, 100, 100), 8);
+    EXPECT_EQ(JpegScaleEighths(100, 100, 0, 50), 8) << "no size to fit: whole";
+    EXPECT_EQ(JpegScaleEighths(100, 100, 1, 1), 1);
+}
+
+TEST(JpegReadOptionsTest, AReadToFitDecodesSmallerAndKeepsTheFilesSize) {
+    for (const bool gray : {false, true}) {
+        SCOPED_TRACE(gray);
+        const std::string jpg =
+            MakeJpeg(gray ? "fit_grey" : "fit_colour", 203, 101, Content::Edges, gray);
+        CJpegReadOptions options;
+        options.fitWidth = 60;
+        options.fitHeight = 20;
+        CImage image;
+        ASSERT_TRUE(LoadJpeg(image, jpg, options));
+        // 3/8: 77 x 38 covers 60 x 20; 2/8 (51 wide) would not.
+        EXPECT_EQ(image.GetWidth(), 77);
+        EXPECT_EQ(image.GetHeight(), 38);
+        EXPECT_EQ(image.GetFullWidth(), 203);
+        EXPECT_EQ(image.GetFullHeight(), 101);
+        ASSERT_NE(image.GetPalette(), nullptr);
+        EXPECT_LE(image.GetPalette()->GetEntryCount(), gray ? 256 : 128);
+        // A later whole read of the same object reports the decoded size as its own.
+        ASSERT_TRUE(LoadJpeg(image, jpg, CJpegReadOptions{}));
+        EXPECT_EQ(image.GetWidth(), 203);
+        EXPECT_EQ(image.GetFullWidth(), 203);
+    }
+}
+
+// The cap applies to what is decoded: a frame over it decodes when read small enough.
+TEST(JpegReadOptionsTest, TheCapCountsTheDecodedSize) {
+    const std::string jpg = MakeJpeg("fit_cap", 64, 64, Content::Gradient, false);
+    CJpegReadOptions options;
+    options.maxPixels = 16 * 16;
+    CImage image;
+    EXPECT_FALSE(LoadJpeg(image, jpg, options));
+    options.fitWidth = options.fitHeight = 16;
+    ASSERT_TRUE(LoadJpeg(image, jpg, options));
+    EXPECT_EQ(image.GetWidth(), 16);
+}
+
 TEST(JpegWriteTest, RedPixelsDecodeToRed) {
     CImage image;
     const std::string path = TmpDir() + "/red.jpg";

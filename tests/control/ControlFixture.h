@@ -108,6 +108,7 @@ protected:
         EXPECT_EQ(GetBool("Watch"), VARIANT_FALSE);
         EXPECT_EQ(GetBool("Bounce"), VARIANT_FALSE);
         EXPECT_EQ(GetLong("LastDelay"), 0);
+        EXPECT_EQ(GetBool("DecodeToFit"), VARIANT_FALSE);
     }
 
     // ---- What the container heard --------------------------------------------------------

@@ -29,6 +29,7 @@ protected:
         SetBool("Watch", true);
         SetBool("Bounce", true);
         SetLong("LastDelay", 1500);
+        SetBool("DecodeToFit", true);
     }
     void ExpectNonDefaults(const char* where) {
         SCOPED_TRACE(where);
@@ -55,17 +56,19 @@ protected:
     }
 };
 
-TEST_F(PersistenceTest, SavesVersionThenStockThenTheFourteenInExchangeOrder) {
+TEST_F(PersistenceTest, SavesVersionThenStockThenTheFifteenInExchangeOrder) {
     CPropertyBag bag;
     ctrl->SaveProperties(bag);
     const std::vector<std::string> names = SavedNames(bag);
-    // The ten of version 1.0, then the four that 1.1 appends after Maximize.
-    const std::vector<std::string> custom = {
-        "BaseFile", "Dir",    "Loop",     "Pause",     "Sort",  "Command", "Delay",
-        "Buttons",  "Slider", "Maximize", "CacheSize", "Watch", "Bounce",  "LastDelay"};
+    // The ten of version 1.0, then the four that 1.1 appends after Maximize, then the one of
+    // 1.2.
+    const std::vector<std::string> custom = {"BaseFile", "Dir",       "Loop",       "Pause",
+                                             "Sort",     "Command",   "Delay",      "Buttons",
+                                             "Slider",   "Maximize",  "CacheSize",  "Watch",
+                                             "Bounce",   "LastDelay", "DecodeToFit"};
     ASSERT_GE(names.size(), custom.size() + 2);
     EXPECT_EQ(names.front(), "_Version");
-    EXPECT_EQ(*bag.Read("_Version"), "0x00010001");
+    EXPECT_EQ(*bag.Read("_Version"), "0x00010002");
     const std::vector<std::string> tail(names.end() - std::ptrdiff_t(custom.size()), names.end());
     EXPECT_EQ(tail, custom);
     // The stock BackColor is saved by the framework's part, before the custom properties.
@@ -105,6 +108,7 @@ TEST_F(PersistenceTest, EveryExchangedPropertyRoundTripsIntoANewControl) {
     EXPECT_EQ(get("Watch").boolVal(), VARIANT_TRUE);
     EXPECT_EQ(get("Bounce").boolVal(), VARIANT_TRUE);
     EXPECT_EQ(get("LastDelay").lVal(), 1500);
+    EXPECT_EQ(get("DecodeToFit").boolVal(), VARIANT_TRUE);
 }
 
 // A state saved before the four playback options existed (version 1.0) still loads: its
@@ -114,7 +118,9 @@ TEST_F(PersistenceTest, AVersionOneStateLoadsWithTheOptionsAtTheirDefaults) {
     CPropertyBag bag;
     ctrl->SaveProperties(bag);
     bag.Write("_Version", "0x00010000");
-    for (const char* added : {"CacheSize", "Watch", "Bounce", "LastDelay"}) bag.Remove(added);
+    for (const char* added : {"CacheSize", "Watch", "Bounce", "LastDelay", "DecodeToFit"}) {
+        bag.Remove(added);
+    }
 
     CMovitrelCtrl loaded;
     CHeadlessSite loadedSite(loaded, kWidth, kHeight);
@@ -128,6 +134,25 @@ TEST_F(PersistenceTest, AVersionOneStateLoadsWithTheOptionsAtTheirDefaults) {
     EXPECT_EQ(v.boolVal(), VARIANT_FALSE);
     ASSERT_EQ(loaded.GetProperty(CString("LastDelay"), &v), S_OK);
     EXPECT_EQ(v.lVal(), 0);
+    ASSERT_EQ(loaded.GetProperty(CString("DecodeToFit"), &v), S_OK);
+    EXPECT_EQ(v.boolVal(), VARIANT_FALSE);
+}
+
+// A 1.1 state has the four playback options but not DecodeToFit, which loads false.
+TEST_F(PersistenceTest, AVersionOnePointOneStateLoadsDecodeToFitFalse) {
+    SetNonDefaults();
+    CPropertyBag bag;
+    ctrl->SaveProperties(bag);
+    bag.Write("_Version", "0x00010001");
+    bag.Remove("DecodeToFit");
+    CMovitrelCtrl loaded;
+    CHeadlessSite loadedSite(loaded, kWidth, kHeight);
+    loaded.LoadProperties(bag);
+    CVariant v;
+    ASSERT_EQ(loaded.GetProperty(CString("LastDelay"), &v), S_OK);
+    EXPECT_EQ(v.lVal(), 1500);
+    ASSERT_EQ(loaded.GetProperty(CString("DecodeToFit"), &v), S_OK);
+    EXPECT_EQ(v.boolVal(), VARIANT_FALSE);
 }
 
 TEST_F(PersistenceTest, LoadingRunsNoSetterFiresNothingAndTellsTheWorkerNothing) {

@@ -80,7 +80,7 @@ TEST_F(ModuleResources, DialogsAndStringsByTheirIds) {
     EXPECT_EQ(r.FindDialog(1)->caption, "About Movitrel Control");
     EXPECT_EQ(r.FindDialog(200)->items.size(), 10u);
     EXPECT_EQ(r.FindDialog(218)->items.size(), 12u);
-    EXPECT_EQ(r.FindDialog(220)->items.size(), 6u);
+    EXPECT_EQ(r.FindDialog(220)->items.size(), 7u);  // with "&Decode to fit"
     EXPECT_EQ(r.FindDialog(2), nullptr);
     EXPECT_EQ(r.strings.size(), 7u);
     EXPECT_EQ(r.LoadString(204), "Playback");

@@ -83,7 +83,8 @@ TEST_F(TypeLib, DispatchInterfaceAgreesWithTheDispatchMap) {
             EXPECT_TRUE(m->params.empty()) << e.name;
         }
     }
-    EXPECT_EQ(properties, (std::vector<DISPID>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(properties,
+              (std::vector<DISPID>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
     EXPECT_NE(FindDispEntry(map, DISPID_BACKCOLOR), nullptr);
     EXPECT_NE(FindDispEntry(map, DISPID_ABOUTBOX), nullptr);
 }

@@ -340,4 +340,36 @@ TEST_F(FrameCacheTest, AfterAStopRequestNoDecodeStarts) {
     EXPECT_EQ(owned.FrameCount(), 1);
 }
 
+// Frames kept are keyed by their scale too: a hit needs the scale the fit asks for now, and a
+// fit that asks for another drops what was kept at the old one.
+TEST_F(MixedFramesTest, KeptFramesAreServedOnlyAtTheScaleTheFitAsksFor) {
+    ListMixed(2);
+    cache.SetBudget(8 << 20);
+    // 400x300 in an area of 100x100: drawn at 100x75, which 2/8 covers.
+    const CFrameFit small{true, 100, 100, FALSE};
+    cache.SetFit(small);
+    bool kept = false;
+    const std::shared_ptr<CImage> scaled = Take(1, &kept);
+    ASSERT_TRUE(scaled);
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(scaled->GetWidth(), 100);
+    EXPECT_EQ(scaled->GetFullWidth(), kLargeWidth);
+    EXPECT_EQ(Take(1).get(), scaled.get());
+    // The small frame is not shrunk in that area: it decodes whole under the same fit.
+    EXPECT_EQ(Take(0)->GetWidth(), kFrameWidth);
+    EXPECT_EQ(cache.DecodeCount(), 2);
+
+    // A larger area needs 4/8: the frame kept at 2/8 is dropped, the small one stays.
+    cache.SetFit(CFrameFit{true, 200, 200, FALSE});
+    EXPECT_EQ(cache.FrameCount(), 1);
+    EXPECT_EQ(Take(1)->GetWidth(), 200);
+    EXPECT_EQ(cache.DecodeCount(), 3);
+    // Off: whole frames again.
+    cache.SetFit(CFrameFit{});
+    EXPECT_EQ(Take(1)->GetWidth(), kLargeWidth);
+    EXPECT_EQ(Take(0, &kept)->GetWidth(), kFrameWidth);
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(cache.DecodeCount(), 4) << "the small frame was kept at the scale it still needs";
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "proppages/ControlPropPage.h"
 #include "proppages/MovitrelPropPage.h"
 #include "proppages/PageResources.h"
+#include "proppages/PlaybackPropPage.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ protected:
     void TearDown() override {
         m_files.SetObjects({});
         m_controls.SetObjects({});
+        m_playback.SetObjects({});
         m_site.reset();
     }
     void Set(const char* name, const CVariant& v) { ASSERT_EQ(m_ctrl.SetProperty(name, v), S_OK); }
@@ -55,6 +57,7 @@ protected:
     std::unique_ptr<CHeadlessSite> m_site;
     CMovitrelPropPage m_files;
     CControlPropPage m_controls;
+    CPlaybackPropPage m_playback;
 };
 
 TEST_F(PageOnControl, FilesPageOpensWithTheControlsValues) {
@@ -89,6 +92,25 @@ TEST_F(PageOnControl, ControlsPageOpensWithTheControlsValues) {
     for (int32_t id : m_controls.RadioGroup(IDC_CMD_NOACTION)) {
         EXPECT_EQ(m_controls.GetCheck(id), id == IDC_CMD_STOP ? 1 : 0) << id;
     }
+}
+
+// The Playback page shows the four options and DecodeToFit, and applies them through the
+// setters: none of them fires an event.
+TEST_F(PageOnControl, PlaybackPageShowsAndAppliesTheOptionsAndDecodeToFit) {
+    Set("CacheSize", CVariant::I4(64));
+    Set("Bounce", CVariant::Bool(TRUE));
+    Open(m_playback);
+    EXPECT_EQ(m_playback.GetItemText(IDC_CACHESIZE), "64");
+    EXPECT_EQ(m_playback.GetCheck(IDC_BOUNCE), 1);
+    EXPECT_EQ(m_playback.GetCheck(IDC_DECODETOFIT), 0);
+    ASSERT_TRUE(m_playback.SetCheck(IDC_DECODETOFIT, 1));
+    ASSERT_TRUE(m_playback.SetItemText(IDC_LASTDELAY, "700"));
+    EXPECT_EQ(m_playback.Apply(), S_OK);
+    EXPECT_EQ(Get("DecodeToFit"), CVariant::Bool(TRUE));
+    EXPECT_EQ(Get("LastDelay"), CVariant::I4(700));
+    EXPECT_EQ(Get("Bounce"), CVariant::Bool(TRUE));
+    EXPECT_TRUE(Events().empty());
+    EXPECT_TRUE(m_site->Modified());
 }
 
 TEST_F(PageOnControl, ACommandOutsideTheCodesChecksNoButtonAndStaysWhenApplied) {

@@ -1,0 +1,38 @@
+// Where a frame goes in the control's picture area, shared by the paint that draws it and the
+// worker that decides how large to decode it, so that both see the same rectangle to the pixel.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Types.h"
+
+// A frame's rectangle in the picture area: its top left corner and the size it is drawn at.
+struct CFrameRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const CFrameRect&) const = default;
+};
+
+// A picture of width x height in an area of cx x cy: centred, shrunk to fit when larger,
+// enlarged to fit with maximize, keeping its aspect ratio. The precision is part of the
+// layout (the height ratio is a single-precision one): frames land where they always have.
+// Callers pass positive sizes.
+CFrameRect FrameLayout(int32_t width, int32_t height, int32_t cx, int32_t cy, BOOL maximize);
+
+// What the worker needs to know to decode frames to fit: whether DecodeToFit is on, and the
+// picture area the paint lays frames out in.
+struct CFrameFit {
+    bool on = false;
+    int32_t cx = 0;
+    int32_t cy = 0;
+    BOOL maximize = FALSE;
+    bool operator==(const CFrameFit&) const = default;
+};
+
+// The size to decode a picture of width x height to (a JPEG read's size to fit): the size the
+// layout draws it at when fit is on and the layout shrinks it; 0 x 0 (the whole picture)
+// otherwise.
+void FitSizeFor(int32_t width, int32_t height, const CFrameFit& fit, int32_t* fitWidth,
+                int32_t* fitHeight);
