@@ -7,10 +7,10 @@ cd "$root"
 bash scripts/setup.sh >&2
 bash scripts/build.sh build >&2  # the table alone goes to standard output
 export MOVITREL_FRAMES=${MOVITREL_FRAMES:-/tmp/movitrel-frames}
-bash "$root/../shared/tools/make-frames.sh" "$MOVITREL_FRAMES" >/dev/null
+bash "$root/../shared/tools/make-frames.sh" "$MOVITREL_FRAMES" --large >/dev/null
 out=build/bench-results
 mkdir -p "$out"
-for b in jpeg_load image_draw stretch_peer gdi scan gif paint_latency frame_cache robustness; do
+for b in jpeg_load image_draw stretch_peer gdi scan gif paint_latency frame_cache robustness decode_to_fit; do
   if [ -x "build/bench/bench_$b" ]; then
     echo "running bench_$b ..." >&2
     "build/bench/bench_$b" --benchmark_format=json --benchmark_out="$out/$b.json" \

@@ -118,6 +118,25 @@ peak16, peak2 = extreme(max, peak.format(16), "peak_mb"), extreme(max, peak.form
 row("peak resident memory, 320x240 then 15 x 4000x3000, CacheSize 16, 16 processors (worst of 3)",
     peak16, "the same on 2 processors", peak2, "MiB")
 
+def fit_play(fit, cache):
+    return f"BM_FitPlay/fit:{fit}/cache:{cache}/iterations:1/manual_time"
+
+
+row("DecodeToFit on, cache off: 4000x2250 in 640x480 (frames painted/s)",
+    counter(fit_play(1, 0), "fps"), "off", counter(fit_play(0, 0), "fps"), "fps")
+row("DecodeToFit on, cache on (256), first pass (frames painted/s)",
+    counter(fit_play(1, 256), "fps"), "off", counter(fit_play(0, 256), "fps"), "fps")
+row("frames the cache holds per MB: DecodeToFit on, CacheSize 16",
+    counter(fit_play(1, 16), "frames_per_mb"), "off, CacheSize 256",
+    counter(fit_play(0, 256), "frames_per_mb"), "")
+quality = "BM_FitQuality/iterations:1/manual_time"
+row("PSNR of the painted picture, lowest of 10 frames: DecodeToFit on",
+    counter(quality, "psnr_on_min"), "off", counter(quality, "psnr_off_min"), "dB")
+worse = counter(quality, "frames_worse")
+if worse is not None:
+    rows.append(("frames of the 10 with a lower PSNR with DecodeToFit on", f"{int(worse)}",
+                 "-", "n/a", "-"))
+
 print(f"Machine: {platform.node()}, {context.get('num_cpus', '?')} CPUs at "
       f"{context.get('mhz_per_cpu', '?')} MHz, {platform.platform()}; CPU time unless marked.")
 print()
