@@ -11,6 +11,7 @@
 #include "framework/ComGuard.h"
 #include "framework/PropertyBag.h"
 #include "framework/StateStream.h"
+#include "framework/win32/BorderTracker.h"
 #include "framework/win32/ComObject.h"
 
 namespace {
@@ -234,14 +235,17 @@ class CControlObject final : public IDispatch,
                              public IConnectionPointContainer,
                              public ISpecifyPropertyPages,
                              public IFrameworkControl,
-                             private IControlSite {
+                             // Public, so the control finds the tracker beside its site.
+                             public IControlSite,
+                             public IRectTrackerSite {
 public:
     CControlObject(std::unique_ptr<COleControl> control, const CComClassInfo& info)
         : m_control(std::move(control)),
           m_info(info),
           m_relay(*this),
           m_eventPoint(*this, m_control->GetEventIID(), true),
-          m_notifyPoint(*this, IID_IPropertyNotifySink, false) {
+          m_notifyPoint(*this, IID_IPropertyNotifySink, false),
+          m_tracker(static_cast<IDispatch&>(*this)) {
         m_control->SetClientSite(this);
         m_eventCookie = m_control->AdviseEvents(&m_relay);
         m_notifyCookie = m_control->AdvisePropertyNotify(&m_relay);
@@ -432,6 +436,7 @@ public:
         return Guard([&] {
             if (!pos) return E_POINTER;
             m_control->SetRectInContainer(CRect(*pos));
+            if (m_tracker.IsShown()) m_tracker.Place(*pos);
             return S_OK;
         });
     }
@@ -470,6 +475,10 @@ public:
     HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID dispid) override {
         return Guard([&] {
             m_control->OnAmbientPropertyChange(dispid);
+            if (dispid == DISPID_UNKNOWN || dispid == DISPID_AMBIENT_SHOWGRABHANDLES ||
+                dispid == DISPID_AMBIENT_SHOWHATCHING) {
+                UpdateTracker();
+            }
             return S_OK;
         });
     }
@@ -669,6 +678,13 @@ private:
     BOOL ShowPropertyPages(const std::vector<CLSID>& pages) override;
     int32_t DoModalDialog(const CDialogTemplate& dialog) override;
 
+    // ---- IRectTrackerSite: no container lends a tracker here, so the object is its own
+    CRectTracker* GetRectTracker() override;
+    // Shows the border while UI-active, as the ambient properties allow.
+    void UpdateTracker();
+    // The ambient property as a flag, true when the container does not say.
+    bool AmbientFlag(DISPID dispid) const;
+
     HRESULT InPlaceActivate(bool uiActivate);
     HWND ContainerWindow() const;
     // From the registered library (by id, version and the caller's locale), else from the
@@ -693,6 +709,7 @@ private:
     DWORD m_viewAspects = 0;
     DWORD m_viewFlags = 0;
     int m_frozen = 0;
+    CBorderTracker m_tracker;
 };
 
 HRESULT CControlObject::QueryInterface(REFIID iid, void** out) {
@@ -809,6 +826,7 @@ HRESULT CControlObject::SetClientSite(IOleClientSite* site) {
         m_clientSite = site;
         if (site) site->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&m_ambient));
         m_control->OnAmbientPropertyChange(DISPID_UNKNOWN);
+        UpdateTracker();
         return S_OK;
     });
 }
@@ -873,11 +891,13 @@ HRESULT CControlObject::InPlaceActivate(bool uiActivate) {
             return E_FAIL;
         }
         m_control->SetInPlaceActive(TRUE);
+        m_tracker.Attach(m_control->GetSafeHwnd());
     }
     if (uiActivate && !m_uiActive) {
         m_uiActive = true;
         m_inPlaceSite->OnUIActivate();
         SetFocus(m_control->GetSafeHwnd());
+        UpdateTracker();
     }
     return S_OK;
 }
@@ -886,6 +906,7 @@ HRESULT CControlObject::UIDeactivate() {
     return Guard([&] {
         if (m_uiActive && m_inPlaceSite) m_inPlaceSite->OnUIDeactivate(FALSE);
         m_uiActive = false;
+        UpdateTracker();
         return S_OK;
     });
 }
@@ -894,6 +915,7 @@ HRESULT CControlObject::InPlaceDeactivate() {
     return Guard([&] {
         if (!m_inPlaceSite) return S_OK;
         UIDeactivate();
+        m_tracker.Detach();
         // The window's end stops the worker; the window goes before the site hears of it.
         m_control->DestroyControlWindow();
         m_control->SetInPlaceActive(FALSE);
@@ -954,6 +976,29 @@ BOOL CControlObject::GetAmbientProperty(DISPID dispid, CVariant* value) {
     if (FAILED(hr)) return FALSE;
     *value = AsCVariant(*result.Get());
     return value->IsEmpty() ? FALSE : TRUE;
+}
+
+CRectTracker* CControlObject::GetRectTracker() {
+    if (!m_tracker.IsShown()) return nullptr;
+    const CRect client = m_control->GetClientRect();
+    m_tracker.Reset(client.Width(), client.Height());
+    return &m_tracker;
+}
+
+bool CControlObject::AmbientFlag(DISPID dispid) const {
+    CVariant flag;
+    const CVariant value = m_control->GetAmbientProperty(dispid);
+    if (value.IsEmpty() || FAILED(value.ChangeType(VT_BOOL, &flag))) return true;
+    return flag.boolVal() != VARIANT_FALSE;
+}
+
+void CControlObject::UpdateTracker() {
+    uint32_t style = 0;
+    if (m_uiActive && m_control->GetSafeHwnd()) {
+        if (AmbientFlag(DISPID_AMBIENT_SHOWHATCHING)) style |= CRectTracker::hatchedBorder;
+        if (AmbientFlag(DISPID_AMBIENT_SHOWGRABHANDLES)) style |= CRectTracker::resizeOutside;
+    }
+    m_tracker.Show(style, m_control->GetRectInContainer());
 }
 
 BOOL CControlObject::ShowPropertyPages(const std::vector<CLSID>& pages) {
