@@ -1,10 +1,11 @@
 // A C++ container of the control for the Wine tests: hosts it in the ATL host windows
-// (AtlAxWin, AtlAxWin100, AtlAxCreateControl), sinks its events, reads its pixels back, saves
-// and loads it, and opens its About box. Each command prints PASS lines, or FAIL lines with
-// what differed, and exits with the number of failures.
+// (AtlAxWin, AtlAxWin100, AtlAxCreateControl), sinks its events, reads its pixels back, drags
+// its resize border, saves and loads it, and opens its About box. Each command prints PASS lines,
+// or FAIL lines with what differed, and exits with the number of failures.
 //
 //   container pixels HOST W H DIR EXPECTED.ppm [maximize]
 //   container play HOST DIR
+//   container border HOST DIR
 //   container persist
 //   container refused
 //   container sinks
@@ -562,6 +563,509 @@ int Watch(const char* frames, const char* dir) {
     }
     control->Release();
     DestroyWindow(top);
+    return g_failures;
+}
+
+// ---- The resize border ------------------------------------------------------------------------
+
+// The border's width around a UI-active control, which is also its handles' size.
+constexpr int kBorder = 8;
+
+// HIMETRIC of a length in pixels of a 96-dot-per-inch screen, rounded as the control rounds.
+LONG Himetric(int px) {
+    return LONG((px * 2540 + 48) / 96);
+}
+
+uint32_t Rgb32(COLORREF c) {
+    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+CPicture Crop(const CPicture& from, int x, int y, int w, int h) {
+    CPicture part;
+    part.w = w;
+    part.h = h;
+    for (int row = y; row < y + h; ++row) {
+        const auto start = from.px.begin() + ptrdiff_t(row) * from.w + x;
+        part.px.insert(part.px.end(), start, start + w);
+    }
+    return part;
+}
+
+std::string RectText(const RECT& r) {
+    char text[64];
+    std::snprintf(text, sizeof text, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+// Puts with in a slot of a method table (Wine's ATL site shares its tables with every site of
+// its kind); the slot's former method, or null when it cannot be written.
+void* PatchSlot(void** slot, void* with) {
+    DWORD was = 0;
+    if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was)) return nullptr;
+    void* former = *slot;
+    *slot = with;
+    VirtualProtect(slot, sizeof *slot, was, &was);
+    return former;
+}
+
+// The index'th slot of the object's method table.
+void** Slot(IUnknown* object, int index) {
+    return *reinterpret_cast<void***>(object) + index;
+}
+
+// Wine's ATL site answers OnPosRectChange with E_NOTIMPL and moves nothing. The hook, put in
+// the site's method table, hears the request and then places the control there through
+// SetObjectRects, as a container that grants it does.
+class CPosRectHook {
+public:
+    struct Heard {
+        RECT rect;
+        SIZEL extent;      // the control's, as it asked
+        HRESULT original;  // what the ATL site answered
+    };
+
+    explicit CPosRectHook(IDispatch* control) {
+        control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&m_object));
+        control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_inPlace));
+        IOleClientSite* client = nullptr;
+        IOleInPlaceSite* site = nullptr;
+        if (m_object && m_inPlace && SUCCEEDED(m_object->GetClientSite(&client)) && client &&
+            SUCCEEDED(
+                client->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&site)))) {
+            // IUnknown's three, IOleWindow's two, then nine of IOleInPlaceSite before it.
+            void** slot = Slot(site, 14);
+            m_original = reinterpret_cast<Method>(
+                PatchSlot(slot, reinterpret_cast<void*>(&OnPosRectChange)));
+            if (m_original) {
+                m_slot = slot;
+                s_active = this;
+            }
+        }
+        if (site) site->Release();
+        if (client) client->Release();
+    }
+    ~CPosRectHook() {
+        if (m_slot) PatchSlot(m_slot, reinterpret_cast<void*>(m_original));
+        s_active = nullptr;
+        if (m_inPlace) m_inPlace->Release();
+        if (m_object) m_object->Release();
+    }
+    CPosRectHook(const CPosRectHook&) = delete;
+    CPosRectHook& operator=(const CPosRectHook&) = delete;
+
+    bool Installed() const { return m_slot != nullptr; }
+    std::vector<Heard> heard;
+
+private:
+    using Method = HRESULT(STDMETHODCALLTYPE*)(IOleInPlaceSite*, LPCRECT);
+    static HRESULT STDMETHODCALLTYPE OnPosRectChange(IOleInPlaceSite* site, LPCRECT rect) {
+        CPosRectHook* self = s_active;
+        Heard h{*rect, {}, self->m_original(site, rect)};
+        self->m_object->GetExtent(DVASPECT_CONTENT, &h.extent);
+        self->heard.push_back(h);
+        self->m_inPlace->SetObjectRects(rect, rect);
+        return S_OK;
+    }
+    static inline CPosRectHook* s_active = nullptr;
+    IOleObject* m_object = nullptr;
+    IOleInPlaceObject* m_inPlace = nullptr;
+    void** m_slot = nullptr;
+    Method m_original = nullptr;
+};
+
+// The ambient properties Wine's ATL site lacks: its QueryInterface, hooked, answers IDispatch
+// with these, ShowGrabHandles and ShowHatching as set.
+class CAmbients final : public IDispatch {
+public:
+    explicit CAmbients(IOleClientSite* site) {
+        m_slot = Slot(site, 0);
+        m_original =
+            reinterpret_cast<Method>(PatchSlot(m_slot, reinterpret_cast<void*>(&HookedQuery)));
+        if (m_original) s_active = this;
+    }
+    ~CAmbients() {
+        if (m_original) PatchSlot(m_slot, reinterpret_cast<void*>(m_original));
+        s_active = nullptr;
+    }
+    CAmbients(const CAmbients&) = delete;
+    CAmbients& operator=(const CAmbients&) = delete;
+    bool Installed() const { return m_original != nullptr; }
+
+    bool grabHandles = true;
+    bool hatching = true;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+        if (id != DISPID_AMBIENT_SHOWGRABHANDLES && id != DISPID_AMBIENT_SHOWHATCHING) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        const bool on = id == DISPID_AMBIENT_SHOWGRABHANDLES ? grabHandles : hatching;
+        VariantInit(result);
+        result->vt = VT_BOOL;
+        result->boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+private:
+    using Method = HRESULT(STDMETHODCALLTYPE*)(IOleClientSite*, REFIID, void**);
+    static HRESULT STDMETHODCALLTYPE HookedQuery(IOleClientSite* site, REFIID iid, void** out) {
+        if (iid != IID_IDispatch) return s_active->m_original(site, iid, out);
+        *out = static_cast<IDispatch*>(s_active);
+        return S_OK;
+    }
+    static inline CAmbients* s_active = nullptr;
+    void** m_slot = nullptr;
+    Method m_original = nullptr;
+};
+
+// Posted input is delivered once a marker posted behind it arrives. A drag still holding the
+// mouse then would wait for ever: the marker ends it and says so.
+bool g_markerSeen = false;
+bool g_dragOutlived = false;
+
+LRESULT CALLBACK MarkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_APP) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    g_markerSeen = true;
+    if (GetCapture()) {
+        g_dragOutlived = true;
+        ReleaseCapture();
+    }
+    return 0;
+}
+
+bool DeliverPosted() {
+    static const HWND marker = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = MarkerProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ContainerMarker";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               wc.hInstance, nullptr);
+    }();
+    g_markerSeen = g_dragOutlived = false;
+    PostMessageW(marker, WM_APP, 0, 0);
+    return PumpUntil([] { return g_markerSeen; }, 10000) && !g_dragOutlived;
+}
+
+// A press on the window at p (its own coordinates, border included) with the code its hit test
+// answers, a move by delta in two steps and the release, all posted as the mouse posts them:
+// the press in screen coordinates, the rest in the client area's.
+void PostDrag(HWND hwnd, POINT p, POINT delta, bool escape) {
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    const POINT screen{window.left + p.x, window.top + p.y};
+    const LPARAM at = MAKELPARAM(screen.x, screen.y);
+    const WPARAM hit = WPARAM(SendMessageW(hwnd, WM_NCHITTEST, 0, at));
+    PostMessageW(hwnd, WM_NCLBUTTONDOWN, hit, at);
+    POINT c = screen;
+    ScreenToClient(hwnd, &c);
+    PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(c.x + delta.x / 2, c.y + delta.y / 2));
+    PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(c.x + delta.x, c.y + delta.y));
+    if (escape) PostMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(c.x + delta.x, c.y + delta.y));
+}
+
+// The control in the site's window: its whole window and its client area.
+std::string Placement(HWND hwnd) {
+    RECT window{}, client{};
+    GetWindowRect(hwnd, &window);
+    GetClientRect(hwnd, &client);
+    MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&window), 2);
+    MapWindowPoints(hwnd, GetParent(hwnd), reinterpret_cast<POINT*>(&client), 2);
+    return "window " + RectText(window) + ", client " + RectText(client);
+}
+
+std::string PlacementOf(const RECT& pos, int border) {
+    const RECT window{pos.left - border, pos.top - border, pos.right + border, pos.bottom + border};
+    return "window " + RectText(window) + ", client " + RectText(pos);
+}
+
+// Points of the window and what its hit test must answer there: with a border, the middle of
+// each handle (the four corners, the middle of each side; the band's when there are no handles),
+// the band and the client area; without one, the same places inside the window, all of them the
+// client area's.
+std::vector<std::pair<POINT, UINT>> Probes(int w, int h, int border, bool handles) {
+    const int b = border;
+    const int right = b ? b + w + b / 2 : w - 2, bottom = b ? b + h + b / 2 : h - 2;
+    const int left = b ? b / 2 : 1, top = left;
+    const int midX = b + w / 2, midY = b + h / 2;
+    const UINT client = HTCLIENT;
+    std::vector<std::pair<POINT, UINT>> probes = {
+        {{left, top}, b ? UINT(HTTOPLEFT) : client},
+        {{midX, top}, b ? UINT(HTTOP) : client},
+        {{right, top}, b ? UINT(HTTOPRIGHT) : client},
+        {{right, midY}, b ? UINT(HTRIGHT) : client},
+        {{right, bottom}, b ? UINT(HTBOTTOMRIGHT) : client},
+        {{midX, bottom}, b ? UINT(HTBOTTOM) : client},
+        {{left, bottom}, b ? UINT(HTBOTTOMLEFT) : client},
+        {{left, midY}, b ? UINT(HTLEFT) : client},
+        {{midX, midY}, client},
+    };
+    if (!handles) {
+        for (auto& [p, code] : probes)
+            if (code != HTCLIENT) code = HTBORDER;
+    }
+    if (b && w >= 3 * b + 48) probes.push_back({{2 * b + 3, top}, UINT(HTBORDER)});
+    return probes;
+}
+
+// One control in the ATL host, UI-activated or not, its border dragged by posted messages.
+class CBorderCase {
+public:
+    CBorderCase(IDispatch* control, HWND hwnd) : m_control(control), m_hwnd(hwnd) {
+        control->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&m_view));
+        control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&m_object));
+    }
+    ~CBorderCase() {
+        if (m_object) m_object->Release();
+        if (m_view) m_view->Release();
+    }
+    CBorderCase(const CBorderCase&) = delete;
+    CBorderCase& operator=(const CBorderCase&) = delete;
+
+    RECT pos{0, 0, 0, 0};  // the site's rectangle for the control
+    int border = 0;        // the border expected around it
+    bool handles = true;   // and whether it has handles
+
+    // The window where the site's rectangle says, standing out by the border; hit tests as the
+    // border has them; its picture the control's drawing of its state, inside the border.
+    void ExpectShown(const char* name) {
+        const int before = g_failures;
+        const std::string placement = Placement(m_hwnd);
+        if (placement != PlacementOf(pos, border)) {
+            Fail("%s: %s, expected %s", name, placement.c_str(), PlacementOf(pos, border).c_str());
+        }
+        const int w = pos.right - pos.left, h = pos.bottom - pos.top;
+        RECT window{};
+        GetWindowRect(m_hwnd, &window);
+        for (const auto& [p, code] : Probes(w, h, border, handles)) {
+            const LRESULT got = SendMessageW(m_hwnd, WM_NCHITTEST, 0,
+                                             MAKELPARAM(window.left + p.x, window.top + p.y));
+            if (got != LRESULT(code)) {
+                Fail("%s: hit test at (%ld,%ld) of the window answers %ld, expected %u", name, p.x,
+                     p.y, long(got), code);
+            }
+        }
+        ExpectPicture(name, w, h);
+        if (g_failures == before) {
+            std::printf("PASS %s: %s, %s, hit tests and pixels as expected\n", name,
+                        placement.c_str(),
+                        !border   ? "no border"
+                        : handles ? "a border"
+                                  : "a border without handles");
+        }
+    }
+
+    // Drags from p (window coordinates) by delta. The site hears want (null: nothing), with the
+    // control's extent already at the new size; then the control stands there.
+    void ExpectDrag(const char* name, CPosRectHook& hook, POINT p, POINT delta, const RECT* want,
+                    bool escape = false) {
+        const int before = g_failures;
+        const size_t heard = hook.heard.size();
+        SIZEL extent{};
+        m_object->GetExtent(DVASPECT_CONTENT, &extent);
+        PostDrag(m_hwnd, p, delta, escape);
+        if (!DeliverPosted()) Fail("%s: the drag outlived its messages", name);
+        if (!want) {
+            if (hook.heard.size() != heard) {
+                Fail("%s: the site heard %s", name, RectText(hook.heard.back().rect).c_str());
+            }
+        } else if (hook.heard.size() != heard + 1) {
+            Fail("%s: the site heard %zu rectangles", name, hook.heard.size() - heard);
+        } else {
+            const CPosRectHook::Heard& got = hook.heard.back();
+            const int w = want->right - want->left, h = want->bottom - want->top;
+            const bool resized = w != pos.right - pos.left || h != pos.bottom - pos.top;
+            const SIZEL expected = resized ? SIZEL{Himetric(w), Himetric(h)} : extent;
+            if (!EqualRect(&got.rect, want)) {
+                Fail("%s: the site heard %s, expected %s", name, RectText(got.rect).c_str(),
+                     RectText(*want).c_str());
+            }
+            if (got.extent.cx != expected.cx || got.extent.cy != expected.cy) {
+                Fail("%s: the extent was %ldx%ld, expected %ldx%ld", name, got.extent.cx,
+                     got.extent.cy, expected.cx, expected.cy);
+            }
+            pos = *want;
+            if (g_failures == before) {
+                std::printf("PASS %s: the site heard %s (its own answer 0x%08lX), extent %ldx%ld\n",
+                            name, RectText(got.rect).c_str(), got.original, got.extent.cx,
+                            got.extent.cy);
+            }
+        }
+        ExpectShown(name);
+    }
+
+private:
+    // PrintWindow's picture, border included and client area only, against IViewObject2::Draw
+    // at the client's size; the border's handles and hatching where it is shown. The worker
+    // may still be decoding the frame: polled until the readings agree or the deadline passes.
+    void ExpectPicture(const char* name, int w, int h) {
+        const int b = border;
+        const uint32_t handle = Rgb32(GetSysColor(COLOR_WINDOWTEXT));
+        const uint32_t hatch = Rgb32(GetSysColor(COLOR_3DSHADOW));
+        std::string why;
+        PumpUntil(
+            [&] {
+                why.clear();
+                const CPicture whole =
+                    Capture(w + 2 * b, h + 2 * b, [&](HDC dc) { PrintWindow(m_hwnd, dc, 0); });
+                const CPicture client =
+                    Capture(w, h, [&](HDC dc) { PrintWindow(m_hwnd, dc, PW_CLIENTONLY); });
+                const CPicture drawn = Capture(w, h, [&](HDC dc) {
+                    const RECTL bounds{0, 0, w, h};
+                    m_view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
+                                 nullptr, nullptr, 0);
+                });
+                std::string where;
+                if (long n = Differences(Crop(whole, b, b, w, h), drawn, &where)) {
+                    why = "PrintWindow's client area: " + std::to_string(n) + " pixels differ, " +
+                          where;
+                    return false;
+                }
+                if (long n = Differences(client, drawn, &where)) {
+                    why = "PrintWindow of the client only: " + std::to_string(n) +
+                          " pixels differ, " + where;
+                    return false;
+                }
+                if (b == 0) return true;
+                // Where the handles stand, all of them drawn, or none.
+                for (const auto& [p, code] : Probes(w, h, b, true)) {
+                    if (code == HTCLIENT || code == HTBORDER) continue;
+                    if ((whole.px[size_t(p.y) * whole.w + p.x] == handle) != handles) {
+                        why = std::string(handles ? "no" : "a") + " handle at (" +
+                              std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+                        return false;
+                    }
+                }
+                // Along the top band, clear of the handles: hatched, so some pixels but not all.
+                if (w >= 3 * b + 48) {
+                    int hatched = 0;
+                    for (int x = 2 * b; x < 2 * b + 24; ++x)
+                        hatched += whole.px[size_t(b / 2) * whole.w + x] == hatch;
+                    if (hatched == 0 || hatched == 24) {
+                        why = "the band is not hatched (" + std::to_string(hatched) + " of 24)";
+                        return false;
+                    }
+                }
+                return true;
+            },
+            20000);
+        if (!why.empty()) Fail("%s: %s", name, why.c_str());
+    }
+
+    IDispatch* m_control;
+    HWND m_hwnd;
+    IViewObject2* m_view = nullptr;
+    IOleObject* m_object = nullptr;
+};
+
+int Border(const char* how, const char* dir) {
+    IDispatch* control = nullptr;
+    HWND top = Host(how, 200, 150, &control);
+    if (!top) return g_failures;
+    // Away from the screen's corner, so that every point of the border is on the screen.
+    SetWindowPos(top, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PutInt(control, L"Sort", 1);
+    PutText(control, L"Dir", Wide(dir));
+    const HWND hwnd = ControlWindow(control);
+    IOleObject* object = nullptr;
+    IOleInPlaceObject* inPlace = nullptr;
+    IOleClientSite* site = nullptr;
+    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object));
+    control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace));
+    if (object) object->GetClientSite(&site);
+    if (!hwnd || !object || !inPlace || !site) {
+        Fail("no window, IOleObject, IOleInPlaceObject or client site");
+        return g_failures;
+    }
+    {
+        CBorderCase c(control, hwnd);
+        c.pos = RECT{0, 0, 200, 150};
+        // The ATL host activates in place only: no border.
+        c.ExpectShown("in place");
+        CPosRectHook hook(control);
+        if (!hook.Installed()) Fail("the site's OnPosRectChange cannot be hooked");
+
+        RECT pos = c.pos;
+        const HRESULT hr =
+            object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site, 0, GetParent(hwnd), &pos);
+        if (hr != S_OK) Fail("DoVerb(OLEIVERB_UIACTIVATE): 0x%08lX", hr);
+        c.border = kBorder;
+        c.ExpectShown("UI-active");
+
+        const int b = kBorder;
+        // The middle of a handle for a client area of w x h: corners, then sides.
+        auto corner = [b](int w, int h) { return POINT{b + w + b / 2, b + h + b / 2}; };
+        RECT want{0, 0, 230, 170};
+        c.ExpectDrag("bottom-right handle out", hook, corner(200, 150), POINT{30, 20}, &want);
+        want = RECT{-10, -15, 230, 170};
+        c.ExpectDrag("top-left handle out", hook, POINT{b / 2, b / 2}, POINT{-10, -15}, &want);
+        want = RECT{-3, -6, 237, 179};
+        c.ExpectDrag("band moves", hook, POINT{2 * b + 3, b / 2}, POINT{7, 9}, &want);
+        want = RECT{-3, -6, 197, 179};
+        c.ExpectDrag("right handle in", hook, POINT{b + 240 + b / 2, b + 185 / 2}, POINT{-40, 25},
+                     &want);
+        c.ExpectDrag("Escape gives up", hook, corner(200, 185), POINT{50, 50}, nullptr, true);
+        // No edge passes the opposite one: the control keeps a pixel, and grows back from it.
+        want = RECT{-3, -6, -2, -5};
+        c.ExpectDrag("bottom-right past top-left", hook, corner(200, 185), POINT{-500, -400},
+                     &want);
+        want = RECT{-3, -6, 197, 144};
+        c.ExpectDrag("grows back from a pixel", hook, corner(1, 1), POINT{199, 149}, &want);
+
+        if (FAILED(inPlace->UIDeactivate())) Fail("UIDeactivate");
+        c.border = 0;
+        c.ExpectShown("UI-deactivated");
+        object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site, 0, GetParent(hwnd), &c.pos);
+        c.border = kBorder;
+        c.ExpectShown("UI-active again");
+
+        // A container that says no to grab handles gets a hatched band that does not resize;
+        // without hatching either, no border at all.
+        CAmbients ambients(site);
+        IOleControl* ole = nullptr;
+        control->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&ole));
+        if (!ambients.Installed() || !ole) {
+            Fail("the site's QueryInterface cannot be hooked, or no IOleControl");
+        } else {
+            ambients.grabHandles = false;
+            object->SetClientSite(site);  // the control asks the site for its ambients again
+            c.handles = false;
+            c.ExpectDrag("no grab handles", hook, corner(200, 150), POINT{30, 20}, nullptr);
+            ambients.hatching = false;
+            ole->OnAmbientPropertyChange(DISPID_AMBIENT_SHOWHATCHING);
+            c.border = 0;
+            c.ExpectShown("no grab handles, no hatching");
+            ambients.grabHandles = ambients.hatching = true;
+            ole->OnAmbientPropertyChange(DISPID_UNKNOWN);
+            c.border = kBorder;
+            c.handles = true;
+            want = RECT{-3, -6, 207, 149};
+            c.ExpectDrag("both allowed again", hook, corner(200, 150), POINT{10, 5}, &want);
+        }
+        if (ole) ole->Release();
+    }
+    site->Release();
+    inPlace->Release();
+    object->Release();
+    control->Release();
+    DestroyWindow(top);
+    if (g_failures == 0) std::printf("PASS border resize\n");
     return g_failures;
 }
 
@@ -1328,6 +1832,8 @@ int main(int argc, char** argv) {
         result = Play(argv[2], argv[3]);
     } else if (command == "watch" && argc == 4) {
         result = Watch(argv[2], argv[3]);
+    } else if (command == "border" && argc == 4) {
+        result = Border(argv[2], argv[3]);
     } else if (command == "persist") {
         result = Persist();
     } else if (command == "refused") {
@@ -1345,7 +1851,8 @@ int main(int argc, char** argv) {
     } else {
         std::fprintf(stderr,
                      "usage: container "
-                     "pixels|play|watch|persist|refused|sinks|memory|pages|about|resources ...\n");
+                     "pixels|play|watch|border|persist|refused|sinks|memory|pages|about|resources "
+                     "...\n");
     }
     std::fflush(stdout);
     OleUninitialize();
