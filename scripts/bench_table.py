@@ -108,8 +108,8 @@ arrival = "BM_WatchArrival/30/iterations:1/manual_time"
 row("Watch: a frame's rename to its paint, median", counter(arrival, "median_ms"),
     "max of 30", counter(arrival, "max_ms"))
 
-destroy = "BM_DestroyWhilePlaying/cache:{}/iterations:1/repeats:3/manual_time_median"
-row("destroy while playing 12000x9000, cache on (CacheSize 2048), median of 3",
+destroy = "BM_DestroyWhilePlaying/cache:{}/iterations:1/repeats:7/manual_time_median"
+row("destroy while playing 12000x9000, cache on (CacheSize 2048), median of 7",
     ms(destroy.format(2048), "real_time"), "cache off", ms(destroy.format(0), "real_time"))
 row("load a saved state of 4096 names (1 MiB) into a control", ms("BM_LoadState/names:4096"),
     "refuse a state of 180,000 names (1 MiB)", ms("BM_LoadState/names:180000"))

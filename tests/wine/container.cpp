@@ -1716,12 +1716,14 @@ int Pages() {
     dialog = PageDialog(parent);
     SetDlgItemTextA(dialog, 260, "32");        // CacheSize
     CheckDlgButton(dialog, 263, BST_CHECKED);  // Bounce
+    CheckDlgButton(dialog, 264, BST_CHECKED);  // Decode to fit
     if (playback->Apply() != S_OK || Get(control, L"CacheSize") != L"32" ||
-        Get(control, L"Bounce") != L"-1") {
-        Fail("Playback Apply: CacheSize %ls, Bounce %ls", Get(control, L"CacheSize").c_str(),
-             Get(control, L"Bounce").c_str());
+        Get(control, L"Bounce") != L"-1" || Get(control, L"DecodeToFit") != L"-1") {
+        Fail("Playback Apply: CacheSize %ls, Bounce %ls, DecodeToFit %ls",
+             Get(control, L"CacheSize").c_str(), Get(control, L"Bounce").c_str(),
+             Get(control, L"DecodeToFit").c_str());
     } else {
-        std::printf("PASS the Playback page sets CacheSize and Bounce\n");
+        std::printf("PASS the Playback page sets CacheSize, Bounce and DecodeToFit\n");
     }
     playback->Deactivate();
     files->SetObjects(0, nullptr);

@@ -38,6 +38,20 @@ check("CacheSize", ctl.CacheSize, 256);
 check("Watch", ctl.Watch, false);
 check("Bounce", ctl.Bounce, false);
 check("LastDelay", ctl.LastDelay, 0);
+check("DecodeToFit", ctl.DecodeToFit, false);
+
+// The playback options take what they are given and change nothing else.
+ctl.CacheSize = 64;
+ctl.Watch = true;
+ctl.Bounce = true;
+ctl.LastDelay = 700;
+ctl.DecodeToFit = true;
+check("CacheSize set", ctl.CacheSize, 64);
+check("Watch set", ctl.Watch, true);
+check("Bounce set", ctl.Bounce, true);
+check("LastDelay set", ctl.LastDelay, 700);
+check("DecodeToFit set", ctl.DecodeToFit, true);
+check("Command after the options", ctl.Command, 0);
 
 // Pause cannot change while no command is set.
 ctl.Pause = true;

@@ -37,6 +37,18 @@ Check "CacheSize", ctl.CacheSize, 256, "Long"
 Check "Watch", ctl.Watch, False, "Boolean"
 Check "Bounce", ctl.Bounce, False, "Boolean"
 Check "LastDelay", ctl.LastDelay, 0, "Long"
+Check "DecodeToFit", ctl.DecodeToFit, False, "Boolean"
+
+ctl.CacheSize = 64
+ctl.Watch = True
+ctl.Bounce = True
+ctl.LastDelay = 700
+ctl.DecodeToFit = True
+Check "CacheSize set", ctl.CacheSize, 64, "Long"
+Check "Watch set", ctl.Watch, True, "Boolean"
+Check "Bounce set", ctl.Bounce, True, "Boolean"
+Check "LastDelay set", ctl.LastDelay, 700, "Long"
+Check "DecodeToFit set", ctl.DecodeToFit, True, "Boolean"
 
 ctl.Pause = True
 Check "Pause while Command is 0", ctl.Pause, False, "Boolean"
