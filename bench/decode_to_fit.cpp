@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 // jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,8 +27,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "control/MovitrelCtrl.h"
 #include "host/headless/HeadlessSite.h"
