@@ -1,5 +1,6 @@
 // Helpers for the GIF tests: files in the test directory, hand-made GIF byte streams, the
-// message sink as a list, and the picture rows and palette of an image.
+// message sink as a list, the picture rows and palette of an image, and animations written
+// and composed again.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "TestTmp.h"
+#include "codecs/GifAnimation.h"
 #include "codecs/LzwEncoder.h"
+#include "image/Image.h"
 #include "image/ImageFormats.h"
 #include "platform/MessageSink.h"
 #include "tests/codecs/LzwTestSupport.h"
@@ -73,14 +76,26 @@ public:
         }
         return *this;
     }
-    GifBuilder& Control(uint8_t packed, uint8_t transparent) {
-        bytes.insert(bytes.end(), {0x21, 0xF9, 0x04, packed, 0x00, 0x00, transparent, 0x00});
+    GifBuilder& Control(uint8_t packed, uint8_t transparent, int32_t delayCs = 0) {
+        bytes.insert(bytes.end(), {0x21, 0xF9, 0x04, packed, uint8_t(delayCs & 0xFF),
+                                   uint8_t(delayCs >> 8), transparent, 0x00});
+        return *this;
+    }
+    // The loop extension with its count.
+    GifBuilder& Loop(int32_t count) {
+        bytes.insert(bytes.end(), {0x21, 0xFF, 0x0B});
+        Append("NETSCAPE2.0");
+        bytes.insert(bytes.end(), {0x03, 0x01, uint8_t(count & 0xFF), uint8_t(count >> 8), 0x00});
         return *this;
     }
     GifBuilder& Descriptor(int32_t width, int32_t height, uint8_t packed) {
+        return Descriptor(0, 0, width, height, packed);
+    }
+    GifBuilder& Descriptor(int32_t left, int32_t top, int32_t width, int32_t height,
+                           uint8_t packed) {
         bytes.push_back(0x2C);
-        Word(0);
-        Word(0);
+        Word(left);
+        Word(top);
         Word(width);
         Word(height);
         bytes.push_back(packed);
@@ -158,6 +173,72 @@ Bytes Pixels(int32_t width, int32_t height, F value) {
         }
     }
     return p;
+}
+
+// ---- Animations ----------------------------------------------------------------------------
+
+using Colours = std::vector<uint32_t>;  // 0x00RRGGBB
+
+// An 8-bit picture with the palette colours, pixel (x, r) (r from the top) index(x, r).
+template <typename F>
+std::unique_ptr<CImage> MakePicture(int32_t width, int32_t height, const Colours& colours,
+                                    F index) {
+    auto image = std::make_unique<CImage>();
+    EXPECT_GT(image->Create(width, height, 8, -1), 0);
+    std::vector<BYTE> r, g, b;
+    for (uint32_t c : colours) {
+        r.push_back(BYTE(c >> 16));
+        g.push_back(BYTE(c >> 8));
+        b.push_back(BYTE(c));
+    }
+    image->CreatePalette(int32_t(colours.size()), r.data(), g.data(), b.data());
+    for (int32_t y = 0; y < height; ++y) {
+        BYTE* row = image->GetImpl()->PictureRow(y);
+        for (int32_t x = 0; x < width; ++x) row[x] = BYTE(index(x, y));
+    }
+    return image;
+}
+
+// The colours of a picture, top row first, with the opaque alpha a composed screen has.
+inline Colours ShownColours(CImage& image) {
+    Colours out;
+    CImageImpl* impl = image.GetImpl();
+    for (int32_t y = 0; y < image.GetHeight(); ++y) {
+        for (int32_t x = 0; x < image.GetWidth(); ++x) {
+            BYTE r = 0, g = 0, b = 0;
+            impl->GetPixelRGB(x, impl->MemoryRowOf(y), &r, &g, &b);
+            out.push_back(0xFF000000u | uint32_t(r) << 16 | uint32_t(g) << 8 | b);
+        }
+    }
+    return out;
+}
+
+using Pictures = std::vector<std::unique_ptr<CImage>>;
+
+// Writes the pictures as an animation, each frame copied from its picture by the maker.
+inline CGifWriteResult WriteAnimation(const std::string& path, const Pictures& pictures,
+                                      const std::vector<int32_t>& delays,
+                                      const CGifWriteOptions& options = {}) {
+    return WriteGifAnimation(
+        path, delays,
+        [&](int32_t index, CImage& picture) {
+            return picture.CopyFrom(*pictures[size_t(index)]) != FALSE;
+        },
+        options);
+}
+
+inline CGifWriteResult WriteAnimation(const std::string& path, const Pictures& pictures,
+                                      int32_t delayMs = 100, const CGifWriteOptions& options = {}) {
+    return WriteAnimation(path, pictures, std::vector<int32_t>(pictures.size(), delayMs), options);
+}
+
+// Every frame of the file as our reader composes it.
+inline std::vector<Colours> ComposedByUs(const std::string& path, CGifAnimation* animation) {
+    EXPECT_EQ(ReadGifAnimation(path, animation), GifReadStatus::Ok) << path;
+    std::vector<Colours> shown;
+    CGifScreen screen(*animation);
+    while (screen.Next()) shown.push_back(screen.Pixels());
+    return shown;
 }
 
 }  // namespace giftest
