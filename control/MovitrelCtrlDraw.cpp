@@ -8,49 +8,6 @@
 #include "playback/Commands.h"
 #include "playback/FrameLayout.h"
 
-namespace {
-
-// The frame in the top cx by cy pixels, the rest of that area in back (steps of a paint that
-// need the worker's lock, which the caller holds).
-void DrawPicture(CDC* dc, CImage& image, int32_t cx, int32_t cy, BOOL maximize, COLORREF back) {
-    // A control shorter than its strip has no picture area; the scale below would turn
-    // negative and mirror the frame over the strip.
-    if (cx <= 0 || cy <= 0) return;
-    if (!image.IsValid()) {
-        dc->FillSolidRect(0, 0, cx, cy, back);
-        return;
-    }
-    CImagePalette* palette = image.GetPalette();
-    if (palette == nullptr) return;  // every frame the reader makes carries one
-
-    // A frame decoded smaller than its file is laid out at the file's size, so it lands where
-    // the whole frame would; the draw then stretches what was decoded into that rectangle.
-    const int32_t w = image.GetFullWidth();
-    const int32_t h = image.GetFullHeight();
-    if (w <= 0 || h <= 0) {  // pixels without a size: nothing to scale
-        dc->FillSolidRect(0, 0, cx, cy, back);
-        return;
-    }
-
-    const HPALETTE previous = dc->SelectPalette(*palette, TRUE);
-    dc->RealizePalette();
-
-    const CFrameRect drawn = FrameLayout(w, h, cx, cy, maximize);
-    const int32_t x0 = drawn.x, y0 = drawn.y, dw = drawn.width, dh = drawn.height;
-    image.StretchDraw(dc, x0, y0, dw, dh, 0, 0, -1, -1);
-
-    // Only the bands are filled: the area under the frame is never cleared, so it does not
-    // flicker.
-    dc->FillSolidRect(CRect(0, 0, x0, cy), back);
-    dc->FillSolidRect(CRect(x0 + dw, 0, cx, cy), back);
-    dc->FillSolidRect(CRect(0, 0, cx, y0), back);
-    dc->FillSolidRect(CRect(0, y0 + dh, cx, cy), back);
-
-    if (previous != nullptr) dc->SelectPalette(previous, TRUE);
-}
-
-}  // namespace
-
 void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*/) {
     const int32_t cx = bounds.Width();
     const int32_t cy = bounds.Height();
@@ -89,7 +46,7 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     // The worker swaps each decoded frame into the image on show; DrawShown keeps it out
     // while the picture is drawn.
     m_pPlayer->DrawShown([&](CImage& image) {
-        DrawPicture(device, image, cx, pictureHeight, m_bMaximize, m_clrPictureBack);
+        DrawFramePicture(device, image, cx, pictureHeight, m_bMaximize, m_clrPictureBack);
     });
     DrawBar(device, cx, pictureHeight);
 }
