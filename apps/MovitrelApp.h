@@ -27,6 +27,28 @@ struct PlayOptions {
     std::string screenshot;  // play only: save the window there after a few frames and quit
 };
 
+// What export takes from the command line; the defaults are the control's.
+struct ExportOptions {
+    std::string dir;
+    std::string out;
+    std::optional<std::string> base;
+    std::optional<int16_t> sort;
+    int32_t delay = 500;
+    int32_t dwell = 0;
+    int32_t repeat = 0;
+    bool bounce = false;
+    int32_t width = 0;  // 0: the first frame's size
+    int32_t height = 0;
+    bool maximize = false;
+    std::string backgroundText;  // RRGGBB as given
+    uint32_t background = 0;     // a COLORREF: the control's PictureBackColor, black
+    bool decodeToFit = false;
+    int32_t first = 0;
+    std::optional<int32_t> count;
+    int32_t threads = 0;  // 0: one per processor
+    bool noOptimize = false;
+};
+
 // Loads --state (when the file exists) and then sets the options given; FALSE with a message
 // when the state file cannot be read.
 bool InitControl(COleControl& control, const PlayOptions& options, std::string* error);
@@ -44,6 +66,8 @@ int32_t RunRender(const PlayOptions& options, int32_t frames, const std::string&
 // Falls back to RunRender into a named folder when there is no display or no Qt.
 int32_t RunPlay(const PlayOptions& options, const char* what, int argc, char** argv);
 int32_t RunAutomate(bool headless, int argc, char** argv);
+// Writes the animated GIF; 1 with a message when there are no frames or OUT cannot be written.
+int32_t RunExport(ExportOptions& options);
 // Registers (or, with unregister, removes) the module's classes in registry, or in the
 // program's own registry file when registry is empty.
 int32_t RunRegsvr(const std::string& module, bool unregister, std::string registry);
@@ -75,5 +99,7 @@ struct ImageCommands {
     int32_t jpegQuality = 0;  // 0: the JPEG writer's own
 };
 void AddImageCommands(CLI::App& app, ImageCommands& commands);
+// "export DIR OUT.gif": the options are bound to the fields of options.
+void AddExportCommand(CLI::App& app, ExportOptions& options, CLI::App** command);
 // The exit status of the image command given on the command line; nothing when none was.
 std::optional<int32_t> RunImageCommand(const ImageCommands& commands);

@@ -1,6 +1,6 @@
 // movitrel: plays a directory of JPEG frames in the control, makes and plays a demo, renders
-// paints to PNG files, lets a script drive the control over JSON lines, or describes and
-// converts image files.
+// paints to PNG files, exports the frames as an animated GIF, lets a script drive the control
+// over JSON lines, or describes and converts image files.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
@@ -103,6 +103,10 @@ int main(int argc, char** argv) {
         "automate", "drive one control with JSON lines on standard input and output");
     automateCmd->add_flag("--headless", headless, "use the container without a window");
 
+    ExportOptions exportOptions;
+    CLI::App* exportCmd = nullptr;
+    AddExportCommand(app, exportOptions, &exportCmd);
+
     ImageCommands image;
     AddImageCommands(app, image);
 
@@ -131,6 +135,7 @@ int main(int argc, char** argv) {
     }
 
     if (auto status = RunImageCommand(image)) return *status;
+    if (*exportCmd) return RunExport(exportOptions);
     // The program's registry file is the process's: pages and controls are found there.
     SetRegistryFile(ProgramRegistryFile());
 

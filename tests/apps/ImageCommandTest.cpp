@@ -18,74 +18,20 @@
 
 #include "TestTmp.h"
 #include "image/Image.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
-extern char** environ;
-
 namespace {
-
-constexpr auto kDeadline = std::chrono::seconds(120);
-const char* const kPython = "/usr/bin/python3";  // the interpreter python3-pil belongs to
-
-struct Outcome {
-    int status = -1;  // exit status; -1 when killed or not started
-    std::string out;
-    std::string err;
-};
-
-// Runs a program to its end with its output in files, polling for the end until a generous
-// deadline.
-Outcome Run(const std::vector<std::string>& args) {
-    static int serial = 0;
-    const std::string base = TestTmp() + "/run" + std::to_string(++serial);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, (base + ".out").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, (base + ".err").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    Outcome outcome;
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << args[0];
-        return outcome;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ADD_FAILURE() << args[0] << " did not end in time";
-            return outcome;
-        }
-        poll(nullptr, 0, 10);
-    }
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = ReadText(base + ".out");
-    outcome.err = ReadText(base + ".err");
-    return outcome;
-}
 
 Outcome Movitrel(std::vector<std::string> args) {
     args.insert(args.begin(), {MOVITREL_PROGRAM, "image"});
-    Outcome outcome = Run(args);
+    Outcome outcome = RunProgram(args);
     // In the sanitizer builds a report ends the program with status 1, like a plain failure.
     EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find("runtime error"), std::string::npos) << outcome.err;
     return outcome;
-}
-
-std::string Helper() {
-    return (fs::path(__FILE__).parent_path() / "pil_pixels.py").string();
 }
 
 std::string Dir() {
@@ -98,42 +44,9 @@ std::string Dir() {
 std::string Made(const std::string& kind, const std::string& extension) {
     const std::string path = Dir() + "/" + kind + "." + extension;
     if (fs::exists(path)) return path;
-    const Outcome made = Run({kPython, Helper(), "make", kind, path});
+    const Outcome made = RunProgram({kPython, PilHelper(), "make", kind, path});
     EXPECT_EQ(made.status, 0) << "PIL could not write " << path << ": " << made.err;
     return path;
-}
-
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;  // top row first
-};
-
-// One interpreter for several files: starting it is the slow part.
-std::vector<Pixels> DecodedByPil(const std::vector<std::string>& paths) {
-    std::vector<std::string> args{kPython, Helper(), "pixels"};
-    args.insert(args.end(), paths.begin(), paths.end());
-    const Outcome run = ::Run(args);
-    EXPECT_EQ(run.status, 0) << "PIL cannot decode " << paths.front() << "...: " << run.err;
-    std::vector<Pixels> decoded(paths.size());
-    std::istringstream in(run.out);
-    for (size_t f = 0; f < paths.size(); ++f) {
-        Pixels& p = decoded[f];
-        in >> p.width >> p.height;
-        for (int y = 0; y < p.height; ++y) {
-            std::string row;
-            in >> row;
-            for (size_t i = 0; i + 1 < row.size(); i += 2) {
-                p.rgb.push_back(uint8_t(std::stoi(row.substr(i, 2), nullptr, 16)));
-            }
-        }
-        EXPECT_EQ(p.rgb.size(), size_t(p.width) * size_t(p.height) * 3) << paths[f];
-    }
-    return decoded;
-}
-
-Pixels DecodedByPil(const std::string& path) {
-    return DecodedByPil(std::vector<std::string>{path}).front();
 }
 
 // What our own reader makes of a file, as colours.
@@ -613,7 +526,7 @@ TEST(ImageConvert, AFolderThatTakesNoNewFileRefusesWithItsReasonAndKeepsTheFile)
     } else {
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     }
-    const Outcome run = ::Run(args);
+    const Outcome run = RunProgram(args);
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("cannot write " + target + ": Permission denied"), std::string::npos)

@@ -4,6 +4,9 @@
     pil_pixels.py pixels FILE...  for each file prints "WIDTH HEIGHT", then each row (top
                                   first) as the hex of its red, green, blue bytes
     pil_pixels.py make KIND FILE  writes a test picture; the format follows FILE's extension
+    pil_pixels.py frames FILE     for an animation prints "COUNT LOOP" (LOOP -1 without a loop
+                                  extension), then for each frame, composed, its duration in
+                                  milliseconds and its pixels as "pixels" prints them
 
 Kinds: smooth (RGB gradients, thousands of colours), smooth32 (the same with an opaque
 alpha channel, 32 bits in a BMP), few (16 palette colours), few24 (the
@@ -82,10 +85,27 @@ def pixels(path):
         print(data[3 * width * y:3 * width * (y + 1)].hex())
 
 
+def frames(path):
+    from PIL import ImageSequence
+    im = Image.open(path)
+    shown = [(frame.info.get("duration", 0), frame.convert("RGB"))
+             for frame in ImageSequence.Iterator(im)]
+    print(len(shown), im.info.get("loop", -1))
+    for duration, rgb in shown:
+        width, height = rgb.size
+        data = rgb.tobytes()
+        print(duration)
+        print(width, height)
+        for y in range(height):
+            print(data[3 * width * y:3 * width * (y + 1)].hex())
+
+
 if __name__ == "__main__":
     if len(sys.argv) >= 3 and sys.argv[1] == "pixels":
         for name in sys.argv[2:]:
             pixels(name)
+    elif len(sys.argv) == 3 and sys.argv[1] == "frames":
+        frames(sys.argv[2])
     elif len(sys.argv) == 4 and sys.argv[1] == "make":
         make(sys.argv[2], sys.argv[3])
     else:
