@@ -1,5 +1,7 @@
 // fuzz_seeds OUTDIR: writes the seed corpora of the fuzz targets with the project's own
-// writers (OUTDIR/bmp, gif, png, jpeg, lzw, extension).
+// writers (OUTDIR/bmp, gif, png, jpeg, lzw, extension, gif_animation, registry, property_bag,
+// state_stream).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "codecs/Codecs.h"
+#include "codecs/GifAnimation.h"
 #include "codecs/LzwEncoder.h"
 #include "framework/PropertyBag.h"
 #include "framework/Registry.h"
@@ -77,6 +80,51 @@ void WriteLzwSeed(const std::string& path, int32_t width, int32_t minCodeSize, i
     out.put(0);
 }
 
+// Animations by the project's own writer: frames that move (crops and transparency), frames on
+// one shared palette, whole frames, and a single pass without the loop extension.
+void WriteAnimationSeeds(const std::string& dir) {
+    struct Seed {
+        const char* name;
+        int32_t frames, width, height, bits;
+        bool shared, optimize;
+        int32_t repeat;
+    };
+    const Seed seeds[] = {
+        {"moving", 5, 24, 16, 4, false, true, 0}, {"shared", 4, 20, 12, 8, true, true, 3},
+        {"whole", 3, 9, 7, 2, false, false, 0},   {"once", 2, 5, 5, 1, true, true, 1},
+        {"still", 4, 16, 16, 3, true, true, 0},
+    };
+    for (const Seed& seed : seeds) {
+        const int32_t colors = 1 << seed.bits;
+        const auto maker = [&](int32_t index, CImage& picture) {
+            if (picture.Create(seed.width, seed.height, 8, -1) <= 0) return false;
+            const size_t n = static_cast<size_t>(colors);
+            std::vector<BYTE> r(n), g(n), b(n);
+            const int32_t tint = seed.shared ? 0 : index;
+            for (int32_t i = 0; i < colors; ++i) {
+                r[size_t(i)] = BYTE(i * 255 / std::max(1, colors - 1));
+                g[size_t(i)] = BYTE(i * 37 + tint * 50);
+                b[size_t(i)] = BYTE(255 - i * 11 - tint * 20);
+            }
+            picture.CreatePalette(colors, r.data(), g.data(), b.data());
+            const bool still = std::string(seed.name) == "still";
+            for (int32_t y = 0; y < seed.height; ++y) {
+                for (int32_t x = 0; x < seed.width; ++x) {
+                    const int32_t moved = still && (x < 10 || y < 10) ? 0 : index;
+                    picture.SetPixelIndex(x, y, (x / 2 + y + moved) % colors);
+                }
+            }
+            return true;
+        };
+        CGifWriteOptions options;
+        options.optimize = seed.optimize;
+        options.repeat = seed.repeat;
+        options.threads = 1;
+        WriteGifAnimation(dir + "/" + seed.name + ".gif",
+                          std::vector<int32_t>(size_t(seed.frames), 70), maker, options);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,8 +134,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string root = argv[1];
-    for (const char* sub : {"bmp", "gif", "png", "jpeg", "lzw", "extension", "registry",
-                            "property_bag", "state_stream"}) {
+    for (const char* sub : {"bmp", "gif", "png", "jpeg", "lzw", "extension", "gif_animation",
+                            "registry", "property_bag", "state_stream"}) {
         fs::create_directories(root + "/" + sub);
     }
     const struct {
@@ -111,6 +159,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    WriteAnimationSeeds(root + "/gif_animation");
     WriteLzwSeed(root + "/lzw/small", 8, 2, 40);
     WriteLzwSeed(root + "/lzw/wide", 64, 8, 5000);
     WriteLzwSeed(root + "/lzw/table_full", 32, 4, 60000);

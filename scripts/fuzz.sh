@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # fuzz.sh [SECONDS] [TARGET...]: builds the libFuzzer targets (clang 14, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60) from the project's own
-# seeds. Targets: bmp jpeg gif png lzw extension automation (one automate request line), registry
-# (the registry file's text), property_bag (a saved state's text) and state_stream (a saved
-# state as the Windows module's stream holds it).
+# seeds. Targets: bmp jpeg gif png lzw extension gif_animation (every frame of an animated GIF,
+# composed), automation (one automate request line), registry (the registry file's text),
+# property_bag (a saved state's text) and state_stream (a saved state as the Windows module's
+# stream holds it).
 # Crashes land in build-fuzz/fuzz-artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +12,7 @@ cd "$root"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp jpeg gif png lzw extension automation registry property_bag state_stream)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp jpeg gif png lzw extension gif_animation automation registry property_bag state_stream)
 
 # A build of its own: fuzz builds cap image sizes lower than the real library does.
 dir=build-fuzz
