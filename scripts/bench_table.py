@@ -73,6 +73,26 @@ for arg, label in ((0, "photograph"), (1, "flat graphic")):
         row(f"GIF file size, {label}", ours["bytes"] / 1000.0, "giflib", theirs["bytes"] / 1000.0,
             "kB")
 
+for arg, label in ((0, "set S, a camera panning"), (1, "a still camera, one corner changing")):
+    b = runs.get(f"BM_ExportSize/{arg}/iterations:1/manual_time")
+    if b and not b.get("error_occurred"):
+        row(f"GIF export file size, {label}", b["ours_bytes"] / 1000.0,
+            "gifsicle -O3 of our --no-optimize export", b["gifsicle_bytes"] / 1000.0, "kB")
+threads = runs.get("BM_ExportThreads/iterations:1/manual_time")
+if threads and not threads.get("error_occurred"):
+    row("GIF export of set S (process, wall, median of 7)", threads["all_ms"],
+        "convert -colors 128 -layers Optimize (process, median of 3)",
+        ms("BM_ImageMagickWall/iterations:1/repeats:3/manual_time_median", "real_time"))
+    row("same: every processor against --threads 1 (in turns, medians of 7)", threads["all_ms"],
+        "--threads 1", threads["one_ms"])
+fidelity = runs.get("BM_ExportFidelity/iterations:1/manual_time")
+if fidelity and not fidelity.get("error_occurred"):
+    equal, frames = int(fidelity["equal"]), int(fidelity["frames"])
+    rows.append(("GIF export of set S: frames (composed by PIL) equal to the control's paint",
+                 f"{equal} frames", "frames in the file", f"{frames} frames",
+                 f"{equal / frames:.2f}" if frames else "-"))
+
+
 def counter(name, key):
     b = runs.get(name)
     return None if b is None or b.get("error_occurred") else b.get(key)
