@@ -289,7 +289,9 @@ void AddExportCommand(CLI::App& app, ExportOptions& o, CLI::App** command) {
     cmd->add_option("--base", o.base, "file-name prefix of the frames (default: every .jpg)");
     cmd->add_option("--sort", o.sort, "frame order: none, number (in the name) or time (created)")
         ->transform(CLI::CheckedTransformer(kSorts, CLI::ignore_case));
-    cmd->add_option("--delay", o.delay, "milliseconds each frame shows (default 500)")
+    cmd->add_option("--delay", o.delay,
+                    "milliseconds each frame shows (default 500; under 20 is written as 20, the "
+                    "shortest common viewers honour)")
         ->check(CLI::Range(0, 3600000));
     cmd->add_option("--dwell", o.dwell,
                     "extra milliseconds on the last frame of each direction (default 0)")
