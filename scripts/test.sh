@@ -32,13 +32,14 @@ echo "== clang 14, address and undefined-behaviour sanitizers"
 bash scripts/build.sh build-asan "${clang[@]}" -DMOVITREL_SANITIZE=address,undefined
 ctest --test-dir build-asan --output-on-failure -j2
 
-echo "== clang 14, thread sanitizer: playback and control"
+echo "== clang 14, thread sanitizer: playback, control and the animation writer"
 [ -f build-tsan/build.ninja ] ||
   cmake -S . -B build-tsan -G Ninja "${clang[@]}" -DMOVITREL_SANITIZE=thread
-cmake --build build-tsan --target test_playback test_control
+cmake --build build-tsan --target test_playback test_control test_codecs
 for t in test_playback test_control; do
   TSAN_OPTIONS=halt_on_error=1 "build-tsan/tests/$t"
 done
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_codecs --gtest_filter='GifAnimation*'
 
 echo "== fuzzing"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
