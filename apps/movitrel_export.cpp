@@ -105,6 +105,7 @@ private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     CFrameFit m_fit;
+    const bool m_tty = isatty(fileno(stderr)) != 0;
 
     std::mutex m_noteLock;
     std::set<std::string> m_noted;
@@ -154,7 +155,10 @@ bool CExport::Prepare(std::string* error) {
 
 void CExport::Note(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_noteLock);
-    if (m_noted.insert(text).second) std::fprintf(stderr, "\nmovitrel: %s\n", text.c_str());
+    // On a terminal the progress line is rewritten in place: a note starts below it.
+    if (m_noted.insert(text).second) {
+        std::fprintf(stderr, "%smovitrel: %s\n", m_tty ? "\n" : "", text.c_str());
+    }
 }
 
 bool CExport::Compose(CImage& frame, CImage& picture) {
@@ -248,28 +252,36 @@ int32_t CExport::Run() {
     options.repeat = m_options.repeat;
     options.optimize = !m_options.noOptimize;
     options.threads = m_options.threads;
-    const bool tty = isatty(fileno(stderr));
     options.progress = [&](int32_t written, int32_t count) {
-        std::fprintf(stderr, "%s[%d/%d] frames written to %s%s", tty ? "\r" : "", int(written),
-                     int(count), m_options.out.c_str(), tty ? "" : "\n");
+        std::fprintf(stderr, "%s[%d/%d] frames written to %s%s", m_tty ? "\r" : "", int(written),
+                     int(count), m_options.out.c_str(), m_tty ? "" : "\n");
     };
     const CGifWriteResult result = WriteGifAnimation(
         m_options.out, m_delays,
         [this](int32_t index, CImage& picture) { return MakeFrame(index, picture); }, options);
-    if (tty) std::fprintf(stderr, "\n");
+    if (m_tty) std::fprintf(stderr, "\n");
     if (result) {
         std::fprintf(stderr, "movitrel: %s: %d frames of %d x %d, %lld bytes\n",
                      m_options.out.c_str(), int(m_delays.size()), int(m_width), int(m_height),
                      static_cast<long long>(result.bytes));
         return 0;
     }
-    if (result.error == GifWriteError::Io) {
-        std::fprintf(stderr, "movitrel: cannot write %s: %s\n", m_options.out.c_str(),
-                     result.io.message().c_str());
-    } else {
-        std::fprintf(stderr, "movitrel: %s not written: frame %d could not be made\n",
-                     m_options.out.c_str(), int(result.frame));
+    std::string why;
+    switch (result.error) {
+        case GifWriteError::Io:
+            why = "cannot write it: " + result.io.message();
+            break;
+        case GifWriteError::NoMemory:
+            why = "out of memory";
+            break;
+        case GifWriteError::TooLarge:
+            why = "the picture area is larger than a GIF holds";
+            break;
+        default:  // the frame's own note says why
+            why = "frame " + std::to_string(result.frame) + " could not be made";
+            break;
     }
+    std::fprintf(stderr, "movitrel: %s not written: %s\n", m_options.out.c_str(), why.c_str());
     return kFailure;
 }
 

@@ -43,9 +43,10 @@ enum class GifWriteError {
     None,
     NoFrames,    // no delays were given
     Arguments,   // a repeat count out of range
-    FrameMaker,  // the frame maker answered false for `frame`
+    FrameMaker,  // the frame maker answered false for `frame`, or threw
     BadFrame,    // `frame` is not an 8-bit picture with colours, or has another size than the first
     TooLarge,    // the first frame is larger than a GIF holds (65535 a side)
+    NoMemory,    // memory, or threads, ran out (`frame`: the frame being made, if any)
     Io,          // the file could not be written (`io` says why); the target is as it was
 };
 

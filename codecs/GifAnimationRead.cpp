@@ -233,50 +233,50 @@ GifReadStatus ReadGifAnimation(const uint8_t* bytes, size_t size, CGifAnimation*
 
         uint8_t descriptor[9];
         if (!in.Read(descriptor, sizeof descriptor)) return GifReadStatus::Truncated;
-        auto frame = std::make_unique<CGifFrame>();
-        frame->left = Word(descriptor);
-        frame->top = Word(descriptor + 2);
-        frame->width = Word(descriptor + 4);
-        frame->height = Word(descriptor + 6);
-        frame->interlaced = (descriptor[8] & 0x40) != 0;
-        frame->localTable = (descriptor[8] & 0x80) != 0;
-        frame->delayCs = control.delayCs;
-        frame->disposal = control.disposal;
-        frame->transparent = control.transparent;
+        CGifFrame frame;
+        frame.left = Word(descriptor);
+        frame.top = Word(descriptor + 2);
+        frame.width = Word(descriptor + 4);
+        frame.height = Word(descriptor + 6);
+        frame.interlaced = (descriptor[8] & 0x40) != 0;
+        frame.localTable = (descriptor[8] & 0x80) != 0;
+        frame.delayCs = control.delayCs;
+        frame.disposal = control.disposal;
+        frame.transparent = control.transparent;
         control = CPendingControl{};
-        if (frame->localTable && !ReadTable(in, descriptor[8], &frame->colors)) {
+        if (frame.localTable && !ReadTable(in, descriptor[8], &frame.colors)) {
             return GifReadStatus::Truncated;
         }
-        if (frame->left + frame->width > width || frame->top + frame->height > height) {
+        if (frame.left + frame.width > width || frame.top + frame.height > height) {
             return GifReadStatus::BadFrame;
         }
         const int32_t codeSize = in.Peek();
         if (codeSize < 0) return GifReadStatus::Truncated;
         if (codeSize < kMinCodeSize || codeSize > kMaxCodeSize) return GifReadStatus::BadFrame;
-        frame->codeSize = codeSize;
+        frame.codeSize = codeSize;
         if (int64_t(animation->frames.size()) >= limits.maxFrames) {
             return GifReadStatus::TooManyFrames;
         }
-        const int64_t pixels = int64_t(frame->width) * frame->height;
-        const int64_t cost = pixels + int64_t(frame->colors.size()) * 4 + kGifFrameRecordBytes;
+        const int64_t pixels = int64_t(frame.width) * frame.height;
+        const int64_t cost = pixels + int64_t(frame.colors.size()) * 4 + kGifFrameRecordBytes;
         if (held + cost > limits.maxBytes) return GifReadStatus::TooLarge;
         try {
-            frame->indices.assign(size_t(pixels), 0);
+            frame.indices.assign(size_t(pixels), 0);
         } catch (const std::bad_alloc&) {
             return GifReadStatus::TooLarge;
         }
 
-        lines.Start(*frame);
+        lines.Start(frame);
         int32_t badCodes = 0;
-        const int16_t result = decoder->Decode(frame->width, badCodes);
+        const int16_t result = decoder->Decode(frame.width, badCodes);
         if (result == CLzwDecoder::kNoMemory) return GifReadStatus::TooLarge;
         // A frame of no width decodes nothing, and one whose lines overran stopped early:
         // either way the rest of its data is passed over.
         decoder->SkipRemainingData();
         if (in.Ended()) return GifReadStatus::Truncated;
-        if (frame->width > 0 && !lines.Complete()) return GifReadStatus::Truncated;
+        if (frame.width > 0 && !lines.Complete()) return GifReadStatus::Truncated;
         held += cost;
-        animation->frames.push_back(std::move(*frame));
+        animation->frames.push_back(std::move(frame));
     }
 }
 

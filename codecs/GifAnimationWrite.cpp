@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "codecs/GifAnimation.h"
@@ -45,7 +47,9 @@ private:
     };
 
     int32_t Count() const { return int32_t(m_delays.size()); }
+    // A worker's loop; what it throws (memory, or the maker's own) fails the write.
     void Work();
+    void WorkOn(int32_t* index);
     std::shared_ptr<CHeldPicture> Make(int32_t index);
     std::string EncodeFrame(int32_t index, const CGifPicture& cur, const CGifPicture* prev,
                             const CGifGlobalTable& global, CGifFrameEncoder& encoder);
@@ -121,6 +125,19 @@ std::string CAnimationWriter::EncodeFrame(int32_t index, const CGifPicture& cur,
 }
 
 void CAnimationWriter::Work() {
+    int32_t index = -1;
+    try {
+        WorkOn(&index);
+    } catch (const std::bad_alloc&) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        FailLocked(GifWriteError::NoMemory, index);
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        FailLocked(GifWriteError::FrameMaker, index);
+    }
+}
+
+void CAnimationWriter::WorkOn(int32_t* current) {
     CGifFrameEncoder encoder;
     for (;;) {
         int32_t index = 0;
@@ -133,6 +150,7 @@ void CAnimationWriter::Work() {
             });
             if (m_failed || m_nextClaim >= Count()) return;
             index = m_nextClaim++;
+            *current = index;
         }
         std::shared_ptr<CHeldPicture> cur = Make(index);
         if (!cur) return;
@@ -195,7 +213,17 @@ CGifWriteResult CAnimationWriter::Run(const CString& path) {
     }
 
     std::vector<std::thread> workers;
-    for (int32_t i = 0; i < m_threads; ++i) workers.emplace_back([this] { Work(); });
+    try {
+        for (int32_t i = 0; i < m_threads; ++i) workers.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+        // The threads that did start take every frame; without any, nothing could.
+        if (workers.empty()) {
+            FileClose(file);
+            std::filesystem::remove(std::filesystem::path(partial), ec);
+            m_result.error = GifWriteError::NoMemory;
+            return m_result;
+        }
+    }
 
     int64_t size = 0;
     const auto put = [&](const void* bytes, size_t count) {

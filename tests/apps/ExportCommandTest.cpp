@@ -317,7 +317,7 @@ TEST(ExportCommand, NoFramesOrAnOutputThatCannotBeWrittenExitWithStatusOne) {
     WriteFrames(dir, 2);
     const Outcome nowhere = Movitrel({"export", dir, dir + "/missing/out.gif"});
     EXPECT_EQ(nowhere.status, 1);
-    EXPECT_NE(nowhere.err.find("cannot write"), std::string::npos) << nowhere.err;
+    EXPECT_NE(nowhere.err.find("cannot write it"), std::string::npos) << nowhere.err;
     const Outcome folder = Movitrel({"export", dir, dir});
     EXPECT_EQ(folder.status, 1);
     const Outcome past = Movitrel({"export", dir, dir + "/out.gif", "--first", "2"});

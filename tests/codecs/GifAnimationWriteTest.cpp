@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <new>
+#include <stdexcept>
 
 #include "codecs/GifAnimation.h"
 #include "platform/FileIO.h"
@@ -350,6 +352,20 @@ TEST(GifAnimationWrite, FailuresLeaveTheTargetAsItWasAndNoPartialFile) {
     EXPECT_EQ(refused.error, GifWriteError::FrameMaker);
     EXPECT_EQ(refused.frame, 4);
     unchanged();
+
+    for (bool memory : {false, true}) {
+        const CGifWriteResult thrown =
+            WriteGifAnimation(path, std::vector<int32_t>(6, 100),
+                              [&](int32_t index, CImage& picture) {
+                                  if (index == 2 && memory) throw std::bad_alloc();
+                                  if (index == 2) throw std::runtime_error("the maker's own");
+                                  return picture.CopyFrom(*pictures[size_t(index)]) != FALSE;
+                              },
+                              {});
+        EXPECT_EQ(thrown.error, memory ? GifWriteError::NoMemory : GifWriteError::FrameMaker);
+        EXPECT_EQ(thrown.frame, 2);
+        unchanged();
+    }
 
     Pictures sizes = Panning(3, 12, 8);
     sizes.push_back(MakePicture(12, 9, Palette(4, 0), [](int, int) { return 0; }));
