@@ -80,21 +80,6 @@ Pixels AsTheControlDecodes(const std::string& path) {
     return p;
 }
 
-::testing::AssertionResult Same(const Pixels& expected, const Pixels& actual) {
-    if (expected.width != actual.width || expected.height != actual.height) {
-        return ::testing::AssertionFailure()
-               << "size " << actual.width << " x " << actual.height << ", expected "
-               << expected.width << " x " << expected.height;
-    }
-    for (size_t i = 0; i < expected.rgb.size(); ++i) {
-        if (expected.rgb[i] == actual.rgb[i]) continue;
-        const size_t pixel = i / 3;
-        return ::testing::AssertionFailure() << "pixel (" << pixel % size_t(expected.width) << ", "
-                                             << pixel / size_t(expected.width) << ") differs";
-    }
-    return ::testing::AssertionSuccess();
-}
-
 Pixels Crop(const Pixels& p, int32_t w, int32_t h) {
     Pixels out;
     out.width = w;
@@ -136,7 +121,8 @@ TEST(ExportCommand, FramesComeInTheControlsOrderAsItDecodesThem) {
     EXPECT_EQ(animation.durations, (std::vector<int>{120, 120, 120}));
     const char* names[] = {"f1", "f2", "f10"};
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_TRUE(Same(AsTheControlDecodes(dir + "/" + names[i] + ".jpg"), animation.frames[i]))
+        EXPECT_TRUE(
+            SamePixels(AsTheControlDecodes(dir + "/" + names[i] + ".jpg"), animation.frames[i]))
             << names[i];
     }
 }
@@ -154,7 +140,8 @@ TEST(ExportCommand, BounceDwellRepeatAndASliceOfTheList) {
     const int32_t shown[] = {1, 2, 3, 4, 3, 2};
     ASSERT_EQ(animation.frames.size(), 6u);
     for (size_t i = 0; i < 6; ++i) {
-        EXPECT_TRUE(Same(AsTheControlDecodes(frames[size_t(shown[i])]), animation.frames[i])) << i;
+        EXPECT_TRUE(SamePixels(AsTheControlDecodes(frames[size_t(shown[i])]), animation.frames[i]))
+            << i;
     }
     EXPECT_EQ(animation.durations, (std::vector<int>{400, 100, 100, 400, 100, 100}));
     EXPECT_EQ(animation.loop, 2);  // three passes
@@ -185,10 +172,10 @@ TEST(ExportCommand, APictureAreaLaysFramesOutAsTheControlPaintsThem) {
         ASSERT_EQ(Movitrel(render).status, 0);
         const std::vector<Pixels> painted =
             DecodedByPil({paints + "/paint0001.png", paints + "/paint0002.png"});
-        ASSERT_FALSE(Same(painted[0], painted[1]));  // the second paint shows the frame
+        ASSERT_FALSE(SamePixels(painted[0], painted[1]));  // the second paint shows the frame
         const PilAnimation animation = AnimationByPil(out);
         ASSERT_EQ(animation.frames.size(), 1u);
-        EXPECT_TRUE(Same(Crop(painted[1], 40, 50), animation.frames[0])) << fit;
+        EXPECT_TRUE(SamePixels(Crop(painted[1], 40, 50), animation.frames[0])) << fit;
     }
 
     // The bands in another colour; the frame lands 10 rows down.
@@ -240,8 +227,8 @@ TEST(ExportCommand, AnUnreadableFrameLeavesTheOneBeforeItOnShow) {
     EXPECT_NE(run.err.find(frames[1]), std::string::npos) << run.err;
     const PilAnimation animation = AnimationByPil(out);
     ASSERT_EQ(animation.frames.size(), 3u);
-    EXPECT_TRUE(Same(AsTheControlDecodes(frames[0]), animation.frames[1]));
-    EXPECT_TRUE(Same(AsTheControlDecodes(frames[2]), animation.frames[2]));
+    EXPECT_TRUE(SamePixels(AsTheControlDecodes(frames[0]), animation.frames[1]));
+    EXPECT_TRUE(SamePixels(AsTheControlDecodes(frames[2]), animation.frames[2]));
 }
 
 TEST(ExportCommand, OptimisedAndWholeFramesShowTheSameOnAnyNumberOfThreads) {
@@ -259,7 +246,7 @@ TEST(ExportCommand, OptimisedAndWholeFramesShowTheSameOnAnyNumberOfThreads) {
     const PilAnimation a = AnimationByPil(optimised), b = AnimationByPil(whole);
     ASSERT_EQ(a.frames.size(), 5u);
     ASSERT_EQ(b.frames.size(), 5u);
-    for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(Same(a.frames[i], b.frames[i])) << i;
+    for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(SamePixels(a.frames[i], b.frames[i])) << i;
     CGifAnimation ours;
     ASSERT_EQ(ReadGifAnimation(whole, &ours), GifReadStatus::Ok);
     for (const CGifFrame& frame : ours.frames) EXPECT_EQ(frame.width * frame.height, 48 * 36);

@@ -85,23 +85,6 @@ Difference Compare(const Pixels& a, const Pixels& b) {
     return d;
 }
 
-::testing::AssertionResult SamePixels(const Pixels& expected, const Pixels& actual) {
-    if (expected.width != actual.width || expected.height != actual.height) {
-        return ::testing::AssertionFailure()
-               << "size " << actual.width << " x " << actual.height << ", expected "
-               << expected.width << " x " << expected.height;
-    }
-    for (size_t i = 0; i < expected.rgb.size() && i < actual.rgb.size(); ++i) {
-        if (expected.rgb[i] == actual.rgb[i]) continue;
-        const size_t pixel = i / 3;
-        return ::testing::AssertionFailure()
-               << "pixel (" << pixel % size_t(expected.width) << ", "
-               << pixel / size_t(expected.width) << ") channel " << i % 3 << " is "
-               << int(actual.rgb[i]) << ", expected " << int(expected.rgb[i]);
-    }
-    return ::testing::AssertionSuccess();
-}
-
 std::string Out(const std::string& name) {
     return Dir() + "/" + name;
 }

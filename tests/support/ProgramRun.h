@@ -112,6 +112,24 @@ inline Pixels ReadPilPixels(std::istream& in) {
     return p;
 }
 
+// The same size and every pixel the same; the first that differs, when one does.
+inline ::testing::AssertionResult SamePixels(const Pixels& expected, const Pixels& actual) {
+    if (expected.width != actual.width || expected.height != actual.height) {
+        return ::testing::AssertionFailure()
+               << "size " << actual.width << " x " << actual.height << ", expected "
+               << expected.width << " x " << expected.height;
+    }
+    for (size_t i = 0; i < expected.rgb.size() && i < actual.rgb.size(); ++i) {
+        if (expected.rgb[i] == actual.rgb[i]) continue;
+        const size_t pixel = i / 3;
+        return ::testing::AssertionFailure()
+               << "pixel (" << pixel % size_t(expected.width) << ", "
+               << pixel / size_t(expected.width) << ") channel " << i % 3 << " is "
+               << int(actual.rgb[i]) << ", expected " << int(expected.rgb[i]);
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // One interpreter for several files: starting it is the slow part.
 inline std::vector<Pixels> DecodedByPil(const std::vector<std::string>& paths) {
     std::vector<std::string> args{kPython, PilHelper(), "pixels"};
