@@ -172,7 +172,8 @@ TEST(ExportCommand, APictureAreaLaysFramesOutAsTheControlPaintsThem) {
         ASSERT_EQ(Movitrel(render).status, 0);
         const std::vector<Pixels> painted =
             DecodedByPil({paints + "/paint0001.png", paints + "/paint0002.png"});
-        ASSERT_FALSE(SamePixels(painted[0], painted[1]));  // the second paint shows the frame
+        // The second paint shows the frame; the first may too, when the worker's refresh
+        // comes in before the window's first paint is done.
         const PilAnimation animation = AnimationByPil(out);
         ASSERT_EQ(animation.frames.size(), 1u);
         EXPECT_TRUE(SamePixels(Crop(painted[1], 40, 50), animation.frames[0])) << fit;
