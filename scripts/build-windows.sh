@@ -21,7 +21,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Debian's source packages of the two libraries. libjpeg-turbo is the version of the installed
-# libjpeg62-turbo, so that frames decode to the same pixels as on Linux; libpng is the newest
+# amd64 libjpeg62-turbo (named by architecture: with i386 packages installed too, an unqualified
+# query prints both versions run together), so that frames decode to the same pixels as on
+# Linux; libpng is the newest
 # version the index lists that actually downloads (a listed version may not be). The deb-src
 # list lives in a private apt configuration derived from the system's own, so the system's apt
 # state is left alone.
@@ -35,7 +37,7 @@ fetch_sources() {
               -o "Dir::State::Lists=$apt/lists")
   apt-get "${opts[@]}" update -q
   local jpeg_version
-  jpeg_version=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo)
+  jpeg_version=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo:amd64)
   (cd "$src" && apt-get "${opts[@]}" source --download-only "libjpeg-turbo=$jpeg_version")
   local png_version fetched=
   for png_version in $(apt-cache "${opts[@]}" showsrc libpng1.6 | sed -n 's/^Version: //p' |
