@@ -462,14 +462,16 @@ int Play(const char* how, const char* dir) {
         std::printf("PASS resize to 320x240\n");
     }
 
-    // In-place deactivation ends the worker; activation starts a new one.
+    // In-place deactivation ends the worker; activation starts a new one. The counts are
+    // compared, not matched: Wine's own short-lived threads come and go meanwhile.
     const int active = ThreadCount();
     IOleInPlaceObject* inPlace = nullptr;
     IOleObject* object = nullptr;
     control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace));
     control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object));
     inPlace->InPlaceDeactivate();
-    const bool stopped = PumpUntil([&] { return ThreadCount() == active - 1; }, 10000);
+    const bool stopped = PumpUntil([&] { return ThreadCount() < active; }, 10000);
+    const int inactive = ThreadCount();
     if (!stopped || ControlWindow(control)) {
         Fail("deactivation: %d threads (%d while active), window %p", ThreadCount(), active,
              static_cast<void*>(ControlWindow(control)));
@@ -480,9 +482,9 @@ int Play(const char* how, const char* dir) {
     object->GetClientSite(&site);
     RECT pos{0, 0, 320, 240};
     object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, host, &pos);
-    const bool restarted = PumpUntil([&] { return ThreadCount() == active; }, 10000);
+    const bool restarted = PumpUntil([&] { return ThreadCount() > inactive; }, 10000);
     if (!restarted || !ControlWindow(control)) {
-        Fail("re-activation: %d threads, expected %d", ThreadCount(), active);
+        Fail("re-activation: %d threads, %d while inactive", ThreadCount(), inactive);
     } else {
         std::printf("PASS re-activation starts a worker in a new window\n");
     }
