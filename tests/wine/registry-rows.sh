@@ -2,13 +2,16 @@
 # Checks the module's rows in the prefix's registry with reg query.
 #   registry-rows.sh PREFIX OCX-WINDOWS-PATH present   every row regsvr32 must write
 #   registry-rows.sh PREFIX OCX-WINDOWS-PATH absent    none of the module's keys is left
-# REG_VIEW (/reg:32 or /reg:64) picks the registry view of the module's bitness.
+# REG_EXE and REG_VIEW (/reg:32 or /reg:64) are the reg.exe and the registry view of the
+# module's bitness. It must be the 32-bit reg.exe for a 32-bit module: ProgID keys are shared
+# between the views, which Wine's 32-bit processes see but its 64-bit reg.exe asked for the
+# 32-bit view does not (it looks under Wow6432Node).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$1
 ocx=$2
 mode=$3
-reg() { bash "$here/wine.sh" "$prefix" run reg "$@" ${REG_VIEW:-} 2>/dev/null | tr -d '\r'; }
+reg() { bash "$here/wine.sh" "$prefix" run "${REG_EXE:-reg}" "$@" ${REG_VIEW:-} 2>/dev/null | tr -d '\r'; }
 
 control='HKCR\CLSID\{FA502BD9-A409-47D6-B9B2-38AD1896D1DE}'
 files_page='HKCR\CLSID\{E27A4C66-0CE4-4431-AE81-85F7A3CC3019}'
