@@ -10,15 +10,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-# A mirror caught mid-sync fails an index for a minute or two: try again before giving up.
+# A mirror caught mid-sync fails an index for a while: try again, then go on with the lists
+# apt has (the install below says what is missing if they do not serve).
 apt_update() {
   local try
-  for try in 1 2 3 4 5; do
+  for try in 1 2 3; do
     apt-get update -q && return
-    echo "test-windows: apt-get update failed (try $try of 5)" >&2
-    sleep 30
+    echo "test-windows: apt-get update failed (try $try of 3)" >&2
+    [ "$try" = 3 ] || sleep 20
   done
-  return 1
 }
 if ! installed wine64 || ! installed wine32:i386; then
   echo "test-windows: installing wine64 and wine32:i386" >&2
