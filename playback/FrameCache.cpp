@@ -349,11 +349,14 @@ void CFrameCache::StartReadAhead(int32_t threads) {
     }
 }
 
+void CFrameCache::RequestStopReadAhead() {
+    CSingleLock lock(m_lock);
+    m_stopReadAhead = true;
+    m_work.SetEvent();
+}
+
 void CFrameCache::StopReadAhead() {
-    {
-        CSingleLock lock(m_lock);
-        m_stopReadAhead = true;
-    }
+    RequestStopReadAhead();
     for (;;) {
         {
             CSingleLock lock(m_lock);

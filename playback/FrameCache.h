@@ -92,6 +92,10 @@ public:
     // Stop abandons the decodes under way and waits for each thread to leave.
     void StartReadAhead(int32_t threads);
     void StopReadAhead();
+    // The same stop, without the wait: the threads leave on their own, giving back their
+    // abandoned decodes' memory meanwhile; a start makes new ones once they have left, and
+    // the cache's end waits for them.
+    void RequestStopReadAhead();
     bool ReadingAhead();
 
     int32_t FrameCount();

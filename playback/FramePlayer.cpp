@@ -64,7 +64,9 @@ void CFramePlayer::Run() {
         Sleep(delay > 0 ? uint32_t(delay) : 0u);
         Dwell(loop);
     }
-    m_cache.StopReadAhead();
+    // Not waited for: a destroy need not wait while the system takes back the memory of the
+    // decodes ahead that the stop abandoned (hundreds of megabytes for huge frames).
+    m_cache.RequestStopReadAhead();
     m_watch.Stop();
 }
 
@@ -177,11 +179,10 @@ void CFramePlayer::RefitShown() {
     const int32_t wanted = FitEighths(width, height, fit);
     if (wanted == m_nShownEighths || (!toggled && wanted < m_nShownEighths)) return;
     if (!LoadFrame(path, m_shownCourse, fit)) return;
-    {
-        CSingleLock lock(m_lock);
-        m_pImage->Swap(*m_pLoading);
-        m_nShownEighths = DecodedEighths(*m_pImage);
-    }
+    LockOutsideDraw();
+    m_pImage->Swap(*m_pLoading);
+    m_nShownEighths = DecodedEighths(*m_pImage);
+    m_lock.Unlock();
     PostRefresh();
 }
 
@@ -314,7 +315,7 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
     const CFrameFit fit = m_playback.GetFit();
     const bool loaded = LoadFrame(path, course, fit);
     WaitForPaint();
-    m_lock.Lock();
+    LockOutsideDraw();
     if (loaded) m_pImage->Swap(*m_pLoading);
     m_nShown = current;
     m_nShownGeneration = m_nListGeneration;
@@ -340,8 +341,32 @@ void CFramePlayer::GetFrame(std::shared_ptr<CImage>* image, int32_t* pCount, int
 }
 
 void CFramePlayer::DrawShown(const std::function<void(CImage&)>& draw) {
-    CSingleLock lock(m_lock);
+    {
+        CSingleLock lock(m_lock);
+        ++m_nDrawing;
+    }
+    struct Ended {
+        CFramePlayer& player;
+        ~Ended() {
+            {
+                CSingleLock lock(player.m_lock);
+                --player.m_nDrawing;
+            }
+            player.m_drawEnded.SetEvent();
+        }
+    } ended{*this};
     draw(*m_pImage);
+}
+
+void CFramePlayer::LockOutsideDraw() {
+    for (;;) {
+        m_lock.Lock();
+        if (m_nDrawing == 0) return;
+        m_bSwapWaited = true;
+        m_lock.Unlock();
+        // A draw is short and always ends; the slice only guards a missed signal.
+        m_drawEnded.Wait(10);
+    }
 }
 
 int32_t CFramePlayer::Shown() {

@@ -58,7 +58,8 @@ bool HasJpgExtension(const CString& path);
 // runs. The worker thread calls Run (and through it ScanDirectory and Step); the control's
 // thread calls GetFrame, DrawShown and Seek. Everything the two share is under one lock,
 // held while a step moves the cursor and while a decoded frame is swapped in, never during a
-// decode: a paint waits at most for a swap, and a draw never sees a half-loaded frame.
+// decode or a draw: a paint waits at most for a swap, a swap waits for a draw under way, and
+// a draw never sees a half-loaded frame.
 class CFramePlayer {
 public:
     // The client and the settings blocks outlive the player.
@@ -86,7 +87,9 @@ public:
     // when asked for, is the source generation of the list the shown index belongs to.
     void GetFrame(std::shared_ptr<CImage>* image, int32_t* pCount, int32_t* pShown,
                   uint32_t* pGeneration = nullptr);
-    // Calls draw with the image on show, under the lock, so no swap lands while it draws.
+    // Calls draw with the image on show. No swap lands while it draws, but the lock is not
+    // held: the worker moves on and decodes meanwhile, and waits only to swap, so a slow
+    // draw (GDI under Wine takes milliseconds) does not add to every step.
     void DrawShown(const std::function<void(CImage&)>& draw);
     // Asks the next step to start from index.
     void Seek(int32_t index);
@@ -130,6 +133,9 @@ private:
     void WaitForPaint();
     // Posts WM_PLAYER_REFRESH, and notes it unpainted until GetFrame.
     void PostRefresh();
+    // Takes m_lock once no draw of the image on show is under way; the caller swaps and
+    // unlocks. The picture on show changes only between draws.
+    void LockOutsideDraw();
     // Budget and read-ahead threads as the settings and the command in force want them.
     void ApplyCache(int32_t command, int32_t pauseState);
     // With DecodeToFit, the frame on show is decoded again at once when the fit changed so
@@ -167,6 +173,11 @@ private:
     std::shared_ptr<CImage> m_pImage;
     // Frames decode here, outside m_lock, and are swapped into m_pImage once complete.
     std::unique_ptr<CImage> m_pLoading;
+    // Draws of the image on show under way (under m_lock), and the signal of one's end.
+    int32_t m_nDrawing = 0;
+    CEvent m_drawEnded;
+    // A swap waited for a draw (under m_lock); for tests.
+    bool m_bSwapWaited = false;
 
     CFrameCache m_cache;
     // The directory the list was built from, and its watch (worker only).

@@ -199,9 +199,10 @@ bool CFramePlayer::Rebuild() {
         const bool loaded = LoadFrame(anchor, course, fit);
         WaitForPaint();
         if (loaded) {
-            CSingleLock lock(m_lock);
+            LockOutsideDraw();
             m_pImage->Swap(*m_pLoading);
             m_nShownEighths = DecodedEighths(*m_pImage);
+            m_lock.Unlock();
         }
         if (loaded) m_shownFit = fit;
         m_shownCourse = course;

@@ -17,6 +17,11 @@ struct CFramePlayerProbe {
     // The image frames are shown in; replacing it puts a test's own image there.
     static std::shared_ptr<CImage>& Image(CFramePlayer& player) { return player.m_pImage; }
     static CCriticalSection& Lock(CFramePlayer& player) { return player.m_lock; }
+    // A swap has waited for a draw under way.
+    static bool SwapWaited(CFramePlayer& player) {
+        CSingleLock lock(player.m_lock);
+        return player.m_bSwapWaited;
+    }
     static POSITION Cursor(const CFramePlayer& player) { return player.m_posCurrent; }
     // The budget the cache applies now (CacheSize, bounded by what the machine has).
     static int64_t CacheBudget(CFramePlayer& player) { return player.m_cache.Budget(); }
