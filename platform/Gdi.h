@@ -226,6 +226,11 @@ public:
 
 private:
     HIMAGELIST m_list = nullptr;
+    // Every picture side by side, and their masks (white where transparent), drawn once from
+    // the list: a draw is then three plain blits, where comctl32 makes and frees objects at
+    // each call (the strip draws some 190 a paint).
+    std::unique_ptr<CDC> m_pictures, m_masks;
+    int32_t m_cx = 0, m_cy = 0;
 };
 #else
 // A COLORREF naming entry i of the selected palette instead of a colour.

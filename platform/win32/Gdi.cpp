@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 HPALETTE GetStockPalette() {
     return static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
@@ -119,7 +120,36 @@ BOOL CImageList::Create(const BITMAPINFO* info, const void* bits, int32_t cx, in
         m_list = nullptr;
     }
     ::DeleteObject(bitmap);
-    return m_list ? TRUE : FALSE;
+    m_pictures.reset();
+    m_masks.reset();
+    if (!m_list) return FALSE;
+    m_cx = cx;
+    m_cy = height;
+    const int32_t count = ImageList_GetImageCount(m_list);
+    auto pictures = std::make_unique<CDC>(cx * count, height);
+    auto masks = std::make_unique<CDC>(cx * count, height);
+    if (pictures->GetSafeHdc() && masks->GetSafeHdc() &&
+        SetDIBitsToDevice(pictures->GetSafeHdc(), 0, 0, width, height, 0, 0, 0, height, bits, info,
+                          DIB_RGB_COLORS) != 0) {
+        GdiFlush();
+        // As the list keys them: pixels of the mask colour are transparent, and black in the
+        // picture so that a masked blit leaves what is under them.
+        const uint32_t key = uint32_t(GetRValue(mask)) << 16 | uint32_t(GetGValue(mask)) << 8 |
+                             uint32_t(GetBValue(mask));
+        for (int32_t y = 0; y < height; ++y) {
+            uint32_t* picture = pictures->Row(y);
+            uint32_t* cut = masks->Row(y);
+            for (int32_t x = 0; x < cx * count; ++x) {
+                if ((picture[x] & 0xFFFFFF) == key) {
+                    picture[x] = 0;
+                    cut[x] = 0xFFFFFF;
+                }
+            }
+        }
+        m_pictures = std::move(pictures);
+        m_masks = std::move(masks);
+    }
+    return TRUE;
 }
 
 int32_t CImageList::GetImageCount() const {
@@ -138,7 +168,16 @@ BOOL CImageList::Draw(CDC* dc, int32_t image, POINT pt, UINT style) {
     if (!m_list || !dc || !dc->GetSafeHdc() || image < 0 || image >= GetImageCount()) {
         return FALSE;
     }
-    return ImageList_Draw(m_list, image, dc->GetSafeHdc(), pt.x, pt.y, style);
+    if (style != ILD_NORMAL || !m_pictures) {
+        return ImageList_Draw(m_list, image, dc->GetSafeHdc(), pt.x, pt.y, style);
+    }
+    // The list's background where the mask is white, else the picture; none: transparent.
+    HDC target = dc->GetSafeHdc();
+    const COLORREF back = ImageList_GetBkColor(m_list);
+    if (back != CLR_NONE) dc->FillSolidRect(pt.x, pt.y, m_cx, m_cy, back);
+    return BitBlt(target, pt.x, pt.y, m_cx, m_cy, m_masks->GetSafeHdc(), image * m_cx, 0, SRCAND) &&
+           BitBlt(target, pt.x, pt.y, m_cx, m_cy, m_pictures->GetSafeHdc(), image * m_cx, 0,
+                  SRCPAINT);
 }
 
 // ---- CBoundsDC -----------------------------------------------------------------------------
