@@ -710,6 +710,9 @@ private:
     DWORD m_viewFlags = 0;
     int m_frozen = 0;
     CBorderTracker m_tracker;
+    // RedrawControlNow's surface, kept while the window's size stays: a fresh 32-bit surface
+    // at every frame costs an allocation, a clear and, under Wine, a remap of its pages.
+    std::unique_ptr<CDC> m_aside;
 };
 
 HRESULT CControlObject::QueryInterface(REFIID iid, void** out) {
@@ -918,6 +921,7 @@ HRESULT CControlObject::InPlaceDeactivate() {
         m_tracker.Detach();
         // The window's end stops the worker; the window goes before the site hears of it.
         m_control->DestroyControlWindow();
+        m_aside.reset();
         m_control->SetInPlaceActive(FALSE);
         IOleInPlaceSite* site = m_inPlaceSite;
         m_inPlaceSite = nullptr;
@@ -949,10 +953,13 @@ void CControlObject::RedrawControlNow() {
     // Drawn aside and copied in one piece, so a paint never shows half a frame.
     const CRect client = m_control->GetClientRect();
     if (client.IsRectEmpty()) return;
-    CDC aside(client.Width(), client.Height());
-    m_control->Draw(&aside, client, client);
+    if (!m_aside || m_aside->Width() != client.Width() || m_aside->Height() != client.Height()) {
+        m_aside.reset();
+        m_aside = std::make_unique<CDC>(client.Width(), client.Height());
+    }
+    m_control->Draw(m_aside.get(), client, client);
     HDC dc = GetDC(hwnd);
-    BitBlt(dc, 0, 0, client.Width(), client.Height(), aside.GetSafeHdc(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, client.Width(), client.Height(), m_aside->GetSafeHdc(), 0, 0, SRCCOPY);
     ReleaseDC(hwnd, dc);
     ValidateRect(hwnd, nullptr);
 }
