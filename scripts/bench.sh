@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# bench.sh [NAME...]: builds, makes the frame sets, runs every benchmark (or bench_NAME...) and
+# bench.sh [NAME...]: builds, makes the frame sets, runs every benchmark (or bench_NAME...;
+# "wine" is scripts/bench-wine.sh, the Windows module under Wine) and
 # prints one table with each figure beside its peer from the same run; results of benchmarks
 # not run this time stay in the table from their last run. Frames: MOVITREL_FRAMES (default
 # /tmp/movitrel-frames).
@@ -25,9 +26,17 @@ out=build/bench-results
 mkdir -p "$out"
 names=("$@")
 [ ${#names[@]} -gt 0 ] || names=(jpeg_load image_draw stretch_peer gdi scan gif gif_export paint_latency
-  frame_cache robustness decode_to_fit)
+  frame_cache robustness decode_to_fit wine)
 for b in "${names[@]}"; do
-  if [ -x "build/bench/bench_$b" ]; then
+  if [ "$b" = wine ]; then
+    # The Windows module's rate under Wine, when the Windows build and Wine are there.
+    if [ -f build-win64/tests/wine/container.exe ] && [ -x /usr/lib/wine/wine64 ]; then
+      echo "running bench-wine ..." >&2
+      bash scripts/bench-wine.sh >/dev/null
+    else
+      echo "bench: no Wine figures (scripts/build-windows.sh and scripts/test-windows.sh first)" >&2
+    fi
+  elif [ -x "build/bench/bench_$b" ]; then
     echo "running bench_$b ..." >&2
     "build/bench/bench_$b" --benchmark_format=json --benchmark_out="$out/$b.json" \
       --benchmark_out_format=json >/dev/null

@@ -127,6 +127,12 @@ peak_off = extreme(min, play(0, 0, 2, ""), "max_rss_mb")
 if peak_on is not None and peak_off is not None:
     row("peak resident memory above cache off, CacheSize 44 (worst of 3)", peak_on - peak_off,
         "44 MiB + 4 frames of 1280x720", 44 + 4 * 1280 * 720 / 1048576.0, "MiB")
+# The Windows module under Wine (scripts/bench-wine.sh) against the Linux headless container,
+# both over three passes of the same frames.
+for cache, note in ((0, "cache off"), (256, "cache on (256)")):
+    row(f"x64 OCX in the Wine container, {note}, 3 passes (frames painted/s)",
+        counter(f"WineFramePlay/cache:{cache}", "fps"), "Linux headless container, same run",
+        counter(play(cache, 0, 2), "all_fps"), "fps")
 arrival = "BM_WatchArrival/30/iterations:1/manual_time"
 row("Watch: a frame's rename to its paint, median", counter(arrival, "median_ms"),
     "max of 30", counter(arrival, "max_ms"))
