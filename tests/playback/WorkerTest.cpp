@@ -555,39 +555,6 @@ TEST_F(RunTest, StopIsServedWithANegativeDelay) {
     Stop();
 }
 
-// At a stop the worker leaves without waiting for the read-ahead threads, which give back
-// what their abandoned decodes took on their own: a destroy waits for the worker alone.
-TEST_F(RunTest, TheWorkerLeavesWithoutWaitingForTheReadAhead) {
-    c.source.SetSource("/nonexistent", "f", 0);
-    c.playback.SetAll(kCommandPlay, TRUE, kPauseRunning, 0);
-    c.ScanFrames(10);
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    std::atomic<bool> holding{false};
-    std::atomic<std::thread::id> worker{};
-    // The first stop query of a read-ahead thread after the stop holds it there.
-    c.onStopQuery = [&] {
-        if (c.stop.load() && std::this_thread::get_id() != worker.load() &&
-            !holding.exchange(true)) {
-            released.wait();
-        }
-    };
-    std::thread thread([&] {
-        worker = std::this_thread::get_id();
-        CFramePlayer::ThreadProc(&c.player);
-    });
-    const bool played = c.PumpUntil([&] { return c.player.Shown() >= 3; });
-    c.stop = true;
-    c.wake.SetEvent();
-    const bool held = c.PumpUntil([&] { return holding.load(); });
-    const bool left = c.exitEvent.Wait(20000) == WAIT_OBJECT_0;
-    release.set_value();
-    thread.join();
-    EXPECT_TRUE(played);
-    EXPECT_TRUE(held);
-    EXPECT_TRUE(left);
-}
-
 // Steps from memory are far cheaper than paints: the worker waits for each refresh's paint
 // before it swaps in the next frame, so every step is painted, in order.
 TEST_F(RunTest, WithTheCacheEveryStepIsPaintedInOrder) {
