@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # fuzz.sh [SECONDS] [TARGET...]: builds the libFuzzer targets (clang 14, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60) from the project's own
-# seeds. Targets: bmp jpeg gif png lzw extension gif_animation (every frame of an animated GIF,
-# composed), automation (one automate request line), registry (the registry file's text),
-# property_bag (a saved state's text) and state_stream (a saved state as the Windows module's
-# stream holds it).
+# seeds, as many at a time as there are processors. Targets: bmp jpeg gif png lzw extension
+# gif_animation (every frame of an animated GIF, composed), automation (one automate request
+# line), registry (the registry file's text), property_bag (a saved state's text) and
+# state_stream (a saved state as the Windows module's stream holds it).
 # Crashes land in build-fuzz/fuzz-artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,11 +49,10 @@ done <<'EOF'
 EOF
 mkdir -p "$dir/fuzz-artifacts"
 
-status=0
-for t in "${targets[@]}"; do
-  corpus="$dir/fuzz-corpus/$t"
+# One target a processor at a time: each is single-threaded.
+run_one() {
+  local t=$1 corpus="$dir/fuzz-corpus/$1" log="$dir/fuzz-$1.log" runs
   mkdir -p "$corpus"
-  log="$dir/fuzz-$t.log"
   if "$dir/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$dir/fuzz-artifacts/$t-" \
       "$corpus" "$dir/fuzz-seeds/$t" >"$log" 2>&1; then
@@ -62,7 +61,22 @@ for t in "${targets[@]}"; do
   else
     echo "fuzz $t: FAILED (see $log)"
     tail -n 30 "$log"
-    status=1
+    return 1
   fi
+}
+jobs=$(nproc)
+status=0
+running=0
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || status=1
+    running=$((running - 1))
+  fi
+  run_one "$t" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || status=1
+  running=$((running - 1))
 done
 exit $status
