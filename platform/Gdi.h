@@ -194,6 +194,8 @@ public:
 
     // 0x00RRGGBB of one pixel; 0 outside the device.
     uint32_t GetPixelRGB32(int32_t x, int32_t y) const;
+    // CLR_INVALID outside the device.
+    COLORREF GetPixel(int32_t x, int32_t y) const;
 
     HPALETTE SelectPalette(HPALETTE palette, BOOL forceBackground);
     UINT RealizePalette();

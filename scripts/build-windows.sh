@@ -58,6 +58,24 @@ fetch_sources() {
   touch "$src/.fetched"
 }
 
+# giflib's source, the version of the installed Linux library: the GIF tests' oracle, which
+# the Windows test program compiles in (tests/WindowsTests.cmake). Without the Linux package
+# the GIF oracle tests are left out of the Windows run.
+fetch_giflib() {
+  [ -f "$src/giflib/.fetched" ] && return
+  local gif_version
+  gif_version=$(dpkg-query -W -f='${source:Version}' libgif-dev:amd64 2>/dev/null) || return 0
+  local apt=$root/build-win-deps/apt
+  mkdir -p "$apt/lists/partial" "$src/gif"
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$apt/debian-src.sources"
+  local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt"
+              -o "Dir::State::Lists=$apt/lists")
+  apt-get "${opts[@]}" update -q
+  (cd "$src/gif" && rm -f giflib_* && apt-get "${opts[@]}" source --download-only "giflib=$gif_version")
+  (cd "$src" && rm -rf giflib && dpkg-source --no-check -x gif/giflib_*.dsc giflib)
+  touch "$src/giflib/.fetched"
+}
+
 # Static libjpeg and libpng for one target, installed under build-win-deps/<arch>.
 build_deps() {
   local arch=$1 prefix=$root/build-win-deps/$1
@@ -75,6 +93,7 @@ build_deps() {
 }
 
 fetch_sources
+fetch_giflib
 for pair in x86_64:win64 i686:win32; do
   arch=${pair%%:*}
   dir=build-${pair##*:}

@@ -16,7 +16,7 @@ CHeadlessSite::CHeadlessSite(COleControl& control, int32_t cx, int32_t cy)
     m_control.SetClientSite(this);
     m_control.SetRectInContainer(CRect(0, 0, cx, cy));
     m_eventCookie = m_control.AdviseEvents(this);
-    m_notifyCookie = m_control.AdvisePropertyNotify(this);
+    m_notifyCookie = m_control.AdvisePropertyNotify(&m_notify);
 }
 
 CHeadlessSite::~CHeadlessSite() {

@@ -9,11 +9,51 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "framework/OleControl.h"
 
-class CHeadlessSite : public IControlSite, private IControlEventSink, private IPropertyNotifySink {
+// A property-change connection that hands each change to a function. On Windows the sink is
+// the system's COM interface, answered here for an object its owner keeps alive (no counting).
+class CPropertyNotifyRelay final : public IPropertyNotifySink {
+public:
+    explicit CPropertyNotifyRelay(std::function<void(DISPID)> changed)
+        : m_changed(std::move(changed)) {}
+#ifdef _WIN32
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IPropertyNotifySink) {
+            *out = static_cast<IPropertyNotifySink*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return 1;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return 1;
+    }
+    HRESULT STDMETHODCALLTYPE OnChanged(DISPID dispid) override {
+        m_changed(dispid);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override {
+        return S_OK;
+    }
+#else
+    void OnChanged(DISPID dispid) override {
+        m_changed(dispid);
+    }
+#endif
+
+private:
+    std::function<void(DISPID)> m_changed;
+};
+
+class CHeadlessSite : public IControlSite, private IControlEventSink {
 public:
     struct FiredEvent {
         DISPID dispid;
@@ -60,39 +100,69 @@ public:
     int32_t Width() const { return m_surface->Width(); }
     int32_t Height() const { return m_surface->Height(); }
     COLORREF GetPixel(int32_t x, int32_t y) const { return m_surface->GetPixel(x, y); }
-    BOOL SavePng(const CString& path) const { return m_surface->SavePng(path); }
+#ifndef _WIN32  // the software device's writer
+    BOOL SavePng(const CString& path) const {
+        return m_surface->SavePng(path);
+    }
+#endif
     // A new surface of the size (black until painted), the control told, then painted.
     void Resize(int32_t cx, int32_t cy);
     // Paints now, as Refresh asks.
     void Paint();
-    int32_t PaintCount() const { return m_paints; }
+    int32_t PaintCount() const {
+        return m_paints;
+    }
 
     // ---- What the control told the container ----------------------------------------------
-    const std::vector<FiredEvent>& Events() const { return m_events; }
-    void ClearEvents() { m_events.clear(); }
+    const std::vector<FiredEvent>& Events() const {
+        return m_events;
+    }
+    void ClearEvents() {
+        m_events.clear();
+    }
     // DISPIDs of bound-property changes, in order.
-    const std::vector<DISPID>& PropertyChanges() const { return m_propertyChanges; }
-    void ClearPropertyChanges() { m_propertyChanges.clear(); }
+    const std::vector<DISPID>& PropertyChanges() const {
+        return m_propertyChanges;
+    }
+    void ClearPropertyChanges() {
+        m_propertyChanges.clear();
+    }
     // The last modified state the control reported, and how many reports there were.
-    BOOL Modified() const { return m_modified; }
-    int32_t ModifiedReports() const { return m_modifiedReports; }
+    BOOL Modified() const {
+        return m_modified;
+    }
+    int32_t ModifiedReports() const {
+        return m_modifiedReports;
+    }
     void ClearModified() {
         m_modified = FALSE;
         m_modifiedReports = 0;
     }
-    const std::vector<RECT>& PosRectChanges() const { return m_posRects; }
-    const std::vector<CDialogTemplate>& Dialogs() const { return m_dialogs; }
-    const std::vector<std::vector<CLSID>>& PropertyPageRequests() const { return m_pageRequests; }
+    const std::vector<RECT>& PosRectChanges() const {
+        return m_posRects;
+    }
+    const std::vector<CDialogTemplate>& Dialogs() const {
+        return m_dialogs;
+    }
+    const std::vector<std::vector<CLSID>>& PropertyPageRequests() const {
+        return m_pageRequests;
+    }
 
     // ---- What the container answers -------------------------------------------------------
     void SetAmbient(DISPID dispid, const CVariant& value);
     void ClearAmbient(DISPID dispid);
     // The button that closes every dialog the control shows (IDOK unless set).
-    void SetDialogResult(int32_t id) { m_dialogResult = id; }
+    void SetDialogResult(int32_t id) {
+        m_dialogResult = id;
+    }
 
     // ---- IControlSite ---------------------------------------------------------------------
-    void RedrawControlNow() override { Paint(); }
-    void InvalidateControl(const RECT* rect) override { m_invalid = true; }
+    void RedrawControlNow() override {
+        Paint();
+    }
+    void InvalidateControl(const RECT* rect) override {
+        m_invalid = true;
+    }
     BOOL GetAmbientProperty(DISPID dispid, CVariant* value) override;
     void OnControlModified(BOOL modified) override;
     void OnPosRectChange(const RECT& rect) override;
@@ -102,11 +172,11 @@ public:
 
 private:
     void OnEvent(DISPID dispid, const CString& name, const std::vector<CVariant>& args) override;
-    void OnChanged(DISPID dispid) override { m_propertyChanges.push_back(dispid); }
     void Deliver(uint32_t msg, WPARAM wParam, int32_t x, int32_t y);
     void PaintIfInvalid();
 
     COleControl& m_control;
+    CPropertyNotifyRelay m_notify{[this](DISPID dispid) { m_propertyChanges.push_back(dispid); }};
     std::unique_ptr<CDC> m_surface;
     uint32_t m_eventCookie = 0;
     uint32_t m_notifyCookie = 0;

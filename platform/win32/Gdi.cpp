@@ -56,6 +56,11 @@ CDC::~CDC() {
     ::DeleteObject(m_bitmap);
 }
 
+COLORREF CDC::GetPixel(int32_t x, int32_t y) const {
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height || !m_hdc) return CLR_INVALID;
+    return ColorRefFromRGB32(GetPixelRGB32(x, y));
+}
+
 uint32_t CDC::GetPixelRGB32(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height || !m_hdc) return 0;
     if (m_pixels) {

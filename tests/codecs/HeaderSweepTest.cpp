@@ -16,6 +16,7 @@
 #include "PngTestSupport.h"
 #include "image/Image.h"
 #include "tests/image/DibTestSupport.h"
+#include "tests/support/JpegTools.h"
 
 namespace {
 
@@ -459,7 +460,7 @@ std::vector<JpegSample> JpegSamples() {
         const std::string path = TestTmp() + "/sweep-" + name + ".jpg";
         const std::string command =
             std::string("jpegtran ") + option + " -outfile " + path + " " + base;
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(RunJpegTool(command), 0) << command;
         samples.push_back({name, giftest::ReadFile(path)});
     }
     return samples;

@@ -13,6 +13,7 @@
 #include "TestTmp.h"
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"
+#include "tests/support/JpegTools.h"
 #include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +32,7 @@ void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 int Shell(const std::string& command) {
-    return std::system((command + " 2>/dev/null").c_str());
+    return RunJpegTool(command);
 }
 
 enum class Content { Gradient, Noise, Edges };
@@ -466,8 +467,10 @@ TEST(JpegWriteTest, RefusesDepthsItCannotWalkAndReportsWriteErrors) {
     EXPECT_FALSE(image.GetImpl()->Write(""));
     ASSERT_GT(image.Create(64, 64, 24, -1), 0);
     EXPECT_FALSE(image.GetImpl()->Write(TmpDir() + "/no/such/dir/x.jpg"));
+#ifndef _WIN32  // Windows has no device that is always full
     // The library's own error (a full disk) ends the write with 0, not the process.
     EXPECT_FALSE(image.GetImpl()->Write("/dev/full"));
+#endif
 }
 
 TEST(JpegRoundTripTest, OwnWriterOutputReadsBackAtFullSize) {

@@ -52,10 +52,10 @@ protected:
         for (int32_t y = 0; y < site->Height() - StripHeight(); ++y) {
             for (int32_t x = 0; x < site->Width(); ++x) {
                 if (ColourDistance(site->GetPixel(x, y), FrameColour(index)) >= 60) continue;
-                r.left = std::min(r.left, x);
-                r.top = std::min(r.top, y);
-                r.right = std::max(r.right, x + 1);
-                r.bottom = std::max(r.bottom, y + 1);
+                r.left = std::min<int32_t>(r.left, x);
+                r.top = std::min<int32_t>(r.top, y);
+                r.right = std::max<int32_t>(r.right, x + 1);
+                r.bottom = std::max<int32_t>(r.bottom, y + 1);
             }
         }
         return CFrameRect{r.left, r.top, r.Width(), r.Height()};

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
+#include <string>
 
 #include "DibTestSupport.h"
 #include "image/ImageFormats.h"
@@ -143,6 +145,47 @@ TEST(BmpWrite, RoundTripOfEveryDepth) {
     }
 }
 
+#ifdef _WIN32
+// The system's own reader of BMP files (LoadImage): "r,g,b" for each pixel, top row first,
+// separated by spaces; empty when it refuses the file.
+std::string SystemReaderPixels(const std::string& path) {
+    const HBITMAP bitmap = HBITMAP(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                              LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!bitmap) return {};
+    BITMAP size{};
+    GetObject(bitmap, sizeof size, &size);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.bmWidth;
+    info.bmiHeader.biHeight = -size.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint32_t> pixels(size_t(size.bmWidth) * size_t(size.bmHeight));
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const int rows =
+        GetDIBits(dc, bitmap, 0, UINT(size.bmHeight), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    if (rows != size.bmHeight) return {};
+    std::string text;
+    for (const uint32_t p : pixels) {
+        text += std::to_string((p >> 16) & 0xFF) + "," + std::to_string((p >> 8) & 0xFF) + "," +
+                std::to_string(p & 0xFF) + " ";
+    }
+    return text;
+}
+
+// An independent reader (the system's) sees the picture we meant to write.
+TEST(BmpWrite, AnotherReaderSeesTheSamePixels) {
+    CBmpImpl image("");
+    MakePaletted(image);
+    const auto path = TempPath("for-system.bmp");
+    ASSERT_TRUE(image.Write(path));
+    const std::string pixels = SystemReaderPixels(path);
+    ASSERT_FALSE(pixels.empty()) << "LoadImage refused " << path;
+    std::istringstream in(pixels);
+#else
 // An independent reader (PIL) sees the picture we meant to write.
 TEST(BmpWrite, AnotherReaderSeesTheSamePixels) {
     if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) GTEST_SKIP() << "no PIL";
@@ -158,6 +201,7 @@ TEST(BmpWrite, AnotherReaderSeesTheSamePixels) {
                                 out;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream in(out);
+#endif
     for (int row = 0; row < 3; ++row) {
         for (int x = 0; x < 5; ++x) {
             std::string pixel;

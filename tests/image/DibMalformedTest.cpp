@@ -82,7 +82,8 @@ TEST(BmpHeaderChecks, DepthsAndCompressionsOutsideTheFormatAreRefused) {
         bytes[28] = uint8_t(bits);
         EXPECT_FALSE(Loads("bits.bmp", bytes)) << bits;
     }
-    for (uint32_t compression : {BI_RLE4, BI_BITFIELDS, 4u, 5u, 6u, 0x7FFFFFFFu}) {
+    for (uint32_t compression :
+         {uint32_t(BI_RLE4), uint32_t(BI_BITFIELDS), 4u, 5u, 6u, 0x7FFFFFFFu}) {
         auto bytes = Eight(4, 4);
         Put32(bytes, 30, compression);
         EXPECT_FALSE(Loads("compression.bmp", bytes)) << compression;
