@@ -104,6 +104,12 @@ uint32_t HeldEntry(void* param) {
 
 // The module's unload check relies on this count: a thread counts until its entry returns.
 TEST(ThreadTest, CountsAThreadUntilItsEntryReturns) {
+    // Threads of earlier tests count until their entries return, which may be just now: let
+    // them leave before the count is read (seen failing on Windows x86 without this).
+    const auto settled = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (RunningThreadCount() != 0 && std::chrono::steady_clock::now() < settled) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     const int32_t before = RunningThreadCount();
     HeldThread held;
     ASSERT_NE(AfxBeginThread(HeldEntry, &held), nullptr);
