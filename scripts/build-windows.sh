@@ -28,14 +28,21 @@ fi
 # list lives in a private apt configuration derived from the system's own, so the system's apt
 # state is left alone.
 src=$root/build-win-deps/src
+apt_dir=$root/build-win-deps/apt
+opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir"
+      -o "Dir::State::Lists=$apt_dir/lists")
+# The private deb-src lists, updated once a run and only when a source is to be fetched.
+src_lists() {
+  [ -f "$apt_dir/.updated" ] && return
+  mkdir -p "$apt_dir/lists/partial" "$src"
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$apt_dir/debian-src.sources"
+  apt-get "${opts[@]}" update -q
+  touch "$apt_dir/.updated"
+}
+rm -f "$apt_dir/.updated"
 fetch_sources() {
   [ -f "$src/.fetched" ] && return
-  local apt=$root/build-win-deps/apt
-  mkdir -p "$apt/lists/partial" "$src"
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$apt/debian-src.sources"
-  local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt"
-              -o "Dir::State::Lists=$apt/lists")
-  apt-get "${opts[@]}" update -q
+  src_lists
   local jpeg_version
   jpeg_version=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo:amd64)
   (cd "$src" && apt-get "${opts[@]}" source --download-only "libjpeg-turbo=$jpeg_version")
@@ -65,12 +72,8 @@ fetch_giflib() {
   [ -f "$src/giflib/.fetched" ] && return
   local gif_version
   gif_version=$(dpkg-query -W -f='${source:Version}' libgif-dev:amd64 2>/dev/null) || return 0
-  local apt=$root/build-win-deps/apt
-  mkdir -p "$apt/lists/partial" "$src/gif"
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$apt/debian-src.sources"
-  local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt"
-              -o "Dir::State::Lists=$apt/lists")
-  apt-get "${opts[@]}" update -q
+  src_lists
+  mkdir -p "$src/gif"
   (cd "$src/gif" && rm -f giflib_* && apt-get "${opts[@]}" source --download-only "giflib=$gif_version")
   (cd "$src" && rm -rf giflib && dpkg-source --no-check -x gif/giflib_*.dsc giflib)
   touch "$src/giflib/.fetched"
