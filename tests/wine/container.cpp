@@ -1892,6 +1892,8 @@ int Bench(const char* dir, int frames, int cacheMb, int passes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Unbuffered, so a crash keeps the lines printed before it.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     OleInitialize(nullptr);
     const std::string command = argc > 1 ? argv[1] : "";
     int result = 2;

@@ -32,7 +32,11 @@ case $action in
     "$server" -k 2>/dev/null || true
     ;;
   run)
-    exec "$wine" "$@"
+    # A program that dies before it flushes leaves no output: say how it ended.
+    status=0
+    "$wine" "$@" || status=$?
+    [ "$status" = 0 ] || echo "wine.sh: $1 ended with status $status" >&2
+    exit "$status"
     ;;
   winpath)
     printf 'Z:%s\n' "$(realpath "$1" | tr / '\\')"
