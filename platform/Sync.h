@@ -34,16 +34,32 @@ private:
 };
 
 // Holds a lock for one scope: for code that takes a CSyncObject's lock and must release it
-// on every path.
+// on every path. It may be released early and taken again; the scope's end releases it only
+// when held.
 class CSingleLock {
 public:
-    explicit CSingleLock(CSyncObject& obj) : m_obj(obj) { m_obj.Lock(); }
-    ~CSingleLock() { m_obj.Unlock(); }
+    explicit CSingleLock(CSyncObject& obj, bool initialLock = true) : m_obj(obj) {
+        if (initialLock) Lock();
+    }
+    ~CSingleLock() {
+        if (m_bLocked) m_obj.Unlock();
+    }
     CSingleLock(const CSingleLock&) = delete;
     CSingleLock& operator=(const CSingleLock&) = delete;
 
+    void Lock() {
+        m_obj.Lock();
+        m_bLocked = true;
+    }
+    void Unlock() {
+        m_bLocked = false;
+        m_obj.Unlock();
+    }
+    bool IsLocked() const { return m_bLocked; }
+
 private:
     CSyncObject& m_obj;
+    bool m_bLocked = false;
 };
 
 #ifndef _WIN32

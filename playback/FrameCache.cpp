@@ -4,6 +4,7 @@
 
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"
+#include "platform/ScopeExit.h"
 #include "platform/Thread.h"
 
 namespace {
@@ -220,12 +221,22 @@ std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::functi
         if (stop()) return nullptr;
     }
 
+    // Under m_lock. Given up on every way out, a throw from the decode included: a claim left
+    // behind would keep every later Take of this frame waiting.
+    const auto unclaim = [&] {
+        m_decoding.erase(path);
+        m_decoded.SetEvent();
+    };
+    CScopeExit unclaimOnThrow([&] {
+        CSingleLock lock(m_lock);
+        unclaim();
+    });
     auto image = std::make_shared<CImage>();
     const bool loaded = LoadFrameFile(*image, path, stop, fit);
+    unclaimOnThrow.Dismiss();
 
     CSingleLock lock(m_lock);
-    m_decoding.erase(path);
-    m_decoded.SetEvent();
+    unclaim();
     if (!loaded) return nullptr;
     m_unreadable.erase(path);
     if (stamped && m_budget > 0) *kept = Keep(path, stamp, image);
@@ -311,9 +322,16 @@ bool CFrameCache::DecodeAhead() {
         m_peakDecodesAhead = std::max(m_peakDecodesAhead, ++m_decodesAhead);
     }
 
-    auto image = std::make_shared<CImage>();
-    const bool loaded = LoadFrameFile(
-        *image, path, [this] { return ReadAheadStopped(); }, fit);
+    // A decode that throws (out of memory) is an unreadable frame, as for the worker.
+    std::shared_ptr<CImage> image;
+    bool loaded = false;
+    try {
+        image = std::make_shared<CImage>();
+        loaded = LoadFrameFile(
+            *image, path, [this] { return ReadAheadStopped(); }, fit);
+    } catch (...) {
+        loaded = false;
+    }
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);
@@ -330,8 +348,12 @@ bool CFrameCache::DecodeAhead() {
 
 uint32_t CFrameCache::ReadAheadProc(void* param) {
     auto* cache = static_cast<CFrameCache*>(param);
-    while (!cache->ReadAheadStopped()) {
-        if (!cache->DecodeAhead()) cache->m_work.Wait(kSliceMs * 5);
+    try {
+        while (!cache->ReadAheadStopped()) {
+            if (!cache->DecodeAhead()) cache->m_work.Wait(kSliceMs * 5);
+        }
+    } catch (...) {
+        // Nothing a read-ahead does is needed: a thread that cannot go on leaves early.
     }
     // The last touch of the cache is under its lock, which StopReadAhead takes to count us out.
     CSingleLock lock(cache->m_lock);

@@ -6,6 +6,7 @@
 #include "codecs/Codecs.h"
 #include "image/Image.h"
 #include "platform/Memory.h"
+#include "platform/ScopeExit.h"
 #include "platform/Thread.h"
 #include "playback/Commands.h"
 
@@ -24,12 +25,23 @@ CFramePlayer::~CFramePlayer() = default;
 
 uint32_t CFramePlayer::ThreadProc(void* param) {
     auto* player = static_cast<CFramePlayer*>(param);
-    player->Run();
+    try {
+        player->Run();
+    } catch (...) {
+        // A worker that cannot go on (out of memory outside a decode) stops as if asked: the
+        // control keeps what it shows, and its destroy still hears the exit.
+    }
     player->m_client.ExitEvent().SetEvent();
     return 0;
 }
 
 void CFramePlayer::Run() {
+    // Not waited for: a destroy need not wait while the system takes back the memory of the
+    // decodes ahead that the stop abandoned (hundreds of megabytes for huge frames).
+    CScopeExit leave([this] {
+        m_cache.RequestStopReadAhead();
+        m_watch.Stop();
+    });
     bool waitFirst = false;
     while (!m_client.StopRequested()) {
         if (waitFirst) {
@@ -64,10 +76,6 @@ void CFramePlayer::Run() {
         Sleep(delay > 0 ? uint32_t(delay) : 0u);
         Dwell(loop);
     }
-    // Not waited for: a destroy need not wait while the system takes back the memory of the
-    // decodes ahead that the stop abandoned (hundreds of megabytes for huge frames).
-    m_cache.RequestStopReadAhead();
-    m_watch.Stop();
 }
 
 void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
@@ -88,6 +96,16 @@ void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
 
 bool CFramePlayer::LoadFrame(const CString& path, const CPlayCourse& course, const CFrameFit& fit) {
     if (path.empty()) return false;
+    // A decode that throws (out of memory) is an unreadable frame: the previous one stays.
+    try {
+        return LoadFrameThrough(path, course, fit);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CFramePlayer::LoadFrameThrough(const CString& path, const CPlayCourse& course,
+                                    const CFrameFit& fit) {
     const auto stop = [this] { return m_client.StopRequested(); };
     if (m_cache.Budget() <= 0) return LoadFrameFile(*m_pLoading, path, stop, fit);
     m_cache.SetFit(fit);
@@ -179,10 +197,7 @@ void CFramePlayer::RefitShown() {
     const int32_t wanted = FitEighths(width, height, fit);
     if (wanted == m_nShownEighths || (!toggled && wanted < m_nShownEighths)) return;
     if (!LoadFrame(path, m_shownCourse, fit)) return;
-    LockOutsideDraw();
-    m_pImage->Swap(*m_pLoading);
-    m_nShownEighths = DecodedEighths(*m_pImage);
-    m_lock.Unlock();
+    SwapInLoaded();
     PostRefresh();
 }
 
@@ -208,8 +223,23 @@ void CFramePlayer::RecordTurn(int32_t command) {
 
 bool CFramePlayer::Step(int32_t command, BOOL loop) {
     if (m_nCurrent <= -2) return true;
+    const CStepPlan plan = MoveCursor(command, loop);
+    if (plan.ended) {
+        WaitForPaint();
+        PostRefresh();
+        return true;
+    }
+    // A frame that fails to load leaves the previous one on show.
+    const CFrameFit fit = m_playback.GetFit();
+    const bool loaded = LoadFrame(plan.path, plan.course, fit);
+    WaitForPaint();
+    Commit(plan, loaded, fit);
+    PostRefresh();
+    return IsAtRest(command);
+}
 
-    m_lock.Lock();
+CFramePlayer::CStepPlan CFramePlayer::MoveCursor(int32_t command, BOOL loop) {
+    CSingleLock lock(m_lock);
     const int32_t count = m_nCount;
     int32_t current = m_nCurrent;
 
@@ -235,8 +265,7 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
         }
     }
 
-    enum class Outcome { Finish, End };
-    Outcome outcome = Outcome::Finish;
+    CStepPlan plan;
     auto toFirst = [&] {
         current = 0;
         m_posCurrent = m_frames.GetHeadPosition();
@@ -268,7 +297,7 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
             // drag): the last frame is as far as forward goes, and playback goes on.
             toLast();
         } else {
-            outcome = Outcome::End;
+            plan.ended = true;
         }
     } else if (IsBackward(command)) {
         if (current == -1) {
@@ -287,44 +316,39 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
             --current;
         } else {
             m_posCurrent = m_frames.GetHeadPosition();
-            outcome = Outcome::End;
+            plan.ended = true;
         }
     }
     m_nCurrent = current;
     // The frame about to show ends the playing direction (after a turn, the new one).
     const bool forward = IsForward(turned ? TurnedCommand(command) : command);
-    m_bAtDirectionEnd = outcome == Outcome::Finish && !IsAtRest(command) && !IsStep(command) &&
+    m_bAtDirectionEnd = !plan.ended && !IsAtRest(command) && !IsStep(command) &&
                         current == (forward ? count - 1 : 0);
 
-    if (outcome == Outcome::End) {
+    if (plan.ended) {
         m_client.EndEvent().SetEvent();
-        m_lock.Unlock();
-        WaitForPaint();
-        PostRefresh();
-        return true;
+        return plan;
     }
-
-    // The cursor is ahead of m_nShown until the swap; only this thread walks the two
+    // The cursor is ahead of m_nShown until the commit; only this thread walks the two
     // together, and a paint meanwhile sees the previous index with the previous picture.
-    const CString path =
-        m_posCurrent != nullptr ? CFrameList::GetAt(m_posCurrent).strPath : CString();
-    const CPlayCourse course{current, count, forward, loop != FALSE,
-                             loop && m_playback.GetBounce() != FALSE};
-    m_lock.Unlock();
-    // A frame that fails to load leaves the previous one on show.
-    const CFrameFit fit = m_playback.GetFit();
-    const bool loaded = LoadFrame(path, course, fit);
-    WaitForPaint();
-    LockOutsideDraw();
-    if (loaded) m_pImage->Swap(*m_pLoading);
-    m_nShown = current;
-    m_nShownGeneration = m_nListGeneration;
-    if (loaded) m_nShownEighths = DecodedEighths(*m_pImage);
-    m_lock.Unlock();
+    plan.index = current;
+    plan.path = m_posCurrent != nullptr ? CFrameList::GetAt(m_posCurrent).strPath : CString();
+    plan.course = CPlayCourse{current, count, forward, loop != FALSE,
+                              loop && m_playback.GetBounce() != FALSE};
+    return plan;
+}
+
+void CFramePlayer::Commit(const CStepPlan& plan, bool loaded, const CFrameFit& fit) {
+    {
+        CSingleLock lock(m_lock, false);
+        LockOutsideDraw(lock);
+        if (loaded) m_pImage->Swap(*m_pLoading);
+        m_nShown = plan.index;
+        m_nShownGeneration = m_nListGeneration;
+        if (loaded) m_nShownEighths = DecodedEighths(*m_pImage);
+    }
     if (loaded) m_shownFit = fit;
-    m_shownCourse = course;
-    PostRefresh();
-    return IsAtRest(command);
+    m_shownCourse = plan.course;
 }
 
 void CFramePlayer::GetFrame(std::shared_ptr<CImage>* image, int32_t* pCount, int32_t* pShown,
@@ -345,28 +369,32 @@ void CFramePlayer::DrawShown(const std::function<void(CImage&)>& draw) {
         CSingleLock lock(m_lock);
         ++m_nDrawing;
     }
-    struct Ended {
-        CFramePlayer& player;
-        ~Ended() {
-            {
-                CSingleLock lock(player.m_lock);
-                --player.m_nDrawing;
-            }
-            player.m_drawEnded.SetEvent();
+    CScopeExit ended([this] {
+        {
+            CSingleLock lock(m_lock);
+            --m_nDrawing;
         }
-    } ended{*this};
+        m_drawEnded.SetEvent();
+    });
     draw(*m_pImage);
 }
 
-void CFramePlayer::LockOutsideDraw() {
+void CFramePlayer::LockOutsideDraw(CSingleLock& lock) {
     for (;;) {
-        m_lock.Lock();
+        lock.Lock();
         if (m_nDrawing == 0) return;
         m_bSwapWaited = true;
-        m_lock.Unlock();
+        lock.Unlock();
         // A draw is short and always ends; the slice only guards a missed signal.
         m_drawEnded.Wait(10);
     }
+}
+
+void CFramePlayer::SwapInLoaded() {
+    CSingleLock lock(m_lock, false);
+    LockOutsideDraw(lock);
+    m_pImage->Swap(*m_pLoading);
+    m_nShownEighths = DecodedEighths(*m_pImage);
 }
 
 int32_t CFramePlayer::Shown() {

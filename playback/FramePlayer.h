@@ -127,15 +127,28 @@ private:
     bool Rebuild();
     // Loads the frame of path into m_pLoading, through the cache when there is one.
     bool LoadFrame(const CString& path, const CPlayCourse& course, const CFrameFit& fit);
+    bool LoadFrameThrough(const CString& path, const CPlayCourse& course, const CFrameFit& fit);
     // With a cache, steps outrun paints. Before a new frame is swapped in, the paint of the
     // previous refresh is waited for (briefly, and never past a stop request), so every step
     // is painted and the window's queue stays short.
     void WaitForPaint();
     // Posts WM_PLAYER_REFRESH, and notes it unpainted until GetFrame.
     void PostRefresh();
-    // Takes m_lock once no draw of the image on show is under way; the caller swaps and
-    // unlocks. The picture on show changes only between draws.
-    void LockOutsideDraw();
+    // Takes m_lock into lock once no draw of the image on show is under way, for a swap. The
+    // picture on show changes only between draws.
+    void LockOutsideDraw(CSingleLock& lock);
+    // Swaps the frame loaded into m_pLoading in for the one on show, between draws.
+    void SwapInLoaded();
+    // A step, in three parts: the cursor moved under m_lock (an end of playback signalled
+    // there), the frame loaded outside it, and the picture and index committed together.
+    struct CStepPlan {
+        bool ended = false;
+        int32_t index = -1;
+        CString path;
+        CPlayCourse course;
+    };
+    CStepPlan MoveCursor(int32_t command, BOOL loop);
+    void Commit(const CStepPlan& plan, bool loaded, const CFrameFit& fit);
     // Budget and read-ahead threads as the settings and the command in force want them.
     void ApplyCache(int32_t command, int32_t pauseState);
     // With DecodeToFit, the frame on show is decoded again at once when the fit changed so

@@ -141,7 +141,7 @@ bool CFramePlayer::Rebuild() {
         paths.push_back(entry.strPath);
     }
 
-    m_lock.Lock();
+    CSingleLock lock(m_lock);
     const bool wasEmpty = m_nCount == 0;
     // The frame on show, by path, and the one a Seek asked for; the successor of the frame on
     // show takes its place when it is gone.
@@ -187,7 +187,7 @@ bool CFramePlayer::Rebuild() {
             !shownGone && seekIndex >= 0 && seekPath != shownPath ? seekIndex : anchorIndex;
     }
     const bool showAgain = shownGone && anchorIndex >= 0;
-    m_lock.Unlock();
+    lock.Unlock();
     m_cache.SetList(paths);
 
     if (showAgain) {
@@ -199,12 +199,9 @@ bool CFramePlayer::Rebuild() {
         const bool loaded = LoadFrame(anchor, course, fit);
         WaitForPaint();
         if (loaded) {
-            LockOutsideDraw();
-            m_pImage->Swap(*m_pLoading);
-            m_nShownEighths = DecodedEighths(*m_pImage);
-            m_lock.Unlock();
+            SwapInLoaded();
+            m_shownFit = fit;
         }
-        if (loaded) m_shownFit = fit;
         m_shownCourse = course;
     } else {
         WaitForPaint();

@@ -3,13 +3,12 @@
 #include <utility>
 
 void CSourceSettings::SetSource(CString dir, CString baseFile, int32_t sort) {
-    m_lock.Lock();
     // Swap in, so the old strings are destroyed with the arguments, after the unlock.
+    CSingleLock lock(m_lock);
     std::swap(m_strDir, dir);
     std::swap(m_strBaseFile, baseFile);
     m_nSort = sort;
     ++m_nGeneration;
-    m_lock.Unlock();
 }
 
 void CSourceSettings::GetSource(CString* dir, CString* baseFile, int32_t* sort,

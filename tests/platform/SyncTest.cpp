@@ -52,6 +52,39 @@ TEST(EventTest, TimedWaitGivesUpWithoutSignal) {
     EXPECT_EQ(event.Wait(20), WAIT_TIMEOUT);
 }
 
+// Counts what a CSingleLock asks of the object it guards.
+struct CCountingLock : CSyncObject {
+    int locks = 0, unlocks = 0;
+    BOOL Lock(uint32_t) override { return ++locks, TRUE; }
+    BOOL Unlock() override { return ++unlocks, TRUE; }
+};
+
+TEST(SingleLockTest, ReleasesOnceHoweverItsScopeEnds) {
+    CCountingLock obj;
+    {
+        CSingleLock lock(obj);
+        lock.Unlock();  // released early: the scope's end must not release it again
+        EXPECT_FALSE(lock.IsLocked());
+    }
+    EXPECT_EQ(obj.unlocks, 1);
+    {
+        CSingleLock lock(obj, false);
+        EXPECT_EQ(obj.locks, 1);
+        lock.Lock();
+        lock.Unlock();
+        lock.Lock();  // taken again, and held at the scope's end
+        EXPECT_TRUE(lock.IsLocked());
+    }
+    EXPECT_EQ(obj.locks, 3);
+    EXPECT_EQ(obj.unlocks, 3);
+    try {
+        CSingleLock lock(obj);
+        throw 1;
+    } catch (int) {
+    }
+    EXPECT_EQ(obj.locks, obj.unlocks);
+}
+
 TEST(CriticalSectionTest, ExcludesOtherThreads) {
     CCriticalSection lock;
     int64_t counter = 0;

@@ -340,6 +340,36 @@ TEST_F(FrameCacheTest, AfterAStopRequestNoDecodeStarts) {
     EXPECT_EQ(owned.FrameCount(), 1);
 }
 
+// A stop check whose copy fails once armed, as a copy that runs out of memory would: the
+// decode that copies it throws.
+struct CFailingCopy {
+    std::atomic<bool>* armed;
+    explicit CFailingCopy(std::atomic<bool>* a) : armed(a) {}
+    CFailingCopy(const CFailingCopy& other) : armed(other.armed) {
+        if (armed->load()) throw std::bad_alloc();
+    }
+    bool operator()() const { return false; }
+};
+
+TEST_F(FrameCacheTest, ADecodeThatThrowsLeavesTheFrameToTheNextTake) {
+    List(2);
+    cache.SetBudget(1 << 20);
+    std::atomic<bool> armed{false};
+    const std::function<bool()> failing{CFailingCopy(&armed)};
+    armed = true;
+    bool kept = false;
+    EXPECT_THROW(cache.Take(paths[0], failing, &kept), std::bad_alloc);
+    // Had the throw left the frame marked as under way, this Take would wait for that decode
+    // until its own stop (a generous deadline) gave up.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const std::function<bool()> patient = [&] {
+        return std::chrono::steady_clock::now() > deadline;
+    };
+    const std::shared_ptr<CImage> frame = cache.Take(paths[0], patient, &kept);
+    ASSERT_TRUE(frame);
+    EXPECT_LT(ColourDistance(CentreOf(*frame), FrameColour(0)), 60);
+}
+
 // Frames kept are keyed by their scale too: a hit needs the scale the fit asks for now, and a
 // fit that asks for another drops what was kept at the old one.
 TEST_F(MixedFramesTest, KeptFramesAreServedOnlyAtTheScaleTheFitAsksFor) {
