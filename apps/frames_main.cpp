@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "apps/ScanOnlyClient.h"
 #include "playback/FramePlayer.h"
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "apps/MovitrelApp.h"
+#include "apps/ScanOnlyClient.h"
 #include "codecs/GifAnimation.h"
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "apps/ScanOnlyClient.h"
 #include "playback/FramePlayer.h"
 
 namespace {

@@ -32,21 +32,6 @@ public:
     virtual HWND PlayerWindow() const = 0;
 };
 
-// A client for a player that is only asked to scan (tools, benchmarks): it never stops, has
-// no window, and its events are its own.
-class CScanOnlyClient : public CPlayerClient {
-public:
-    bool StopRequested() const override { return false; }
-    CEvent& RescanEvent() override { return m_events[0]; }
-    CEvent& WakeEvent() override { return m_events[1]; }
-    CEvent& EndEvent() override { return m_events[2]; }
-    CEvent& ExitEvent() override { return m_events[3]; }
-    HWND PlayerWindow() const override { return nullptr; }
-
-private:
-    CEvent m_events[4];
-};
-
 // The number in a frame's file title after the prefix: every digit counts, other characters
 // are skipped, and the arithmetic wraps at 32 bits.
 int32_t FrameNumberKey(const CString& title, size_t prefixLength);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestTmp.h"
+#include "apps/ScanOnlyClient.h"
 #include "playback/FramePlayer.h"
 #include "tests/support/FramePlayerProbe.h"
 
