@@ -109,6 +109,13 @@ HRESULT CreateObjectFromRegistry(const CString& registryFile, const CString& pro
     out->Reset();
     CRegistry registry;
     if (!registry.LoadFromFile(registryFile)) return REGDB_E_CLASSNOTREG;
+    return CreateObjectFromRegistry(registry, progIdOrClsid, out);
+}
+
+HRESULT CreateObjectFromRegistry(const CRegistry& registry, const CString& progIdOrClsid,
+                                 CComInstance* out) {
+    if (!out) return E_POINTER;
+    out->Reset();
     CLSID clsid;
     if (!progIdOrClsid.empty() && progIdOrClsid.front() == '{') {
         auto id = GUIDFromString(progIdOrClsid);

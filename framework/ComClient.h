@@ -87,6 +87,9 @@ HRESULT CreateObjectFromModule(const CString& modulePath, const CLSID& clsid, CC
 // HRESULT_PROC_NOT_FOUND, or what the module's factory answered.
 HRESULT CreateObjectFromRegistry(const CString& registryFile, const CString& progIdOrClsid,
                                  CComInstance* out);
+// The same from a registry already read.
+HRESULT CreateObjectFromRegistry(const CRegistry& registry, const CString& progIdOrClsid,
+                                 CComInstance* out);
 
 // Loads the module and calls DllRegisterServer (or DllUnregisterServer) with the process's
 // registry file set to registryFile for the call (the previous one is restored after).

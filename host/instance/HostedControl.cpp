@@ -20,11 +20,9 @@ std::string Hex(HRESULT hr) {
     return text;
 }
 
-// Whether the registry file names a module for progId's class other than modulePath.
-bool NamesAnotherModule(const std::string& registryFile, const std::string& progId,
+// Whether the registry names a module for progId's class other than modulePath.
+bool NamesAnotherModule(const CRegistry& registry, const std::string& progId,
                         const std::string& modulePath) {
-    CRegistry registry;
-    if (!registry.LoadFromFile(registryFile)) return false;
     CLSID clsid{};
     CString registered;
     if (FAILED(CLSIDFromProgID(registry, progId, &clsid)) ||
@@ -51,9 +49,17 @@ std::unique_ptr<CHostedControl> CHostedControl::Create(const std::string& regist
         }
         return SUCCEEDED(registered);
     };
-    if (NamesAnotherModule(registryFile, progId, modulePath) && !registerOwn()) return nullptr;
+    // Read once; only a registration, which rewrites the file, makes it read again.
+    CRegistry registry;
+    const bool read = registry.LoadFromFile(registryFile);
     CComInstance instance;
-    HRESULT hr = CreateObjectFromRegistry(registryFile, progId, &instance);
+    HRESULT hr = REGDB_E_CLASSNOTREG;
+    if (read && NamesAnotherModule(registry, progId, modulePath)) {
+        if (!registerOwn()) return nullptr;
+        hr = CreateObjectFromRegistry(registryFile, progId, &instance);
+    } else if (read) {
+        hr = CreateObjectFromRegistry(registry, progId, &instance);
+    }
     if (RegistrationMissing(hr)) {
         if (!registerOwn()) return nullptr;
         hr = CreateObjectFromRegistry(registryFile, progId, &instance);
