@@ -53,6 +53,16 @@ constexpr int32_t kStripWidth = 180;
 constexpr int32_t kStripRowHeight = 20;
 constexpr int32_t kButtonCount = 9;
 
+// The slider row: its groove runs from column kGrooveInset to kStripWidth - kGrooveInset, and
+// the thumb's left edge travels kSliderTravel columns along it, from first frame to last. A
+// press is on the track between kTrackTop and kTrackBottom rows above the row's bottom.
+constexpr int32_t kGrooveInset = 5;
+constexpr int32_t kSliderTravel = kStripWidth - 2 * kGrooveInset - kSliderThumbWidth + 1;
+constexpr int32_t kTrackTop = 16;
+constexpr int32_t kTrackBottom = 5;
+// The button row: a press counts kButtonInset inside a button's square.
+constexpr int32_t kButtonInset = 2;
+
 // Height of the strip with the rows shown (0, 20 or 40).
 constexpr int32_t StripHeight(BOOL showButtons, BOOL showSlider) {
     return (showButtons ? kStripRowHeight : 0) + (showSlider ? kStripRowHeight : 0);

@@ -53,7 +53,7 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
 
 void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
     m_xBar = cx > kStripWidth ? (cx - kStripWidth) / 2 : 0;
-    m_dSliderScale = m_nFrameCount > 1 ? 159.0 / (m_nFrameCount - 1) : 1.0;
+    m_dSliderScale = m_nFrameCount > 1 ? double(kSliderTravel) / (m_nFrameCount - 1) : 1.0;
 
     const int32_t strip = StripHeight(m_bShowButtons, m_bShowSlider);
     if (cx > kStripWidth && strip > 0) {
@@ -65,7 +65,7 @@ void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
     if (m_bShowSlider) {
         // Positions outside the strip draw no thumb; they are not converted, as a stale index
         // far past a short list would overflow the integer.
-        const double position = m_nFrameIndex * m_dSliderScale + 5.0;
+        const double position = m_nFrameIndex * m_dSliderScale + kGrooveInset;
         const int32_t thumb = position > -1.0 && position < kStripWidth ? int32_t(position) : -1;
         for (int32_t c = 0; c < kStripWidth;) {
             if (c == thumb) {
@@ -79,11 +79,11 @@ void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
                 continue;
             }
             int32_t image = kSliderEmpty;
-            if (c == 5) {
+            if (c == kGrooveInset) {
                 image = kSliderGrooveLeft;
-            } else if (c == 175) {
+            } else if (c == kStripWidth - kGrooveInset) {
                 image = kSliderGrooveRight;
-            } else if (c > 5 && c < 175) {
+            } else if (c > kGrooveInset && c < kStripWidth - kGrooveInset) {
                 image = kSliderGroove;
             }
             m_imageListSlider.Draw(dc, image, POINT{m_xBar + c, y}, ILD_NORMAL);
@@ -104,7 +104,7 @@ void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
         };
         for (int32_t k = 0; k < kButtonCount; ++k) {
             // Each pressed picture follows its normal one; Loop on follows Loop off too.
-            const int32_t image = kOffImage[k] + (pressed(k + 1) ? 1 : 0);
+            const int32_t image = kOffImage[k] + (pressed(ButtonAt(k)) ? 1 : 0);
             m_imageListButtons.Draw(dc, image, POINT{m_xBar + kButtonSize * k, y}, ILD_NORMAL);
         }
     }

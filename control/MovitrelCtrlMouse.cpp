@@ -22,10 +22,11 @@ int32_t RequestFor(int32_t index, int32_t command, int32_t behind) {
 
 int32_t CMovitrelCtrl::HitTestButtons(int32_t x, int32_t y) {
     if (!m_bShowButtons) return 0;
-    if (!(m_cyBounds - 18 < y && y < m_cyBounds - 2)) return 0;
+    const int32_t bottom = m_cyBounds;
+    if (!(bottom - kButtonSize + kButtonInset < y && y < bottom - kButtonInset)) return 0;
     for (int32_t k = 0; k < kButtonCount; ++k) {
         const int32_t left = m_xBar + kButtonSize * k;
-        if (left + 2 < x && x < left + 18) return k + 1;
+        if (left + kButtonInset < x && x < left + kButtonSize - kButtonInset) return ButtonAt(k);
     }
     return 0;
 }
@@ -33,8 +34,8 @@ int32_t CMovitrelCtrl::HitTestButtons(int32_t x, int32_t y) {
 BOOL CMovitrelCtrl::HitTestSlider(int32_t x, int32_t y) {
     if (!m_bShowSlider) return FALSE;
     const int32_t bottom = m_bShowButtons ? m_cyBounds - kStripRowHeight : m_cyBounds;
-    const bool onTrack =
-        m_xBar + 5 < x && x < m_cxBounds - m_xBar - 5 && bottom - 16 < y && y < bottom - 5;
+    const bool onTrack = m_xBar + kGrooveInset < x && x < m_cxBounds - m_xBar - kGrooveInset &&
+                         bottom - kTrackTop < y && y < bottom - kTrackBottom;
     if (!onTrack) return FALSE;
     // The drag pause: the worker makes one step per wake until the release.
     m_nPauseState = kPauseSliderDrag;
@@ -44,7 +45,7 @@ BOOL CMovitrelCtrl::HitTestSlider(int32_t x, int32_t y) {
 }
 
 int32_t CMovitrelCtrl::SliderIndexFromX(int32_t x) {
-    const double q = (double(x) - m_xBar - 5) / m_dSliderScale;
+    const double q = (double(x) - m_xBar - kGrooveInset) / m_dSliderScale;
     // Clamped before the conversion, which a point far off the track would overflow.
     int32_t i = 0;
     if (q >= double(INT32_MAX)) {

@@ -38,6 +38,10 @@ enum StripButton : int32_t {
     kButtonFf = 8,
     kButtonLoop = 9,
 };
+// The button whose square is the k-th from the left (0-based).
+constexpr StripButton ButtonAt(int32_t k) {
+    return StripButton(k + 1);
+}
 
 constexpr bool IsForward(int32_t command) {
     return command == kCommandPlay || command == kCommandFf || command == kCommandStepFor;
