@@ -13,6 +13,7 @@
 #include "TestTmp.h"
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"
+#include "image/ImageFormats.h"
 #include "tests/support/JpegTools.h"
 #include "tests/support/TestFiles.h"
 
@@ -114,7 +115,7 @@ IndexedPicture ParseBmp8(const std::vector<uint8_t>& f) {
 IndexedPicture Decode(const std::string& jpg, BOOL* ok) {
     IndexedPicture p;
     CImage image;
-    *ok = image.Load(jpg, 1);
+    *ok = image.Load(jpg, kImageTypeJpeg);
     if (!*ok) return p;
     p.width = image.GetWidth();
     p.height = image.GetHeight();
@@ -197,7 +198,7 @@ TEST(JpegReadTest, TopScanlineLandsInTheLastMemoryRow) {
     const std::string jpg = TmpDir() + "/halves.jpg";
     ASSERT_EQ(Shell("cjpeg -quality 95 -outfile " + jpg + " " + pgm), 0);
     CImage image;
-    ASSERT_TRUE(image.Load(jpg, 1));
+    ASSERT_TRUE(image.Load(jpg, kImageTypeJpeg));
     CImageImpl* impl = image.GetImpl();
     EXPECT_GT(impl->MemoryRow(15)[8], 200);
     EXPECT_LT(impl->MemoryRow(0)[8], 50);
@@ -205,7 +206,7 @@ TEST(JpegReadTest, TopScanlineLandsInTheLastMemoryRow) {
 
 // A small 8-bit image with a known palette, to see that failed reads leave it alone.
 void MakeMarker(CImage& image, const std::string& path) {
-    ASSERT_TRUE(image.CreateImpl(path, 1));
+    ASSERT_TRUE(image.CreateImpl(path, kImageTypeJpeg));
     ASSERT_GT(image.Create(3, 2, 8, -1), 0);
     const BYTE ramp[2] = {10, 20};
     image.CreatePalette(2, ramp, nullptr, nullptr);
@@ -241,7 +242,7 @@ TEST(JpegReadTest, MissingOrNonJpegFilesLeaveTheImageUntouched) {
 TEST(JpegReadTest, PathRuleReplacesFileNameOnlyWhenGiven) {
     const std::string a = MakeJpeg("path_a", 8, 6, Content::Gradient, false);
     CImage image;
-    ASSERT_TRUE(image.CreateImpl(a, 1));
+    ASSERT_TRUE(image.CreateImpl(a, kImageTypeJpeg));
     auto* impl = static_cast<CJpegImpl*>(image.GetImpl());
     EXPECT_TRUE(impl->Read(""));  // rereads fileName
     EXPECT_EQ(image.GetWidth(), 8);
@@ -257,7 +258,7 @@ TEST(JpegReadTest, TruncatedFileStillGivesAFullSizeImage) {
     const std::string cut = TmpDir() + "/truncated-half.jpg";
     WriteAll(cut, bytes);
     CImage image;
-    EXPECT_TRUE(image.Load(cut, 1));
+    EXPECT_TRUE(image.Load(cut, kImageTypeJpeg));
     EXPECT_EQ(image.GetWidth(), 120);
     EXPECT_EQ(image.GetHeight(), 90);
 }
@@ -325,7 +326,7 @@ TEST(JpegReadOptionsTest, ADecodeStopsAtTheProgressCallThatAsksAndIsNotAskedAgai
     patient.cancel = [&] { return ++asked < 0; };
     CImage withOptions, plain;
     ASSERT_TRUE(LoadJpeg(withOptions, jpg, patient));
-    ASSERT_TRUE(plain.Load(jpg, 1));
+    ASSERT_TRUE(plain.Load(jpg, kImageTypeJpeg));
     EXPECT_GT(asked, 40);
     EXPECT_EQ(withOptions.GetImageType(), 1);
     EXPECT_EQ(withOptions.GetImagePath(), jpg);
@@ -343,7 +344,7 @@ TEST(JpegReadOptionsTest, AFrameLargerThanTheCapIsRefusedFromItsHeader) {
     EXPECT_EQ(header.width, 30000);
 
     CImage image;
-    ASSERT_TRUE(image.Load(small, 1));
+    ASSERT_TRUE(image.Load(small, kImageTypeJpeg));
     bool asked = false;
     CJpegReadOptions options;
     options.maxPixels = int64_t(1) << 27;
@@ -410,7 +411,7 @@ TEST(JpegReadOptionsTest, TheCapCountsTheDecodedSize) {
 TEST(JpegWriteTest, RedPixelsDecodeToRed) {
     CImage image;
     const std::string path = TmpDir() + "/red.jpg";
-    ASSERT_TRUE(image.CreateImpl(path, 1));
+    ASSERT_TRUE(image.CreateImpl(path, kImageTypeJpeg));
     ASSERT_GT(image.Create(24, 16, 24, -1), 0);
     CImageImpl* impl = image.GetImpl();
     for (int y = 0; y < 16; ++y) {
@@ -436,7 +437,7 @@ TEST(JpegWriteTest, RedPixelsDecodeToRed) {
 TEST(JpegWriteTest, PalettedImageDecodesToItsPaletteColours) {
     CImage image;
     const std::string path = TmpDir() + "/paletted.jpg";
-    ASSERT_TRUE(image.CreateImpl(path, 1));
+    ASSERT_TRUE(image.CreateImpl(path, kImageTypeJpeg));
     ASSERT_GT(image.Create(32, 32, 8, -1), 0);
     const BYTE red[2] = {0, 255}, green[2] = {0, 255}, blue[2] = {255, 0};
     image.CreatePalette(2, red, green, blue);
@@ -460,7 +461,7 @@ TEST(JpegWriteTest, PalettedImageDecodesToItsPaletteColours) {
 TEST(JpegWriteTest, RefusesDepthsItCannotWalkAndReportsWriteErrors) {
     CImage image;
     const std::string path = TmpDir() + "/refused.jpg";
-    ASSERT_TRUE(image.CreateImpl(path, 1));
+    ASSERT_TRUE(image.CreateImpl(path, kImageTypeJpeg));
     ASSERT_GT(image.Create(9, 9, 4, -1), 0);
     EXPECT_FALSE(image.GetImpl()->Write(""));
     ASSERT_GT(image.Create(9, 9, 8, -1), 0);  // 8 bits without a palette
@@ -476,7 +477,7 @@ TEST(JpegWriteTest, RefusesDepthsItCannotWalkAndReportsWriteErrors) {
 TEST(JpegRoundTripTest, OwnWriterOutputReadsBackAtFullSize) {
     CImage image;
     const std::string path = TmpDir() + "/roundtrip.jpg";
-    ASSERT_TRUE(image.CreateImpl(path, 1));
+    ASSERT_TRUE(image.CreateImpl(path, kImageTypeJpeg));
     ASSERT_GT(image.Create(41, 17, 24, -1), 0);
     for (int y = 0; y < 17; ++y) {
         for (int x = 0; x < 41; ++x) image.SetPixelRGB(x, y, x * 6, y * 15, 128);

@@ -9,6 +9,7 @@
 #include "codecs/JpegImpl.h"
 #include "codecs/PngImpl.h"
 #include "image/Image.h"
+#include "image/ImageFormats.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -62,7 +63,7 @@ TEST(ImageFactory, MakesTheClassOfEachType) {
     CImage image;
     ASSERT_TRUE(image.CreateImpl("x.bmp", 0));
     EXPECT_NE(dynamic_cast<CBmpImpl*>(image.GetImpl()), nullptr);
-    ASSERT_TRUE(image.CreateImpl("x.jpg", 1));
+    ASSERT_TRUE(image.CreateImpl("x.jpg", kImageTypeJpeg));
     auto* jpeg = dynamic_cast<CJpegImpl*>(image.GetImpl());
     ASSERT_NE(jpeg, nullptr);
     EXPECT_EQ(jpeg->jpegQuality, 30);
@@ -78,7 +79,7 @@ TEST(ImageFactory, MakesTheClassOfEachType) {
 
 TEST(ImageFactory, RefusedTypeLeavesTheImageEmpty) {
     CImage image;
-    image.CreateImpl("", 1);
+    image.CreateImpl("", kImageTypeJpeg);
     image.GetImpl()->Create(2, 2, 8, -1);
     ASSERT_TRUE(image.IsValid());
     EXPECT_FALSE(image.CreateImpl("b.xpm", 3));
@@ -90,7 +91,7 @@ TEST(ImageFactory, RefusedTypeLeavesTheImageEmpty) {
 
 TEST(ImageLoad, SameTypeKeepsTheObjectAndItsPicture) {
     CImage image;
-    EXPECT_FALSE(image.Load(MissingFile("a.jpg"), 1));
+    EXPECT_FALSE(image.Load(MissingFile("a.jpg"), kImageTypeJpeg));
     CImageImpl* first = image.GetImpl();
     ASSERT_NE(dynamic_cast<CJpegImpl*>(first), nullptr);
     EXPECT_EQ(image.GetImageType(), 1);
@@ -98,7 +99,7 @@ TEST(ImageLoad, SameTypeKeepsTheObjectAndItsPicture) {
 
     // A picture made meanwhile survives a failed read on the same object.
     first->Create(6, 5, 8, -1);
-    EXPECT_FALSE(image.Load(MissingFile("b.jpg"), 1));
+    EXPECT_FALSE(image.Load(MissingFile("b.jpg"), kImageTypeJpeg));
     EXPECT_EQ(image.GetImpl(), first);
     EXPECT_TRUE(image.IsValid());
     EXPECT_EQ(image.GetWidth(), 6);
@@ -106,7 +107,7 @@ TEST(ImageLoad, SameTypeKeepsTheObjectAndItsPicture) {
 
 TEST(ImageLoad, AnotherTypeReplacesTheObject) {
     CImage image;
-    image.Load(MissingFile("a.jpg"), 1);
+    image.Load(MissingFile("a.jpg"), kImageTypeJpeg);
     image.GetImpl()->Create(2, 2, 8, -1);
     EXPECT_FALSE(image.Load(MissingFile("a.Gif"), -1));
     EXPECT_NE(dynamic_cast<CGifImpl*>(image.GetImpl()), nullptr);

@@ -16,6 +16,7 @@
 
 #include "TestTmp.h"
 #include "image/Image.h"
+#include "image/ImageFormats.h"
 #include "platform/Memory.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
@@ -33,7 +34,8 @@ const std::string& FrameDir() {
         for (int i = 0; i < 10; ++i) {
             CImage image;
             const std::string path = d + "/f" + std::to_string(i) + ".jpg";
-            if (!image.CreateImpl(path, 1) || image.Create(4, 4, 24, -1) <= 0) std::abort();
+            if (!image.CreateImpl(path, kImageTypeJpeg) || image.Create(4, 4, 24, -1) <= 0)
+                std::abort();
             std::fill_n(image.GetBits(), image.GetBytesPerLine() * 4, BYTE(20 * i));
             if (!image.GetImpl()->Write("")) std::abort();
         }

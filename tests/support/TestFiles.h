@@ -17,14 +17,16 @@ inline std::string TempPath(const std::string& name) {
     return TestTmp() + "/" + name;
 }
 
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
+// The whole file as bytes (std::vector<uint8_t>, the default) or as text (std::string); empty
+// when it cannot be read.
+template <class Bytes = std::vector<uint8_t>>
+inline Bytes ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadAll<std::string>(path);
 }
 
 // Creates or replaces the file; whether it was written whole.

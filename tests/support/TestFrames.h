@@ -10,6 +10,7 @@
 
 #include "TestTmp.h"
 #include "image/Image.h"
+#include "image/ImageFormats.h"
 
 constexpr int32_t kFrameWidth = 32;
 constexpr int32_t kFrameHeight = 24;
@@ -44,7 +45,7 @@ inline std::string FreshDir(const std::string& leaf = "frames") {
 inline bool WriteSolidJpeg(const std::string& path, COLORREF colour, int32_t w = kFrameWidth,
                            int32_t h = kFrameHeight) {
     CImage image;
-    if (!image.CreateImpl(path, 1) || image.Create(w, h, 24, -1) <= 0) return false;
+    if (!image.CreateImpl(path, kImageTypeJpeg) || image.Create(w, h, 24, -1) <= 0) return false;
     CImageImpl* impl = image.GetImpl();
     for (int32_t y = 0; y < h; ++y) {
         BYTE* row = impl->MemoryRow(y);
