@@ -88,6 +88,24 @@ int ThreadCount() {
     return count;
 }
 
+// The thread count once it has held still for half a second (or the wait ran out): Wine's own
+// threads, and a worker on its way out, come and go for a while after a change.
+int SettledThreadCount(DWORD timeoutMs) {
+    int last = ThreadCount();
+    DWORD since = GetTickCount();
+    PumpUntil(
+        [&] {
+            const int now = ThreadCount();
+            if (now != last) {
+                last = now;
+                since = GetTickCount();
+            }
+            return GetTickCount() - since >= 500;
+        },
+        timeoutMs);
+    return last;
+}
+
 // ---- Properties through IDispatch -----------------------------------------------------------
 
 DISPID IdOf(IDispatch* control, const wchar_t* name) {
@@ -471,7 +489,9 @@ int Play(const char* how, const char* dir) {
     control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object));
     inPlace->InPlaceDeactivate();
     const bool stopped = PumpUntil([&] { return ThreadCount() < active; }, 10000);
-    const int inactive = ThreadCount();
+    // The fall may have been one of Wine's threads leaving before the worker did: the
+    // baseline for the new worker is the count once it settles.
+    const int inactive = SettledThreadCount(5000);
     if (!stopped || ControlWindow(control)) {
         Fail("deactivation: %d threads (%d while active), window %p", ThreadCount(), active,
              static_cast<void*>(ControlWindow(control)));
