@@ -312,10 +312,6 @@ public:
     void FillSolidRect(const RECT& rect, COLORREF color);
     void FillSolidRect(int32_t x, int32_t y, int32_t cx, int32_t cy, COLORREF color);
 
-    // Writes the surface as an 8-bit RGB PNG file; FALSE on failure (no surface, or the file
-    // cannot be written).
-    BOOL SavePng(const CString& path) const;
-
     // Colours realised from the selected palette, 0x00RRGGBB by index (internal to the
     // blits).
     const std::vector<uint32_t>& RealizedColors() const { return m_realized; }

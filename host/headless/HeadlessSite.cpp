@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "codecs/PngImpl.h"
+
 namespace {
 
 // How long PumpUntil waits for a message before it looks at its condition again: the
@@ -155,4 +157,21 @@ int32_t CHeadlessSite::DoModalDialog(const CDialogTemplate& dialog) {
 
 void CHeadlessSite::OnEvent(DISPID dispid, const CString& name, const std::vector<CVariant>& args) {
     m_events.push_back(FiredEvent{dispid, name, args});
+}
+
+BOOL CHeadlessSite::SavePng(const CString& path) const {
+    if (path.empty()) return FALSE;
+    const int32_t width = m_surface->Width(), height = m_surface->Height();
+    CPngImpl png(path);
+    if (png.Create(width, height, 24, kColorTypeColor) == 0) return FALSE;
+    for (int32_t y = 0; y < height; ++y) {
+        BYTE* row = png.PictureRow(y);
+        for (int32_t x = 0; x < width; ++x) {
+            const COLORREF c = m_surface->GetPixel(x, y);
+            row[3 * x + 0] = GetBValue(c);
+            row[3 * x + 1] = GetGValue(c);
+            row[3 * x + 2] = GetRValue(c);
+        }
+    }
+    return png.Write(path);
 }

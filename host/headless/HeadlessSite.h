@@ -100,69 +100,41 @@ public:
     int32_t Width() const { return m_surface->Width(); }
     int32_t Height() const { return m_surface->Height(); }
     COLORREF GetPixel(int32_t x, int32_t y) const { return m_surface->GetPixel(x, y); }
-#ifndef _WIN32  // the software device's writer
-    BOOL SavePng(const CString& path) const {
-        return m_surface->SavePng(path);
-    }
-#endif
+    // Writes the surface as an 8-bit RGB PNG file, through the PNG codec; FALSE when the file
+    // cannot be written.
+    BOOL SavePng(const CString& path) const;
     // A new surface of the size (black until painted), the control told, then painted.
     void Resize(int32_t cx, int32_t cy);
     // Paints now, as Refresh asks.
     void Paint();
-    int32_t PaintCount() const {
-        return m_paints;
-    }
+    int32_t PaintCount() const { return m_paints; }
 
     // ---- What the control told the container ----------------------------------------------
-    const std::vector<FiredEvent>& Events() const {
-        return m_events;
-    }
-    void ClearEvents() {
-        m_events.clear();
-    }
+    const std::vector<FiredEvent>& Events() const { return m_events; }
+    void ClearEvents() { m_events.clear(); }
     // DISPIDs of bound-property changes, in order.
-    const std::vector<DISPID>& PropertyChanges() const {
-        return m_propertyChanges;
-    }
-    void ClearPropertyChanges() {
-        m_propertyChanges.clear();
-    }
+    const std::vector<DISPID>& PropertyChanges() const { return m_propertyChanges; }
+    void ClearPropertyChanges() { m_propertyChanges.clear(); }
     // The last modified state the control reported, and how many reports there were.
-    BOOL Modified() const {
-        return m_modified;
-    }
-    int32_t ModifiedReports() const {
-        return m_modifiedReports;
-    }
+    BOOL Modified() const { return m_modified; }
+    int32_t ModifiedReports() const { return m_modifiedReports; }
     void ClearModified() {
         m_modified = FALSE;
         m_modifiedReports = 0;
     }
-    const std::vector<RECT>& PosRectChanges() const {
-        return m_posRects;
-    }
-    const std::vector<CDialogTemplate>& Dialogs() const {
-        return m_dialogs;
-    }
-    const std::vector<std::vector<CLSID>>& PropertyPageRequests() const {
-        return m_pageRequests;
-    }
+    const std::vector<RECT>& PosRectChanges() const { return m_posRects; }
+    const std::vector<CDialogTemplate>& Dialogs() const { return m_dialogs; }
+    const std::vector<std::vector<CLSID>>& PropertyPageRequests() const { return m_pageRequests; }
 
     // ---- What the container answers -------------------------------------------------------
     void SetAmbient(DISPID dispid, const CVariant& value);
     void ClearAmbient(DISPID dispid);
     // The button that closes every dialog the control shows (IDOK unless set).
-    void SetDialogResult(int32_t id) {
-        m_dialogResult = id;
-    }
+    void SetDialogResult(int32_t id) { m_dialogResult = id; }
 
     // ---- IControlSite ---------------------------------------------------------------------
-    void RedrawControlNow() override {
-        Paint();
-    }
-    void InvalidateControl(const RECT* rect) override {
-        m_invalid = true;
-    }
+    void RedrawControlNow() override { Paint(); }
+    void InvalidateControl(const RECT* rect) override { m_invalid = true; }
     BOOL GetAmbientProperty(DISPID dispid, CVariant* value) override;
     void OnControlModified(BOOL modified) override;
     void OnPosRectChange(const RECT& rect) override;

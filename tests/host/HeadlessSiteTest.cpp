@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +10,7 @@
 #include "TestTmp.h"
 #include "host/headless/HeadlessSite.h"
 #include "platform/Sync.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -216,6 +218,43 @@ TEST_F(HeadlessSiteTest, EditVerbCreatesTheWindow) {
     EXPECT_TRUE(site.IsWindowLive());
     EXPECT_EQ(ctrl.DoVerb(OLEIVERB_PROPERTIES), E_FAIL) << "the probe offers no pages";
     ASSERT_EQ(site.PropertyPageRequests().size(), 1u);
+}
+
+// Through the PNG codec, read back by libpng: 8-bit RGB without alpha, every pixel as drawn.
+TEST_F(HeadlessSiteTest, ASavedPngHoldsEveryPixelOfTheSurface) {
+    CDC& dc = site.Surface();
+    for (int32_t y = 0; y < site.Height(); ++y) {
+        for (int32_t x = 0; x < site.Width(); ++x)
+            dc.Row(y)[x] = uint32_t(x * 0x30000 + y * 0x50 + 7);
+    }
+    dc.Row(1)[2] = 0xFF000000u | 0x00ABCDEFu;  // a stray spare byte must not leak as alpha
+    const CString path = TempPath("headless_roundtrip.png");
+    std::filesystem::remove(path);
+    ASSERT_TRUE(site.SavePng(path));
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << image.message;
+    EXPECT_EQ(image.width, uint32_t(site.Width()));
+    EXPECT_EQ(image.height, uint32_t(site.Height()));
+    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u);
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < site.Height(); ++y) {
+        for (int32_t x = 0; x < site.Width(); ++x) {
+            const uint8_t* p = &rgb[size_t(y * site.Width() + x) * 3];
+            const uint32_t got = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+            if (got != (dc.Row(y)[x] & 0xFFFFFFu)) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(HeadlessSiteTest, SavingToAnUnwritablePathFails) {
+    EXPECT_FALSE(site.SavePng(TempPath("no/such/dir/x.png")));
+    EXPECT_FALSE(site.SavePng(""));
 }
 
 TEST_F(HeadlessSiteTest, SavesTheSurfaceAsPng) {

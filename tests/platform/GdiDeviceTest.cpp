@@ -1,14 +1,10 @@
-// The device's surface, pixels and fills, saving as PNG, and image lists.
+// The device's surface, pixels and fills, and image lists.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
-#include "TestTmp.h"
 #include "platform/Gdi.h"
-#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -53,7 +49,6 @@ TEST(GdiSurface, SurfacelessDeviceIgnoresDrawing) {
     none.FillSolidRect(0, 0, 10, 10, RGB(1, 2, 3));
     none.SetPixel(0, 0, RGB(1, 2, 3));
     EXPECT_EQ(none.GetPixel(0, 0), CLR_INVALID);
-    EXPECT_FALSE(none.SavePng(TempPath("never.png")));
 }
 
 TEST(GdiSurface, BorrowedSurfaceHonoursTheStride) {
@@ -126,42 +121,6 @@ TEST(GdiFill, PaletteIndexColoursUseTheSelectedPalette) {
     dc.FillSolidRect(0, 0, 1, 1, PALETTEINDEX(9));   // stock sky blue
     dc.FillSolidRect(1, 0, 1, 1, PALETTEINDEX(20));  // past the palette
     EXPECT_EQ(Pixels(dc)[0], (std::vector<uint32_t>{0xA6CAF0, 0}));
-}
-
-// --- SavePng ---
-
-TEST(GdiPng, RoundTripThroughLibpng) {
-    CDC dc(5, 3);
-    for (int32_t y = 0; y < 3; ++y) {
-        for (int32_t x = 0; x < 5; ++x) dc.Row(y)[x] = uint32_t(x * 0x330000 + y * 0x50 + 7);
-    }
-    dc.Row(1)[2] = 0xFF000000u | 0x00ABCDEFu;  // a stray spare byte must not leak as alpha
-    const std::string path = TempPath("gdi_roundtrip.png");
-    std::filesystem::remove(path);
-    ASSERT_TRUE(dc.SavePng(path));
-
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << image.message;
-    EXPECT_EQ(image.width, 5u);
-    EXPECT_EQ(image.height, 3u);
-    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u);
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
-    for (int32_t y = 0; y < 3; ++y) {
-        for (int32_t x = 0; x < 5; ++x) {
-            const uint8_t* p = &rgb[size_t(y * 5 + x) * 3];
-            const uint32_t got = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-            EXPECT_EQ(got, dc.Row(y)[x] & 0xFFFFFFu) << x << "," << y;
-        }
-    }
-}
-
-TEST(GdiPng, UnwritablePathFails) {
-    CDC dc(1, 1);
-    EXPECT_FALSE(dc.SavePng(TempPath("no/such/dir/x.png")));
-    EXPECT_FALSE(dc.SavePng(""));
 }
 
 // --- Image lists ---
