@@ -104,9 +104,6 @@ public:
     HWND PlayerWindow() const override { return GetSafeHwnd(); }
 
     // The worker object and the blocks it reads, for tests that look at them.
-    CFramePlayer& Player() { return *m_pPlayer; }
-    CSourceSettings* SourceSettings() { return m_pSource.get(); }
-    CPlaybackSettings* PlaybackSettings() { return m_pPlayback.get(); }
 
 protected:
     void DoPropExchange(CPropExchange* px) override;
@@ -231,6 +228,7 @@ protected:
     bool m_bThreadStarted = false;
     // Made in this order by the constructor (the worker works on the blocks) and destroyed
     // in the reverse one by the destructor, once the worker has stopped.
+    friend struct CMovitrelCtrlProbe;  // tests: the worker and the blocks it reads
     std::unique_ptr<CSourceSettings> m_pSource;
     std::unique_ptr<CPlaybackSettings> m_pPlayback;
     std::unique_ptr<CFramePlayer> m_pPlayer;

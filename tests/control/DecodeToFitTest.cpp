@@ -6,6 +6,7 @@
 #include "playback/Commands.h"
 #include "playback/FrameLayout.h"
 #include "tests/control/ControlFixture.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace control_test {
 namespace {
@@ -33,7 +34,8 @@ protected:
     // The width the frame on show was decoded at.
     int32_t DecodedWidth() {
         int32_t width = 0;
-        ctrl->Player().DrawShown([&](CImage& image) { width = image.GetWidth(); });
+        CMovitrelCtrlProbe::Player(*ctrl).DrawShown(
+            [&](CImage& image) { width = image.GetWidth(); });
         return width;
     }
     bool DecodedWidthBecomes(int32_t width) {

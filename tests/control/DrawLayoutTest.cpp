@@ -7,6 +7,7 @@
 #include "TestTmp.h"
 #include "control/Bitmaps.h"
 #include "tests/support/FramePlayerProbe.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ protected:
     // A w by h picture in kInk with its top two rows in kTopRow (so that a shrunk copy keeps
     // one), carrying a palette as every frame does, loaded where the worker keeps its image.
     void PutFrame(int32_t w, int32_t h, bool withPalette = true) {
-        CImage* image = CFramePlayerProbe::Image(ctrl->Player()).get();
+        CImage* image = CFramePlayerProbe::Image(CMovitrelCtrlProbe::Player(*ctrl)).get();
         ASSERT_GT(image->Create(w, h, 8, -1), 0);
         if (withPalette) {
             const BYTE rgb[] = {GetRValue(kInk),    GetGValue(kInk),    GetBValue(kInk),
@@ -170,7 +171,7 @@ TEST_F(DrawLayoutTest, AControlShorterThanItsStripDrawsNoPicture) {
 
 TEST_F(DrawLayoutTest, StripIsCentredWithSidePiecesInBackColor) {
     PutFrame(320, 240);
-    CFramePlayerProbe::SetShownState(ctrl->Player(), 1, 0);
+    CFramePlayerProbe::SetShownState(CMovitrelCtrlProbe::Player(*ctrl), 1, 0);
     PaintAt(400, 300);
     EXPECT_EQ(Mismatches(CRect(0, 260, 110, 300), kBack), 0);
     EXPECT_EQ(Mismatches(CRect(290, 260, 400, 300), kBack), 0);
@@ -201,7 +202,7 @@ TEST_F(DrawLayoutTest, SliderRowIsTheBottomRowWithoutButtons) {
 }
 
 TEST_F(DrawLayoutTest, ThumbFollowsTheShownFrameOfTen) {
-    CFramePlayerProbe::SetShownState(ctrl->Player(), 10, 9);
+    CFramePlayerProbe::SetShownState(CMovitrelCtrlProbe::Player(*ctrl), 10, 9);
     PaintAt(400, 300);
     ExpectSliderColumn(kSliderGrooveLeft, 115, 260);
     ExpectSliderColumn(kSliderGroove, 273, 260);
@@ -209,7 +210,7 @@ TEST_F(DrawLayoutTest, ThumbFollowsTheShownFrameOfTen) {
     for (int32_t t = 0; t < 12; ++t) ExpectSliderColumn(kSliderThumbFirst + t, 274 + t, 260);
     ExpectSliderColumn(kSliderEmpty, 286, 260);
 
-    CFramePlayerProbe::SetShownState(ctrl->Player(), 10, 0);
+    CFramePlayerProbe::SetShownState(CMovitrelCtrlProbe::Player(*ctrl), 10, 0);
     site->Paint();
     for (int32_t t = 0; t < 12; ++t) ExpectSliderColumn(kSliderThumbFirst + t, 115 + t, 260);
     ExpectSliderColumn(kSliderGroove, 127, 260);
@@ -218,7 +219,7 @@ TEST_F(DrawLayoutTest, ThumbFollowsTheShownFrameOfTen) {
 
 TEST_F(DrawLayoutTest, AThumbPositionOutsideTheStripDrawsNoThumb) {
     // A list shorter than the index it last showed, as after a rescan.
-    CFramePlayerProbe::SetShownState(ctrl->Player(), 3, 9);
+    CFramePlayerProbe::SetShownState(CMovitrelCtrlProbe::Player(*ctrl), 3, 9);
     PaintAt(400, 300);
     ExpectSliderColumn(kSliderGrooveLeft, 115, 260);
     for (int32_t c = 6; c < 175; ++c) ExpectSliderColumn(kSliderGroove, 110 + c, 260);
@@ -227,7 +228,7 @@ TEST_F(DrawLayoutTest, AThumbPositionOutsideTheStripDrawsNoThumb) {
 
 TEST_F(DrawLayoutTest, AThumbNearTheRightEndIsCutAtTheStripEdge) {
     // Twelve frames with a stale index of 12: the thumb starts at column 178.
-    CFramePlayerProbe::SetShownState(ctrl->Player(), 12, 12);
+    CFramePlayerProbe::SetShownState(CMovitrelCtrlProbe::Player(*ctrl), 12, 12);
     PaintAt(400, 300);
     ExpectSliderColumn(kSliderThumbFirst, 288, 260);
     ExpectSliderColumn(kSliderThumbFirst + 1, 289, 260);

@@ -10,6 +10,7 @@
 #include "control/Bitmaps.h"
 #include "playback/Commands.h"
 #include "tests/support/FramePlayerProbe.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ TEST_F(DrawStateTest, ReachingTheEndWithoutLoopReturnsCommandToZeroAtTheNextPain
     const std::vector<std::string> expected = {"ChangeCommand(1)", "ChangeCommand(0)", "Bound(3)"};
     EXPECT_EQ(recorder.log, expected);
     EXPECT_TRUE(ButtonShows(1, kImagePlay));
-    EXPECT_EQ(ctrl->PlaybackSettings()->GetCommand(), 0);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetCommand(), 0);
 }
 
 TEST_F(DrawStateTest, TheEndOfPlaybackAlsoLeavesThePause) {
@@ -152,7 +153,7 @@ public:
 // A paint keeps swaps out while it draws the shared image, but not by holding the worker's
 // lock, so the worker moves on and decodes meanwhile.
 TEST_F(DrawStateTest, TheSharedImageIsDrawnWithTheWorkersLockFree) {
-    CFramePlayer& player = ctrl->Player();
+    CFramePlayer& player = CMovitrelCtrlProbe::Player(*ctrl);
     auto probe = std::make_shared<CLockProbeImage>(CFramePlayerProbe::Lock(player));
     CFramePlayerProbe::Image(player) = probe;  // shown, and handed to the control at the paint
     ASSERT_GT(probe->Create(4, 4, 8, -1), 0);

@@ -10,6 +10,7 @@
 #include "ControlFixture.h"
 #include "TestTmp.h"
 #include "tests/support/FramePlayerProbe.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ protected:
 
     // Geometry of a paint with a list of `count` frames, without a worker.
     void PaintWithCount(int32_t count) {
-        CFramePlayerProbe::SetCount(ctrl->Player(), count);
+        CFramePlayerProbe::SetCount(CMovitrelCtrlProbe::Player(*ctrl), count);
         site->Paint();
     }
     // An x on the track whose index is i, for ten frames on a 400-wide control.
@@ -63,7 +64,7 @@ TEST_F(MouseSliderTest, AHitEntersTheDragPause) {
     PaintWithCount(10);
     ASSERT_TRUE(Probe().HitTestSlider(250, kTrackY));
     EXPECT_EQ(Probe().PauseState(), kPauseSliderDrag);
-    EXPECT_EQ(ctrl->PlaybackSettings()->GetPauseState(), kPauseSliderDrag);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetPauseState(), kPauseSliderDrag);
     EXPECT_EQ(EventLog(), std::vector<std::string>{"ChangePause(true)"});
 }
 
@@ -116,7 +117,7 @@ TEST_F(MouseSliderTest, APressWithCommandZeroStartsPlayAndShowsTheFrameUnderTheP
     const std::vector<std::string> expected = {"ChangePause(true)", "ChangeCommand(1)"};
     EXPECT_EQ(EventLog(), expected);
     EXPECT_EQ(GetLong("Command"), kCommandPlay);
-    EXPECT_EQ(ctrl->PlaybackSettings()->GetCommand(), 1);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetCommand(), 1);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 7; }));
     Settle();
     EXPECT_EQ(ShownFrame(10), 7);
@@ -167,7 +168,8 @@ TEST_F(MouseSliderTest, APressAtTheStartWhilePlayingForwardDoesNotStallTheWorker
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
     site->LButtonDown(116, kTrackY);  // index 0
     // The worker is asked for the frame before the first, not for "nothing found".
-    ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 1 && ctrl->Player().Current() == 1; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ShownFrame(10) == 1 && CMovitrelCtrlProbe::Player(*ctrl).Current() == 1; }));
     site->LButtonUp(XOf(1), kTrackY);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 3; }));
 }
@@ -178,14 +180,14 @@ TEST_F(MouseSliderTest, APressOnAnEmptyListSeeksNothingAndFramesLaterPlay) {
     SetString("BaseFile", "f");
     ASSERT_TRUE(site->CreateControlWindow());
     Settle();
-    const int32_t before = ctrl->Player().Current();
+    const int32_t before = CMovitrelCtrlProbe::Player(*ctrl).Current();
     ClearHeard();
     site->LButtonDown(250, kTrackY);
-    EXPECT_EQ(ctrl->Player().Current(), before);
+    EXPECT_EQ(CMovitrelCtrlProbe::Player(*ctrl).Current(), before);
     site->MouseMove(200, kTrackY, MK_LBUTTON);
-    EXPECT_EQ(ctrl->Player().Current(), before);
+    EXPECT_EQ(CMovitrelCtrlProbe::Player(*ctrl).Current(), before);
     site->LButtonUp(200, kTrackY);
-    EXPECT_EQ(ctrl->Player().Current(), before);
+    EXPECT_EQ(CMovitrelCtrlProbe::Player(*ctrl).Current(), before);
     Settle();
 
     // Frames appear and the list is scanned again: the slider works on them.
@@ -205,9 +207,9 @@ TEST_F(MouseSliderTest, AfterAFastCommandRanOutAPressPlaysAtTheFastDelay) {
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     site->LButtonDown(250, kTrackY);
     EXPECT_EQ(GetLong("Command"), kCommandPlay);
-    EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetDelay(), 20);
     site->LButtonUp(250, kTrackY);
-    EXPECT_EQ(ctrl->PlaybackSettings()->GetDelay(), 20);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetDelay(), 20);
 }
 
 // With Watch and Loop, frames removed while playing shrink the list. A drag that reaches past
@@ -225,10 +227,11 @@ TEST_F(MouseSliderTest, ADragPastTheEndOfAListThatShrankKeepsPlaying) {
     }
     // No pumping here: the list shrinks in the worker while the control still counts ten.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
-    while (ctrl->Player().Count() != 5 && std::chrono::steady_clock::now() < deadline) {
+    while (CMovitrelCtrlProbe::Player(*ctrl).Count() != 5 &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_EQ(ctrl->Player().Count(), 5);
+    ASSERT_EQ(CMovitrelCtrlProbe::Player(*ctrl).Count(), 5);
     ClearHeard();
     site->LButtonDown(XOf(9), kTrackY);
     site->MouseMove(XOf(9) + 2, kTrackY, MK_LBUTTON);

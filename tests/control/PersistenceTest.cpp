@@ -3,6 +3,7 @@
 
 #include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace control_test {
 namespace {
@@ -168,9 +169,9 @@ TEST_F(PersistenceTest, LoadingRunsNoSetterFiresNothingAndTellsTheWorkerNothing)
     EXPECT_EQ(loadedSite.ModifiedReports(), 0);
     EXPECT_FALSE(loaded.IsModified());
     CMovitrelCtrl& worker = loaded;
-    EXPECT_EQ(worker.PlaybackSettings()->GetCommand(), 0);
-    EXPECT_EQ(worker.PlaybackSettings()->GetLoop(), FALSE);
-    EXPECT_EQ(worker.SourceSettings()->GetDir(), "");
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(worker)->GetCommand(), 0);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(worker)->GetLoop(), FALSE);
+    EXPECT_EQ(CMovitrelCtrlProbe::SourceSettings(worker)->GetDir(), "");
     EXPECT_NE(worker.RescanEvent().Wait(0), WAIT_OBJECT_0);
     EXPECT_NE(worker.WakeEvent().Wait(0), WAIT_OBJECT_0);
 }

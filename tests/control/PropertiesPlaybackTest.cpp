@@ -5,6 +5,7 @@
 
 #include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace control_test {
 namespace {
@@ -71,9 +72,9 @@ TEST_F(PropertiesPlaybackTest, DelayOfAFastCommandReachesTheRunningWorker) {
     SetShort("Command", kCommandFf);
     SetLong("Delay", 1000);
     CMovitrelCtrl& worker = *ctrl;
-    EXPECT_EQ(worker.PlaybackSettings()->GetDelay(), 100);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(worker)->GetDelay(), 100);
     SetShort("Command", kCommandPlay);
-    EXPECT_EQ(worker.PlaybackSettings()->GetDelay(), 1000);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(worker)->GetDelay(), 1000);
 }
 
 TEST_F(PropertiesPlaybackTest, ANewBaseFileWhilePlayingStopsAndShowsItsFirstFrame) {

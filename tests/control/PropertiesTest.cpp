@@ -3,6 +3,7 @@
 // The worker's side is read from the settings blocks the control hands its worker.
 #include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace control_test {
 namespace {
@@ -10,10 +11,12 @@ namespace {
 class PropertiesTest : public ControlTest {
 protected:
     CMovitrelCtrl& Worker() { return *ctrl; }
-    int32_t WorkerCommand() { return Worker().PlaybackSettings()->GetCommand(); }
-    int32_t WorkerDelay() { return Worker().PlaybackSettings()->GetDelay(); }
-    int32_t WorkerPause() { return Worker().PlaybackSettings()->GetPauseState(); }
-    BOOL WorkerLoop() { return Worker().PlaybackSettings()->GetLoop(); }
+    int32_t WorkerCommand() { return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetCommand(); }
+    int32_t WorkerDelay() { return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetDelay(); }
+    int32_t WorkerPause() {
+        return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetPauseState();
+    }
+    BOOL WorkerLoop() { return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetLoop(); }
     // Whether a wake is pending for the worker; consumes it, as the worker's wait would.
     bool WakePending() { return Worker().WakeEvent().Wait(0) == WAIT_OBJECT_0; }
     bool RescanPending() { return Worker().RescanEvent().Wait(0) == WAIT_OBJECT_0; }
@@ -173,7 +176,7 @@ TEST_F(PropertiesTest, NegativeAndOutOfRangeValuesReachTheBlocksUnchanged) {
     SetShort("Command", 32767);
     EXPECT_EQ(WorkerCommand(), 32767);
     SetShort("Sort", -2);
-    EXPECT_EQ(Worker().SourceSettings()->GetSort(), -2);
+    EXPECT_EQ(CMovitrelCtrlProbe::SourceSettings(Worker())->GetSort(), -2);
     EXPECT_EQ(GetLong("Sort"), -2);
     SetLong("Delay", -40);
     EXPECT_EQ(GetLong("Delay"), -40);
@@ -315,8 +318,8 @@ TEST_F(PropertiesTest, SameStringIsIgnoredADifferentOneIsHandedOverForARescan) {
     EXPECT_TRUE(site->Modified());
     EXPECT_TRUE(RescanPending());
     EXPECT_TRUE(WakePending());
-    EXPECT_EQ(Worker().SourceSettings()->GetBaseFile(), "Shot");
-    EXPECT_EQ(Worker().SourceSettings()->GetDir(), "/frames");
+    EXPECT_EQ(CMovitrelCtrlProbe::SourceSettings(Worker())->GetBaseFile(), "Shot");
+    EXPECT_EQ(CMovitrelCtrlProbe::SourceSettings(Worker())->GetDir(), "/frames");
     EXPECT_TRUE(site->Events().empty());  // nothing was playing
 }
 
@@ -342,7 +345,7 @@ TEST_F(PropertiesTest, SortNotifiesItsBoundChangeAfterStoppingPlayback) {
     EXPECT_TRUE(heard.log.empty());
     SetShort("Sort", 2);
     EXPECT_EQ(heard.log, (Log{"ChangeCommand(0)", "Bound(3)", "Bound(11)"}));
-    EXPECT_EQ(Worker().SourceSettings()->GetSort(), 2);
+    EXPECT_EQ(CMovitrelCtrlProbe::SourceSettings(Worker())->GetSort(), 2);
     EXPECT_TRUE(RescanPending());
     EXPECT_TRUE(site->Modified());
 }
