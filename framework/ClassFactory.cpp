@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t kTypeLibResource = 1;
 
 // One object a factory made: owns the control or page and holds a module lock for its life.
-class CFrameworkObject final : public IFrameworkObject {
+class CFrameworkObject final : public CComObject<CFrameworkObject, IFrameworkObject> {
 public:
     CFrameworkObject(COleControlModule& module, COleObjectFactory::CObject object)
         : m_module(module), m_object(std::move(object)) {
@@ -23,22 +23,6 @@ public:
         m_module.Unlock();
     }
 
-    HRESULT QueryInterface(const IID& iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IFrameworkObject) {
-            *object = static_cast<IFrameworkObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++m_refs; }
-    uint32_t Release() override {
-        uint32_t left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
     COleControl* GetControl() override { return m_object.control.get(); }
     COlePropertyPage* GetPropertyPage() override { return m_object.page.get(); }
     const CModuleResources& GetResources() override { return m_module.GetResources(); }
@@ -46,7 +30,6 @@ public:
 private:
     COleControlModule& m_module;
     COleObjectFactory::CObject m_object;
-    std::atomic<uint32_t> m_refs{0};
 };
 
 template <class Map, class Key>
@@ -160,27 +143,16 @@ COleObjectFactory::~COleObjectFactory() {
     }
 }
 
-HRESULT COleObjectFactory::QueryInterface(const IID& iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT COleObjectFactory::CreateInstance(IUnknown* outer, const IID& iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     CObject made = CreateObject();
     if (!made.control && !made.page) return E_OUTOFMEMORY;
-    auto* wrapper = new CFrameworkObject(m_module, std::move(made));
-    wrapper->AddRef();  // held until the question below is answered
-    HRESULT hr = wrapper->QueryInterface(iid, object);
-    wrapper->Release();  // gone now unless the caller got it
-    return hr;
+    // Gone after the question unless the caller got it.
+    const auto wrapper =
+        CComPtr<CFrameworkObject>::Adopt(new CFrameworkObject(m_module, std::move(made)));
+    return wrapper->QueryInterface(iid, object);
 }
 
 HRESULT COleObjectFactory::LockServer(BOOL lock) {

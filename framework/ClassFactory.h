@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "framework/Com.h"
+#include "framework/ComBase.h"
 #include "framework/DialogTemplate.h"
 #include "framework/OleControl.h"
 #include "framework/PropertyPage.h"
 #include "framework/Registration.h"
 #include "framework/Registry.h"
 
-constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
-constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);
 constexpr HRESULT CLASS_E_NOAGGREGATION = HRESULT(0x80040110u);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = HRESULT(0x80040111u);
 constexpr HRESULT REGDB_E_CLASSNOTREG = HRESULT(0x80040154u);
@@ -30,22 +29,10 @@ constexpr HRESULT SELFREG_E_TYPELIB = HRESULT(0x80040200u);
 constexpr HRESULT SELFREG_E_CLASS = HRESULT(0x80040201u);
 constexpr HRESULT TYPE_E_CANTLOADLIBRARY = HRESULT(0x80029C4Au);
 
-constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 // This framework's own interface: the C++ object behind an IUnknown.
-constexpr IID IID_IFrameworkObject{
+inline constexpr IID IID_IFrameworkObject{
     0x5E3A0C71, 0x2B4D, 0x4F0E, {0x9A, 0x61, 0x3C, 0x8E, 0x14, 0x70, 0xB2, 0x5D}};
-
-class IUnknown {
-public:
-    // S_OK and an added reference, or E_NOINTERFACE and *object null.
-    virtual HRESULT QueryInterface(const IID& iid, void** object) = 0;
-    virtual uint32_t AddRef() = 0;
-    virtual uint32_t Release() = 0;
-
-protected:
-    ~IUnknown() = default;  // objects go away through Release
-};
 
 class IClassFactory : public IUnknown {
 public:
@@ -55,6 +42,11 @@ public:
 
 protected:
     ~IClassFactory() = default;
+};
+
+template <>
+struct CInterfaceId<IClassFactory> {
+    static const IID& Get() { return IID_IClassFactory; }
 };
 
 struct CModuleResources;
@@ -70,6 +62,11 @@ public:
 
 protected:
     ~IFrameworkObject() = default;
+};
+
+template <>
+struct CInterfaceId<IFrameworkObject> {
+    static const IID& Get() { return IID_IFrameworkObject; }
 };
 
 // A module's resources, by id as a resource script numbers them. A bitmap is a packed DIB:
@@ -138,7 +135,7 @@ private:
 
 // Makes objects of one class. Each CreateInstance makes a new object, which holds a module
 // lock until its last Release.
-class COleObjectFactory : public IClassFactory {
+class COleObjectFactory : public CComStatic<IClassFactory> {
 public:
     // A control or a page, as the factory made it.
     struct CObject {
@@ -155,9 +152,6 @@ public:
     const CString& GetProgID() const { return m_progId; }
     COleControlModule& GetModule() const { return m_module; }
 
-    HRESULT QueryInterface(const IID& iid, void** object) override;
-    uint32_t AddRef() override { return 2; }
-    uint32_t Release() override { return 1; }
     HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) override;
     HRESULT LockServer(BOOL lock) override;
 

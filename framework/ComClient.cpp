@@ -30,24 +30,17 @@ HRESULT CModuleHandle::CanUnloadNow() const {
 
 // ---- Instances ----------------------------------------------------------------------------
 
-CComInstance::CComInstance(CComInstance&& other) noexcept
-    : m_module(std::move(other.m_module)), m_object(other.m_object) {
-    other.m_object = nullptr;
-}
-
 CComInstance& CComInstance::operator=(CComInstance&& other) noexcept {
     if (this != &other) {
         Reset();
         m_module = std::move(other.m_module);
-        m_object = other.m_object;
-        other.m_object = nullptr;
+        m_object = std::move(other.m_object);
     }
     return *this;
 }
 
 void CComInstance::Reset() {
-    if (m_object) m_object->Release();
-    m_object = nullptr;
+    m_object.Reset();
     m_module.reset();
 }
 
@@ -90,16 +83,14 @@ HRESULT CreateObjectFromModule(const CString& modulePath, const CLSID& clsid, CC
     auto getClassObject =
         reinterpret_cast<DllGetClassObjectFn>(module->GetProcAddress("DllGetClassObject"));
     if (!getClassObject) return HRESULT_PROC_NOT_FOUND;
-    void* factoryPtr = nullptr;
-    hr = getClassObject(&clsid, &IID_IClassFactory, &factoryPtr);
+    CComPtr<IClassFactory> factory;
+    hr = getClassObject(&clsid, &IID_IClassFactory, factory.OutVoid());
     if (FAILED(hr)) return hr;
-    auto* factory = static_cast<IClassFactory*>(factoryPtr);
-    void* objectPtr = nullptr;
-    hr = factory->CreateInstance(nullptr, IID_IFrameworkObject, &objectPtr);
-    factory->Release();
+    CComPtr<IFrameworkObject> object;
+    hr = factory->CreateInstance(nullptr, IID_IFrameworkObject, object.OutVoid());
     if (FAILED(hr)) return hr;
     out->m_module = std::move(module);
-    out->m_object = static_cast<IFrameworkObject*>(objectPtr);
+    out->m_object = std::move(object);
     return S_OK;
 }
 

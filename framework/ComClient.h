@@ -52,27 +52,27 @@ class CComInstance {
 public:
     CComInstance() = default;
     ~CComInstance() { Reset(); }
-    CComInstance(CComInstance&& other) noexcept;
+    CComInstance(CComInstance&& other) noexcept = default;
     CComInstance& operator=(CComInstance&& other) noexcept;
     CComInstance(const CComInstance&) = delete;
     CComInstance& operator=(const CComInstance&) = delete;
 
     // Releases the object (the module stays loaded).
     void Reset();
-    bool IsEmpty() const { return m_object == nullptr; }
+    bool IsEmpty() const { return !m_object; }
 
     // Null when the object is not of that kind.
     COleControl* Control() const;
     COlePropertyPage* PropertyPage() const;
     // The resources of the module the object came from; null when empty.
     const CModuleResources* Resources() const;
-    IFrameworkObject* Object() const { return m_object; }
+    IFrameworkObject* Object() const { return m_object.Get(); }
     const std::shared_ptr<CModuleHandle>& Module() const { return m_module; }
 
 private:
     friend HRESULT CreateObjectFromModule(const CString&, const CLSID&, CComInstance*);
     std::shared_ptr<CModuleHandle> m_module;
-    IFrameworkObject* m_object = nullptr;
+    CComPtr<IFrameworkObject> m_object;  // released before its module
 };
 
 // The CLSID a ProgID names (HKCR\<progId>\CLSID); CO_E_CLASSSTRING when it names none.

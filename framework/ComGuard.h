@@ -10,12 +10,6 @@
 
 #include "framework/Com.h"
 
-#ifndef _WIN32
-#include "framework/ClassFactory.h"  // E_OUTOFMEMORY
-
-constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFFu);
-#endif
-
 // The body's own HRESULT, or the failure its exception stands for.
 template <class Body>
 HRESULT Guard(Body&& body) noexcept {
