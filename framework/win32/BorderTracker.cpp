@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "framework/ComBase.h"
+
 namespace {
 
 constexpr char kTrackerProp[] = "MovitrelBorderTracker";
@@ -177,12 +179,10 @@ LRESULT CBorderTracker::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             // The control measures a press in its container's client area.
             POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), &p, 1);
-            m_owner.AddRef();
-            const LRESULT result =
-                CallWindowProcA(original, hwnd, msg, wParam, MAKELPARAM(p.x, p.y));
-            IUnknown& owner = m_owner;
-            owner.Release();  // the last reference may take this tracker with it
-            return result;
+            // The last reference may go during the drag and take this tracker with it: nothing
+            // of it is touched once the held one is let go.
+            const CComPtr<IUnknown> held(&m_owner);
+            return CallWindowProcA(original, hwnd, msg, wParam, MAKELPARAM(p.x, p.y));
         }
         case WM_PRINT:
             // The system's printing knows nothing of this frame: the band first, then the

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "framework/ComBase.h"
 #include "framework/OleControl.h"
 
 // What a control object needs to know of its class beyond the control itself.
@@ -15,6 +17,7 @@ struct CComClassInfo {
     WORD majorVersion;
     WORD minorVersion;
     DWORD miscStatus;  // OLEMISC_* bits, as the class registers them
+    CString typeName;  // what the user is shown the control as (a property frame's caption)
 };
 
 class COlePropertyPage;
@@ -36,19 +39,59 @@ public:
     virtual COleControl* Control() = 0;
 };
 
-// The module (OCX) this code is linked into.
+template <>
+struct CInterfaceId<IFrameworkControl> {
+    static const IID& Get() { return IID_IFrameworkControl; }
+};
+
+// The module (OCX) this code is linked into, and its file; empty when the path does not fit.
 HMODULE FrameworkModule();
+std::wstring FrameworkModulePath();
 
 // Objects and server locks alive in this module; the module may unload at zero.
 void ModuleLock();
 void ModuleUnlock();
 long ModuleLockCount();
 
+// One lock on the module for as long as it lives.
+class CModuleLock {
+public:
+    CModuleLock() { ModuleLock(); }
+    ~CModuleLock() { ModuleUnlock(); }
+    CModuleLock(const CModuleLock&) = delete;
+    CModuleLock& operator=(const CModuleLock&) = delete;
+};
+
 // BSTR and the framework's narrow strings, through the ANSI code page.
 BSTR BstrFromString(const CString& text);
 // A copy in memory from CoTaskMemAlloc, as interfaces that hand strings out return them.
 LPOLESTR BstrToTaskMem(const CString& text);
 CString StringFromBstr(const wchar_t* text);
+
+// A BSTR and a VARIANT freed however the scope is left.
+class CBstrHolder {
+public:
+    explicit CBstrHolder(BSTR text) : m_text(text) {}
+    ~CBstrHolder() { SysFreeString(m_text); }
+    CBstrHolder(const CBstrHolder&) = delete;
+    CBstrHolder& operator=(const CBstrHolder&) = delete;
+    BSTR Get() const { return m_text; }
+
+private:
+    BSTR m_text;
+};
+
+class CVariantHolder {
+public:
+    CVariantHolder() { VariantInit(&m_value); }
+    ~CVariantHolder() { VariantClear(&m_value); }
+    CVariantHolder(const CVariantHolder&) = delete;
+    CVariantHolder& operator=(const CVariantHolder&) = delete;
+    VARIANT* Get() { return &m_value; }
+
+private:
+    VARIANT m_value;
+};
 
 // VARIANT and CVariant. ToVariant gives colours as VT_I4 with the same bits, as scripts take
 // them. FromVariant coerces the value to vt as automation does (DISP_E_TYPEMISMATCH,

@@ -2,8 +2,6 @@
 // framework's page, whose dialog is a child window built from the page's own template. The
 // framework's page keeps the items' values; the dialog shows them, and what the user types
 // goes back into them before an apply.
-#include <atomic>
-
 #include "framework/ComGuard.h"
 #include "framework/PropertyPage.h"
 #include "framework/win32/ComObject.h"
@@ -14,46 +12,18 @@ bool IsButtonItem(DialogItemKind kind) {
     return kind == DialogItemKind::CheckBox || kind == DialogItemKind::RadioButton;
 }
 
-class CPageObject final : public IPropertyPage {
+class CPageObject final : public CComObject<CPageObject, IPropertyPage> {
 public:
-    explicit CPageObject(std::unique_ptr<COlePropertyPage> page) : m_page(std::move(page)) {
-        ModuleLock();
-    }
+    explicit CPageObject(std::unique_ptr<COlePropertyPage> page) : m_page(std::move(page)) {}
     ~CPageObject() {
         Deactivate();
         // The page lets go of its controls before their objects are released.
         m_page->SetObjects({});
         m_page.reset();
-        ReleaseObjects();
-        if (m_site) m_site->Release();
-        ModuleUnlock();
-    }
-    CPageObject(const CPageObject&) = delete;
-    CPageObject& operator=(const CPageObject&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return Guard([&] {
-            if (!out) return E_POINTER;
-            if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
-                *out = static_cast<IPropertyPage*>(this);
-                AddRef();
-                return S_OK;
-            }
-            *out = nullptr;
-            return E_NOINTERFACE;
-        });
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override {
         return Guard([&] {
-            if (site) site->AddRef();
-            if (m_site) m_site->Release();
             m_site = site;
             return S_OK;
         });
@@ -103,15 +73,11 @@ private:
     // The page's values into the dialog's items, and the items into the page's values.
     void ShowItems();
     void TakeItems();
-    void ReleaseObjects() {
-        for (IUnknown* o : m_objects) o->Release();
-        m_objects.clear();
-    }
 
-    std::atomic<ULONG> m_refs{1};
+    CModuleLock m_moduleLock;  // first made, last gone
     std::unique_ptr<COlePropertyPage> m_page;
-    IPropertyPageSite* m_site = nullptr;
-    std::vector<IUnknown*> m_objects;
+    CComPtr<IPropertyPageSite> m_site;
+    std::vector<CComPtr<IFrameworkControl>> m_objects;
     HWND m_dialog = nullptr;
     bool m_showing = false;  // items change because the page fills them, not the user
 };
@@ -136,29 +102,20 @@ HRESULT CPageObject::GetPageInfo(PROPPAGEINFO* info) {
 HRESULT CPageObject::SetObjects(ULONG count, IUnknown** objects) {
     return Guard([&] {
         // References taken so far go back however this ends, unless they are kept.
-        struct CHeld {
-            std::vector<IUnknown*> objects;
-            ~CHeld() {
-                for (IUnknown* o : objects) o->Release();
-            }
-        } held;
+        std::vector<CComPtr<IFrameworkControl>> held;
         std::vector<COleControl*> controls;
-        // Room first, so that no reference is taken that a failed push would leak.
-        held.objects.reserve(count);
+        held.reserve(count);
         controls.reserve(count);
         for (ULONG i = 0; i < count; ++i) {
-            IFrameworkControl* access = nullptr;
-            if (!objects || !objects[i] ||
-                FAILED(objects[i]->QueryInterface(IID_IFrameworkControl,
-                                                  reinterpret_cast<void**>(&access)))) {
-                return E_NOINTERFACE;  // not a control of this framework
-            }
-            held.objects.push_back(access);
+            CComPtr<IFrameworkControl> access;
+            if (objects && objects[i])
+                access = CComPtr<IUnknown>(objects[i]).As<IFrameworkControl>();
+            if (!access) return E_NOINTERFACE;  // not a control of this framework
             controls.push_back(access->Control());
+            held.push_back(std::move(access));
         }
         m_page->SetObjects(controls);
-        ReleaseObjects();
-        m_objects.swap(held.objects);
+        m_objects.swap(held);
         return S_OK;
     });
 }

@@ -21,6 +21,12 @@ HMODULE FrameworkModule() {
     return module;
 }
 
+std::wstring FrameworkModulePath() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(FrameworkModule(), path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(path, n) : std::wstring();
+}
+
 void ModuleLock() {
     ++g_locks;
 }

@@ -16,58 +16,23 @@
 
 namespace {
 
-HMODULE g_module = nullptr;
-
 CComClassInfo ControlClass() {
-    return {CLSID_MovitrelCtrl, LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor,
-            kControlMiscStatus};
-}
-
-std::wstring ModulePathW() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::wstring(path, n) : std::wstring();
-}
-
-CString ModulePathA() {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(g_module, path, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? CString(path, n) : CString();
+    return {CLSID_MovitrelCtrl, LIBID_MOVITRELLib,  kTypeLibMajor,
+            kTypeLibMinor,      kControlMiscStatus, ModuleString(IDS_MOVITREL)};
 }
 
 // The factories live as long as the module; their references only count server locks.
-class CFactory final : public IClassFactory {
+class CFactory final : public CComStatic<IClassFactory> {
 public:
     explicit CFactory(std::function<IUnknown*()> make) : m_make(std::move(make)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return Guard([&] {
-            if (!out) return E_POINTER;
-            if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-                *out = static_cast<IClassFactory*>(this);
-                AddRef();
-                return S_OK;
-            }
-            *out = nullptr;
-            return E_NOINTERFACE;
-        });
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        ModuleLock();
-        return 2;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ModuleUnlock();
-        return 1;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         return Guard([&] {
             if (!out) return E_POINTER;
             *out = nullptr;
             if (outer) return CLASS_E_NOAGGREGATION;
-            IUnknown* object = m_make();
-            const HRESULT hr = object->QueryInterface(iid, out);
-            object->Release();
-            return hr;
+            // Gone after the question unless the caller got it.
+            const auto object = CComPtr<IUnknown>::Adopt(m_make());
+            return object->QueryInterface(iid, out);
         });
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -82,6 +47,14 @@ public:
     }
 
 private:
+    void OnReference(bool added) override {
+        if (added) {
+            ModuleLock();
+        } else {
+            ModuleUnlock();
+        }
+    }
+
     // A new object with one reference; throws when it cannot be made.
     std::function<IUnknown*()> m_make;
 };
@@ -104,15 +77,13 @@ SYSKIND ThisSysKind() {
 }
 
 HRESULT RegisterServer() {
-    std::wstring pathW = ModulePathW();
-    const CString path = ModulePathA();
-    ITypeLib* lib = nullptr;
-    if (pathW.empty() || FAILED(LoadTypeLibEx(pathW.c_str(), REGKIND_NONE, &lib))) {
+    std::wstring pathW = FrameworkModulePath();
+    const CString path = StringFromBstr(pathW.c_str());
+    CComPtr<ITypeLib> lib;
+    if (pathW.empty() || FAILED(LoadTypeLibEx(pathW.c_str(), REGKIND_NONE, lib.Out())) ||
+        FAILED(RegisterTypeLib(lib.Get(), pathW.data(), nullptr))) {
         return SELFREG_E_TYPELIB;
     }
-    const HRESULT registered = RegisterTypeLib(lib, pathW.data(), nullptr);
-    lib->Release();
-    if (FAILED(registered)) return SELFREG_E_TYPELIB;
     CSystemRegistry registry;
     bool ok = UpdateControlRegistry(TRUE, registry, path) != FALSE;
     ok = UpdateMovitrelPageRegistry(TRUE, registry, path) != FALSE && ok;
@@ -123,9 +94,9 @@ HRESULT RegisterServer() {
 
 HRESULT UnregisterServer() {
     // The library is removed under the locale it was registered with, which it names itself.
-    ITypeLib* lib = nullptr;
+    CComPtr<ITypeLib> lib;
     if (FAILED(LoadRegTypeLib(LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL,
-                              &lib))) {
+                              lib.Out()))) {
         return SELFREG_E_TYPELIB;
     }
     TLIBATTR* attr = nullptr;
@@ -134,12 +105,12 @@ HRESULT UnregisterServer() {
         lcid = attr->lcid;
         lib->ReleaseTLibAttr(attr);
     }
-    lib->Release();
+    lib.Reset();
     if (FAILED(UnRegisterTypeLib(LIBID_MOVITRELLib, kTypeLibMajor, kTypeLibMinor, lcid,
                                  ThisSysKind()))) {
         return SELFREG_E_TYPELIB;
     }
-    const CString path = ModulePathA();
+    const CString path = StringFromBstr(FrameworkModulePath().c_str());
     CSystemRegistry registry;
     bool ok = UpdateControlRegistry(FALSE, registry, path) != FALSE;
     ok = UpdateMovitrelPageRegistry(FALSE, registry, path) != FALSE && ok;
@@ -151,10 +122,7 @@ HRESULT UnregisterServer() {
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-    }
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
     return TRUE;
 }
 
