@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "codecs/GifAnimation.h"
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace fs = std::filesystem;
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "image/Image.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace fs = std::filesystem;
 

@@ -16,10 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "TestTmp.h"
 #include "codecs/JpegImpl.h"
 #include "image/ImageFormats.h"
+#include "tests/support/ModulePath.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 using json = nlohmann::json;
 namespace fs = std::filesystem;
@@ -274,10 +275,7 @@ TEST_F(MovitrelProgram, AutomatePlaysAndReportsEventsBeforeTheReply) {
     const fs::path png = fs::path(TestTmp()) / "snap.png";
     c.SendJson(json{{"op", "snapshot"}, {"path", png.string()}});
     EXPECT_EQ(c.Reply()["ok"], true);
-    std::ifstream f(png, std::ios::binary);
-    char sig[8] = {};
-    f.read(sig, 8);
-    EXPECT_EQ(std::string(sig + 1, 3), "PNG");
+    EXPECT_EQ(ReadText(png.string()).substr(0, 4), "\x89PNG");
     EXPECT_EQ(c.Wait(), 0);
 }
 
@@ -559,8 +557,7 @@ TEST_F(MovitrelProgram, RegsvrWritesAndRemovesTheModulesClasses) {
     EXPECT_NE(written.find(kControlKey), std::string::npos) << written;
     EXPECT_NE(written.find("[HKEY_CLASSES_ROOT\\MOVITREL.MovitrelCtrl.1\\CLSID]"),
               std::string::npos);
-    EXPECT_NE(written.find(std::string("@=\"") + fs::canonical(MOVITREL_MODULE_FILE).string()),
-              std::string::npos)
+    EXPECT_NE(written.find(std::string("@=\"") + CanonicalModulePath()), std::string::npos)
         << written;
     {
         Child c({"regsvr", "/u", MOVITREL_MODULE_FILE, "--registry", reg.string()});
@@ -591,7 +588,7 @@ TEST_F(MovitrelProgram, ContainersRegisterTheModuleOnFirstUseAndMendAStaleRegist
     EXPECT_NE(first.find("MOVITREL.MovitrelCtrl.1"), std::string::npos) << first;
 
     // The module moved: the registry names a file that is gone.
-    const std::string module = fs::canonical(MOVITREL_MODULE_FILE).string();
+    const std::string module = CanonicalModulePath();
     std::string stale = first;
     for (size_t at = stale.find(module); at != std::string::npos; at = stale.find(module, at))
         stale.replace(at, module.size(), "/gone/MOVITREL.OCX");
@@ -614,7 +611,7 @@ TEST_F(MovitrelProgram, ContainersRegisterTheirOwnModuleOverAnotherInstallations
         Child c({"render", s_dir.string(), "--frames", "1", "--out", out.string()});
         ASSERT_EQ(c.Wait(), 0);
     }
-    const std::string module = fs::canonical(MOVITREL_MODULE_FILE).string();
+    const std::string module = CanonicalModulePath();
     const fs::path other = fs::path(TestTmp()) / "other-install" / "lib" / "movitrel";
     fs::create_directories(other);
     fs::copy_file(module, other / "MOVITREL.OCX", fs::copy_options::overwrite_existing);

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "codecs/GifAnimation.h"
 #include "codecs/LzwEncoder.h"
 #include "image/Image.h"
@@ -20,6 +19,7 @@
 #include "platform/MessageSink.h"
 #include "tests/codecs/LzwTestSupport.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace giftest {
 
@@ -27,19 +27,6 @@ using lzwtest::Bytes;
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
     ASSERT_TRUE(WriteAll(path, bytes)) << path;
-}
-
-inline Bytes ReadFile(const std::string& path) {
-    Bytes bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        return bytes;
-    }
-    for (int c = std::fgetc(f); c != EOF; c = std::fgetc(f)) {
-        bytes.push_back(uint8_t(c));
-    }
-    std::fclose(f);
-    return bytes;
 }
 
 // Collects message-box texts while it lives.

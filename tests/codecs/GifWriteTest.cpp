@@ -52,7 +52,7 @@ TEST(GifWriteLayout, TwoByTwoOfIndexOneIsTheExpectedFile) {
     auto gif = MakeImage({{1, 1}, {1, 1}}, 4);
     const std::string path = TempPath("two-by-two.gif");
     ASSERT_TRUE(gif->Write(path));
-    const Bytes file = ReadFile(path);
+    const Bytes file = ReadAll(path);
     ASSERT_EQ(file.size(), 801u);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 13),
               (Bytes{'G', 'I', 'F', '8', '7', 'a', 2, 0, 2, 0, 0xE7, 0, 0}));
@@ -145,7 +145,7 @@ TEST(GifWriteRoundTrip, EmptyImageWritesAValidFile) {
     ASSERT_NE(gif->imageDIB, nullptr);
     const std::string path = TempPath("empty.gif");
     ASSERT_TRUE(gif->Write(path));
-    const Bytes file = ReadFile(path);
+    const Bytes file = ReadAll(path);
     // Clear and end codes only: 256, 257 in three bytes.
     EXPECT_EQ(Bytes(file.end() - 7, file.end()), (Bytes{0x08, 0x03, 0x00, 0x03, 0x02, 0x00, 0x3B}));
 }

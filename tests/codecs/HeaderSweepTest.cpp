@@ -453,7 +453,7 @@ std::vector<JpegSample> JpegSamples() {
         for (int32_t x = 0; x < 12; ++x) image.SetPixelRGB(x, y, x * 20, y * 25, (x + y) * 10);
     }
     EXPECT_TRUE(image.GetImpl()->Write(""));
-    std::vector<JpegSample> samples{{"baseline", giftest::ReadFile(base)}};
+    std::vector<JpegSample> samples{{"baseline", ReadAll(base)}};
     for (const auto& [name, option] : {std::pair{"grey", "-grayscale"},
                                        {"progressive", "-progressive"},
                                        {"restart", "-restart 1B"}}) {
@@ -461,7 +461,7 @@ std::vector<JpegSample> JpegSamples() {
         const std::string command =
             std::string("jpegtran ") + option + " -outfile " + path + " " + base;
         EXPECT_EQ(RunJpegTool(command), 0) << command;
-        samples.push_back({name, giftest::ReadFile(path)});
+        samples.push_back({name, ReadAll(path)});
     }
     return samples;
 }

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "codecs/JpegImpl.h"
 #include "image/Image.h"
 #include "image/ImageFormats.h"
 #include "tests/support/JpegTools.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace fs = std::filesystem;
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace pngtest {
 

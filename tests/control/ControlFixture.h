@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "control/MovitrelCtrl.h"
 #include "framework/PropertyBag.h"
 #include "host/headless/HeadlessSite.h"
 #include "image/Image.h"
+#include "tests/support/ControlProperties.h"
 #include "tests/support/TestFrames.h"
 
 namespace control_test {
@@ -55,9 +55,7 @@ protected:
     void TearDown() override {
 #ifndef _WIN32
         if (HasFailure() && site) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::create_directories(TestTmp());
-            site->SavePng(TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".png");
+            site->SavePng(TempPath(TestName() + ".png"));
         }
 #endif
         site.reset();
@@ -66,7 +64,7 @@ protected:
 
     // ---- Properties through dispatch -----------------------------------------------------
     void Set(const char* name, const CVariant& value) {
-        ASSERT_EQ(ctrl->SetProperty(CString(name), value), S_OK) << name;
+        SetByName(*ctrl, name, value);
     }
     void SetShort(const char* name, int16_t v) {
         Set(name, CVariant::I2(v));
@@ -85,9 +83,7 @@ protected:
     }
 
     CVariant Get(const char* name) {
-        CVariant v;
-        EXPECT_EQ(ctrl->GetProperty(CString(name), &v), S_OK) << name;
-        return v;
+        return GetByName(*ctrl, name);
     }
     int32_t GetLong(const char* name) {
         CVariant v;

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "ControlFixture.h"
-#include "TestTmp.h"
 #include "control/Bitmaps.h"
 #include "tests/support/FramePlayerProbe.h"
 #include "tests/support/MovitrelCtrlProbe.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

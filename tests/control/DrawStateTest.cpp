@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "ControlFixture.h"
-#include "TestTmp.h"
 #include "control/Bitmaps.h"
 #include "playback/Commands.h"
 #include "tests/support/FramePlayerProbe.h"
 #include "tests/support/MovitrelCtrlProbe.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "ControlFixture.h"
-#include "TestTmp.h"
 #include "control/Bitmaps.h"
 #include "playback/Commands.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "ControlFixture.h"
-#include "TestTmp.h"
 #include "tests/support/FramePlayerProbe.h"
 #include "tests/support/MovitrelCtrlProbe.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

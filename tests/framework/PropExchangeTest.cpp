@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "SampleControl.h"
-#include "TestTmp.h"
 #include "platform/FileIO.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

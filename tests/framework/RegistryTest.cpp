@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "TestTmp.h"
 #include "framework/Registry.h"
 #include "platform/FileIO.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 
@@ -166,10 +166,7 @@ TEST(RegistryFile, UpdatesTheProcessFileAndLeavesAForeignFileAlone) {
     std::ofstream(foreign) << "not a registry\n";
     SetRegistryFile(foreign);
     EXPECT_FALSE(UpdateRegistryFile([](CRegistry&) { return true; }));
-    std::ifstream in(foreign);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "not a registry");
+    EXPECT_EQ(ReadText(foreign), "not a registry\n");
     SetRegistryFile("");
 }
 

@@ -4,13 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
-#include "TestTmp.h"
 #include "host/headless/HeadlessSite.h"
 #include "platform/Sync.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 
@@ -263,10 +262,7 @@ TEST_F(HeadlessSiteTest, SavesTheSurfaceAsPng) {
     CString path = CString(TestTmp()) + "/headless.png";
     std::filesystem::remove(path);
     ASSERT_TRUE(site.SavePng(path));
-    std::ifstream in(path, std::ios::binary);
-    char magic[8] = {};
-    in.read(magic, 8);
-    EXPECT_EQ(CString(magic + 1, 3), "PNG");
+    EXPECT_EQ(ReadText(path).substr(0, 4), "\x89PNG");
 }
 
 TEST(HeadlessSiteLifetime, DestroyingTheSiteDestroysTheWindowAndDetaches) {

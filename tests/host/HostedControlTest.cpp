@@ -9,6 +9,7 @@
 #include "framework/ComClient.h"
 #include "framework/Registry.h"
 #include "host/instance/HostedControl.h"
+#include "tests/support/ModulePath.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -32,7 +33,7 @@ class HostedControlTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::remove(registry); }
     const std::string registry = TempPath("hosted-control.reg");
-    const std::string module = fs::canonical(MOVITREL_MODULE_FILE).string();
+    const std::string module = CanonicalModulePath();
 };
 
 TEST_F(HostedControlTest, AFreshRegistryGetsTheModuleRegisteredAndAControl) {

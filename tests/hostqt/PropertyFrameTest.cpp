@@ -15,7 +15,6 @@
 #include <QtTest>
 #include <functional>
 
-#include "TestTmp.h"
 #include "control/MovitrelCtrl.h"
 #include "framework/ComClient.h"
 #include "framework/Registry.h"
@@ -25,6 +24,7 @@
 #include "host/qt/TemplatePage.h"
 #include "proppages/PageResources.h"
 #include "tests/hostqt/QtTests.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
 #include "platform/Gdi.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace dibtest {
 

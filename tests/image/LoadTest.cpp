@@ -4,13 +4,13 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "TestTmp.h"
 #include "codecs/GifImpl.h"
 #include "codecs/JpegImpl.h"
 #include "codecs/PngImpl.h"
 #include "image/Image.h"
 #include "image/ImageFormats.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "TestTmp.h"
 #include "framework/Com.h"
+#include "tests/support/ModulePath.h"
+#include "tests/support/TestFiles.h"
 
 namespace module_test {
 
@@ -25,15 +26,9 @@ inline const CString kEventIid = "{D21DF837-160C-4A03-A360-B2D80B0C22FF}";
 
 // A path for a registry file of the running test, not yet existing.
 inline std::string FreshRegistryPath() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::create_directories(TestTmp());
-    std::string path = TestTmp() + "/" + info->test_suite_name() + "." + info->name() + ".reg";
+    std::string path = TempPath(TestName() + ".reg");
     std::filesystem::remove(path);
     return path;
-}
-
-inline std::string CanonicalModulePath() {
-    return std::filesystem::canonical(kModule).string();
 }
 
 }  // namespace module_test

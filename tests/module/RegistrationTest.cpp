@@ -6,11 +6,11 @@
 #include <fstream>
 #include <map>
 
-#include "TestTmp.h"
 #include "framework/ClassFactory.h"
 #include "framework/ComClient.h"
 #include "framework/Registry.h"
 #include "tests/module/ModuleTestSupport.h"
+#include "tests/support/TestTmp.h"
 
 using namespace module_test;
 

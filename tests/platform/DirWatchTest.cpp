@@ -14,13 +14,6 @@
 
 namespace {
 
-std::string FreshFolder(const std::string& name) {
-    const std::string dir = TempPath(name);
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
 // Polls TakeChange until it answers true or a generous deadline passes.
 bool ChangeSeen(CDirectoryWatch& watch) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -63,7 +56,7 @@ void ExpectFollows(CDirectoryWatch& watch, const std::string& dir, const std::st
 }
 
 TEST(DirWatchTest, AFileCountsOnceClosedAndIsUnderWayUntilThen) {
-    const std::string dir = FreshFolder("watch-close");
+    const std::string dir = FreshDir("watch-close");
     CDirectoryWatch watch;
     ASSERT_TRUE(watch.Start(dir));
     EXPECT_EQ(watch.Dir(), dir);
@@ -85,7 +78,7 @@ TEST(DirWatchTest, AFileCountsOnceClosedAndIsUnderWayUntilThen) {
 }
 
 TEST(DirWatchTest, ABurstOfAThousandFilesSettlesIntoAFewChanges) {
-    const std::string dir = FreshFolder("watch-burst");
+    const std::string dir = FreshDir("watch-burst");
     CDirectoryWatch watch;
     ASSERT_TRUE(watch.Start(dir));
     int changes = 0;
@@ -105,7 +98,7 @@ TEST(DirWatchTest, AMissingDirectoryIsRefusedAndStopEndsTheWatch) {
     EXPECT_FALSE(watch.IsWatching());
     EXPECT_FALSE(watch.TakeChange());
 
-    const std::string dir = FreshFolder("watch-stop");
+    const std::string dir = FreshDir("watch-stop");
     ASSERT_TRUE(watch.Start(dir));
     watch.Stop();
     ASSERT_TRUE(WriteAll(dir + "/f.jpg", {1}));
@@ -114,8 +107,8 @@ TEST(DirWatchTest, AMissingDirectoryIsRefusedAndStopEndsTheWatch) {
 }
 
 TEST(DirWatchTest, AFolderRemovedAndMadeAgainIsFollowedAgain) {
-    const std::string dir = FreshFolder("watch-remade");
-    const std::string other = FreshFolder("watch-remade-other");
+    const std::string dir = FreshDir("watch-remade");
+    const std::string other = FreshDir("watch-remade-other");
     CDirectoryWatch watch;
     ASSERT_TRUE(watch.Start(dir));
     ASSERT_TRUE(WriteAll(dir + "/f1.jpg", {1}));
@@ -145,7 +138,7 @@ TEST(DirWatchTest, AFolderRemovedAndMadeAgainIsFollowedAgain) {
 }
 
 TEST(DirWatchTest, AFolderRenamedAwayIsLeftForTheOneMadeInItsPlace) {
-    const std::string dir = FreshFolder("watch-swap");
+    const std::string dir = FreshDir("watch-swap");
     const std::string away = TempPath("watch-swap-away");
     std::filesystem::remove_all(away);
     CDirectoryWatch watch;
@@ -168,7 +161,7 @@ TEST(DirWatchTest, AFolderRenamedAwayIsLeftForTheOneMadeInItsPlace) {
 
 // The folder itself sees nothing of its parent's rename; the path is checked all the same.
 TEST(DirWatchTest, AFolderWhoseParentIsRenamedIsFollowedAtItsPath) {
-    const std::string parent = FreshFolder("watch-parent");
+    const std::string parent = FreshDir("watch-parent");
     const std::string away = TempPath("watch-parent-away");
     std::filesystem::remove_all(away);
     const std::string dir = parent + "/frames";
@@ -185,8 +178,8 @@ TEST(DirWatchTest, AFolderWhoseParentIsRenamedIsFollowedAtItsPath) {
 #ifndef _WIN32  // symbolic links need a privilege on Windows
 // Links have no writer to wait for: they join at once, whichever way they are made.
 TEST(DirWatchTest, HardAndSymbolicLinksJoinAtOnce) {
-    const std::string dir = FreshFolder("watch-links");
-    const std::string staging = FreshFolder("watch-links-staging");
+    const std::string dir = FreshDir("watch-links");
+    const std::string staging = FreshDir("watch-links-staging");
     ASSERT_TRUE(WriteAll(staging + "/a.jpg", {1, 2}));
     ASSERT_TRUE(WriteAll(staging + "/b.jpg", {1, 2}));
     CDirectoryWatch watch;
@@ -212,7 +205,7 @@ TEST(DirWatchTest, HardAndSymbolicLinksJoinAtOnce) {
 // A slow writer: open before its first byte, pauses, a reader looking in meanwhile. None of
 // it lets the file join before it is closed.
 TEST(DirWatchTest, AFileHeldOpenForWritingStaysHeldBackUntilClosed) {
-    const std::string dir = FreshFolder("watch-slow");
+    const std::string dir = FreshDir("watch-slow");
     const std::string path = dir + "/slow.jpg";
     CDirectoryWatch watch;
     ASSERT_TRUE(watch.Start(dir));
@@ -239,7 +232,7 @@ TEST(DirWatchTest, AFileHeldOpenForWritingStaysHeldBackUntilClosed) {
 // Names under way are capped: a burst of files written and never closed holds no more than
 // the cap, and the ones past it join as files elsewhere do.
 TEST(DirWatchTest, NamesUnderWayStayBoundedWhateverTheBurst) {
-    const std::string dir = FreshFolder("watch-cap");
+    const std::string dir = FreshDir("watch-cap");
     const size_t n = CDirectoryWatch::kMaxUnderway + 64;
     for (size_t i = 0; i < n; ++i) {
         ASSERT_TRUE(WriteAll(dir + "/f" + std::to_string(i) + ".jpg", {1, 2, 3}));

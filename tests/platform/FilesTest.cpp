@@ -16,7 +16,6 @@
 #include <set>
 #include <thread>
 
-#include "TestTmp.h"
 #include "platform/FileFind.h"
 #include "platform/FileIO.h"
 #include "platform/Memory.h"
@@ -30,12 +29,7 @@ namespace {
 
 class TempDir {
 public:
-    TempDir() {
-        path_ =
-            fs::path(TestTmp()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
+    TempDir() : path_(FreshDir("files")) {}
     ~TempDir() { fs::remove_all(path_); }
     std::string str() const { return path_.generic_string(); }
     void Touch(const std::string& name) const { std::ofstream(path_ / name) << "x"; }
@@ -144,9 +138,7 @@ TEST(FileIOTest, APartialFileReplacesItsTargetOrLeavesNothing) {
     EXPECT_EQ(fs::path(partial).filename().string().front(), '.');
     std::ofstream(partial) << "new";
     EXPECT_FALSE(CommitPartial(partial, target));
-    std::string text;
-    std::ifstream(target) >> text;
-    EXPECT_EQ(text, "new");
+    EXPECT_EQ(ReadText(target), "new");
     EXPECT_FALSE(fs::exists(partial));
 
     // A non-empty folder in the target's place cannot be replaced: the folder stays and the

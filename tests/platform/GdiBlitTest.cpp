@@ -5,32 +5,21 @@
 #include <vector>
 
 #include "platform/Gdi.h"
+#include "tests/support/GdiSurface.h"
 
 namespace {
-
-constexpr uint32_t kSentinel = 0x123456;
 
 // A DIB: header and a 256-entry colour table in one buffer, the rows in another sized
 // exactly, so that the sanitizer build catches any read past them.
 class Dib {
 public:
     Dib(int32_t width, int32_t height, uint16_t bitCount, uint32_t clrUsed = 0)
-        : m_header(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)),
+        : m_header(DibHeader(width, height, bitCount, BI_RGB, clrUsed)),
           m_height(height < 0 ? -height : height),
           m_topDown(height < 0),
           m_bitCount(bitCount),
           m_stride((width * bitCount + 31) / 32 * 4),
-          m_bits(size_t(m_stride) * size_t(m_height)) {
-        BITMAPINFOHEADER h{};
-        h.biSize = sizeof h;
-        h.biWidth = width;
-        h.biHeight = height;
-        h.biPlanes = 1;
-        h.biBitCount = bitCount;
-        h.biCompression = BI_RGB;
-        h.biClrUsed = clrUsed;
-        std::memcpy(m_header.data(), &h, sizeof h);
-    }
+          m_bits(size_t(m_stride) * size_t(m_height)) {}
     // Colour table entry i as an RGBQUAD, from 0x00RRGGBB.
     void SetColor(int32_t i, uint32_t rgb) {
         RGBQUAD q{uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 0};
@@ -86,21 +75,6 @@ Dib PositionDib(int32_t width, int32_t height) {
 }
 constexpr uint32_t At(int32_t x, int32_t y) {
     return uint32_t(16 * y + x + 1) << 16;
-}
-
-void Fill(CDC& dc, uint32_t pixel) {
-    for (int32_t y = 0; y < dc.Height(); ++y) {
-        for (int32_t x = 0; x < dc.Width(); ++x) dc.Row(y)[x] = pixel;
-    }
-}
-
-// The surface as rows of pixels, for whole-picture comparisons.
-std::vector<std::vector<uint32_t>> Pixels(const CDC& dc) {
-    std::vector<std::vector<uint32_t>> rows;
-    for (int32_t y = 0; y < dc.Height(); ++y) {
-        rows.emplace_back(dc.Row(y), dc.Row(y) + dc.Width());
-    }
-    return rows;
 }
 
 int32_t Blit(CDC& dc, Dib& dib, int32_t x, int32_t y, int32_t w, int32_t h, UINT use) {

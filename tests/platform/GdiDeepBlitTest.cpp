@@ -7,24 +7,14 @@
 #include <vector>
 
 #include "platform/Gdi.h"
+#include "tests/support/GdiSurface.h"
 
 namespace {
-
-constexpr uint32_t kSentinel = 0x123456;
 
 // A DIB header with room for masks or a 256-entry table, and its bits.
 struct TestDib {
     TestDib(int32_t width, int32_t height, uint16_t depth, uint32_t compression)
-        : header(sizeof(BITMAPINFOHEADER) + 1024) {
-        BITMAPINFOHEADER h{};
-        h.biSize = sizeof h;
-        h.biWidth = width;
-        h.biHeight = height;
-        h.biPlanes = 1;
-        h.biBitCount = depth;
-        h.biCompression = compression;
-        std::memcpy(header.data(), &h, sizeof h);
-    }
+        : header(DibHeader(width, height, depth, compression)) {}
     BITMAPINFOHEADER& H() { return *reinterpret_cast<BITMAPINFOHEADER*>(header.data()); }
     const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(header.data()); }
     void Masks(uint32_t r, uint32_t g, uint32_t b) {
@@ -56,27 +46,12 @@ struct TestDib {
     std::vector<uint8_t> bits;
 };
 
-void Fill(CDC& dc, uint32_t pixel) {
-    for (int y = 0; y < dc.Height(); ++y) {
-        for (int x = 0; x < dc.Width(); ++x) dc.Row(y)[x] = pixel;
-    }
-}
-
-// Surface rows, top first.
-std::vector<std::vector<uint32_t>> Pixels(const CDC& dc) {
-    std::vector<std::vector<uint32_t>> rows;
-    for (int y = 0; y < dc.Height(); ++y) rows.emplace_back(dc.Row(y), dc.Row(y) + dc.Width());
-    return rows;
-}
-
 int32_t Draw(CDC& dc, const TestDib& dib, UINT colorUse = DIB_RGB_COLORS) {
     const auto& h = dib.Info()->bmiHeader;
     const int32_t height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     return SetDIBitsToDevice(&dc, 0, 0, DWORD(h.biWidth), DWORD(height), 0, 0, 0, UINT(height),
                              dib.bits.data(), dib.Info(), colorUse);
 }
-
-using Rows = std::vector<std::vector<uint32_t>>;
 
 // 4 x 3 RLE8 over a table where index i is 0x0000ii: row 0 (bottom) a run of 4 sevens, row 1
 // a literal 1 2 3 then end of row, then a delta to x 2 of row 2 and a run of 2 nines.

@@ -5,24 +5,7 @@
 #include <vector>
 
 #include "platform/Gdi.h"
-
-namespace {
-
-constexpr uint32_t kSentinel = 0x123456;
-
-void Fill(CDC& dc, uint32_t pixel) {
-    for (int32_t y = 0; y < dc.Height(); ++y) {
-        for (int32_t x = 0; x < dc.Width(); ++x) dc.Row(y)[x] = pixel;
-    }
-}
-
-std::vector<std::vector<uint32_t>> Pixels(const CDC& dc) {
-    std::vector<std::vector<uint32_t>> rows;
-    for (int32_t y = 0; y < dc.Height(); ++y) rows.emplace_back(dc.Row(y), dc.Row(y) + dc.Width());
-    return rows;
-}
-
-}  // namespace
+#include "tests/support/GdiSurface.h"
 
 // --- Surfaces and pixels ---
 

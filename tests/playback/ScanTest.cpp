@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "TestTmp.h"
 #include "apps/ScanOnlyClient.h"
 #include "playback/FramePlayer.h"
 #include "tests/support/FramePlayerProbe.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -154,13 +154,7 @@ TEST(FrameNumberKeyTest, TenOrMoreDigitsWrapAsSigned32Bit) {
 // The real file system, through the platform's search.
 class RealScanTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ =
-            (fs::path(TestTmp()) / ::testing::UnitTest::GetInstance()->current_test_info()->name())
-                .string();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
+    void SetUp() override { dir_ = FreshDir("scan"); }
     void TearDown() override { fs::remove_all(dir_); }
     void Touch(const std::string& name) { std::ofstream(dir_ + "/" + name) << "x"; }
     std::vector<std::string> Scan(const std::string& dir, const std::string& base, int32_t sort) {

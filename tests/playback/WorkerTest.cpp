@@ -14,15 +14,15 @@
 #include <thread>
 #include <vector>
 
-#include "TestTmp.h"
 #include "image/Image.h"
-#include "image/ImageFormats.h"
 #include "platform/Memory.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
 #include "playback/Commands.h"
 #include "playback/FramePlayer.h"
 #include "tests/support/FramePlayerProbe.h"
+#include "tests/support/TestFrames.h"
+#include "tests/support/TestTmp.h"
 
 namespace {
 
@@ -32,12 +32,8 @@ const std::string& FrameDir() {
         const std::string d = TestTmp() + "/frames";
         std::filesystem::create_directories(d);
         for (int i = 0; i < 10; ++i) {
-            CImage image;
-            const std::string path = d + "/f" + std::to_string(i) + ".jpg";
-            if (!image.CreateImpl(path, kImageTypeJpeg) || image.Create(4, 4, 24, -1) <= 0)
+            if (!WriteSolidJpeg(d + "/f" + std::to_string(i) + ".jpg", FrameColour(i), 4, 4))
                 std::abort();
-            std::fill_n(image.GetBits(), image.GetBytesPerLine() * 4, BYTE(20 * i));
-            if (!image.GetImpl()->Write("")) std::abort();
         }
         return d;
     }();

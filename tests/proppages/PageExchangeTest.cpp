@@ -9,6 +9,7 @@
 #include "proppages/MovitrelPropPage.h"
 #include "proppages/PageResources.h"
 #include "proppages/PlaybackPropPage.h"
+#include "tests/support/ControlProperties.h"
 
 namespace {
 
@@ -24,12 +25,8 @@ protected:
         m_playback.SetObjects({});
         m_site.reset();
     }
-    void Set(const char* name, const CVariant& v) { ASSERT_EQ(m_ctrl.SetProperty(name, v), S_OK); }
-    CVariant Get(const char* name) {
-        CVariant v;
-        EXPECT_EQ(m_ctrl.GetProperty(name, &v), S_OK);
-        return v;
-    }
+    void Set(const char* name, const CVariant& v) { SetByName(m_ctrl, name, v); }
+    CVariant Get(const char* name) { return GetByName(m_ctrl, name); }
     // Events as "Name(args)" text, in order.
     std::vector<std::string> Events() const {
         std::vector<std::string> out;

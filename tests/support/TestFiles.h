@@ -1,6 +1,8 @@
-// Scratch files of a test process: paths in its own folder (TestTmp.h) and whole-file reads
-// and writes.
+// Scratch files of a test process: paths in its own folder (TestTmp.h), folders of the running
+// test, and whole-file reads and writes.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -9,12 +11,26 @@
 #include <string>
 #include <vector>
 
-#include "TestTmp.h"
+#include "tests/support/TestTmp.h"
 
 // A path for name in the process's scratch folder, which exists.
 inline std::string TempPath(const std::string& name) {
     std::filesystem::create_directories(TestTmp());
     return TestTmp() + "/" + name;
+}
+
+// "<suite>.<test>" of the running test, for scratch names no other test shares.
+inline std::string TestName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+// An empty folder of the running test in the scratch folder.
+inline std::string FreshDir(const std::string& leaf = "frames") {
+    std::string dir = TestTmp() + "/" + TestName() + "/" + leaf;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
 }
 
 // The whole file as bytes (std::vector<uint8_t>, the default) or as text (std::string); empty

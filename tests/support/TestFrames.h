@@ -1,16 +1,16 @@
 // Frame directories for the tests that play them: solid-colour JPEG frames whose colour tells
-// which frame a paint or a load showed, in a scratch folder named after the running test.
+// which frame a paint or a load showed, in a scratch folder named after the running test
+// (FreshDir).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include "TestTmp.h"
 #include "image/Image.h"
 #include "image/ImageFormats.h"
+#include "tests/support/TestFiles.h"
 
 constexpr int32_t kFrameWidth = 32;
 constexpr int32_t kFrameHeight = 24;
@@ -30,15 +30,6 @@ inline int32_t ColourDistance(COLORREF a, COLORREF b) {
     return std::abs(int32_t(GetRValue(a)) - GetRValue(b)) +
            std::abs(int32_t(GetGValue(a)) - GetGValue(b)) +
            std::abs(int32_t(GetBValue(a)) - GetBValue(b));
-}
-
-// An empty directory of the test binary's scratch area, named after the running test.
-inline std::string FreshDir(const std::string& leaf = "frames") {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = TestTmp() + "/" + info->test_suite_name() + "." + info->name() + "/" + leaf;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
 }
 
 // Writes one solid-colour JPEG file; false when it could not be written.
