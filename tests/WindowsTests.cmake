@@ -26,6 +26,7 @@ function(movitrel_windows_tests layer)
   # Paths as the Windows programs see them: / is the Z: drive.
   target_compile_definitions(test_${layer} PRIVATE
     MOVITREL_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}"
+    MOVITREL_TEST_DATA_DIR="Z:${CMAKE_CURRENT_SOURCE_DIR}/data"
     MOVITREL_TEST_TMP_ROOT="Z:${CMAKE_CURRENT_BINARY_DIR}/tmp_${layer}")
   target_link_options(test_${layer} PRIVATE -static)
   set(filter)
