@@ -12,30 +12,20 @@
 #include <utility>
 #include <vector>
 
+#include "framework/ComBase.h"
 #include "framework/OleControl.h"
 
 // A property-change connection that hands each change to a function. On Windows the sink is
-// the system's COM interface, answered here for an object its owner keeps alive (no counting).
+// the system's COM interface, answered here for an object its owner keeps alive.
+#ifdef _WIN32
+class CPropertyNotifyRelay final : public CComStatic<IPropertyNotifySink> {
+#else
 class CPropertyNotifyRelay final : public IPropertyNotifySink {
+#endif
 public:
     explicit CPropertyNotifyRelay(std::function<void(DISPID)> changed)
         : m_changed(std::move(changed)) {}
 #ifdef _WIN32
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPropertyNotifySink) {
-            *out = static_cast<IPropertyNotifySink*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return 1;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        return 1;
-    }
     HRESULT STDMETHODCALLTYPE OnChanged(DISPID dispid) override {
         m_changed(dispid);
         return S_OK;
