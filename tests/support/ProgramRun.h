@@ -87,7 +87,7 @@ inline Outcome RunProgram(const std::vector<std::string>& args,
 }
 
 inline std::string PilHelper() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "apps" / "pil_pixels.py")
+    return (std::filesystem::path(MOVITREL_SOURCE_DIR) / "tests" / "apps" / "pil_pixels.py")
         .string();
 }
 
