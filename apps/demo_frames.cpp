@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <numbers>
 
 #include "apps/MovitrelApp.h"
 #include "codecs/JpegImpl.h"
 #include "image/ImageFormats.h"
+#include "platform/FileIO.h"
 
 namespace {
 
@@ -203,9 +203,11 @@ std::optional<std::string> EnsureDemoFrames(std::string* error) {
     std::error_code ec;
     bool complete = fs::exists(stamp, ec);
     if (complete) {
-        std::ifstream in(stamp);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        complete = text == StampText();
+        // A stamp longer than the expected text cannot match it: no more is read.
+        const std::string expected = StampText();
+        CString text;
+        complete = ReadWholeFile(stamp.string(), expected.size(), &text) == FileReadError::None &&
+                   text == expected;
         for (int32_t i = 0; complete && i < kDemoFrameCount; ++i)
             complete = fs::exists(FramePath(dir, i), ec);
     }
@@ -219,6 +221,6 @@ std::optional<std::string> EnsureDemoFrames(std::string* error) {
     fs::remove(stamp, ec);
     std::fprintf(stderr, "movitrel: making the demo animation in %s ...\n", dir.c_str());
     if (!WriteDemoFrames(dir, kDemoFrameCount, kDemoWidth, kDemoHeight, error)) return std::nullopt;
-    std::ofstream(stamp) << StampText();
+    WriteWholeFile(stamp.string(), StampText());  // without it the frames are made again
     return dir;
 }

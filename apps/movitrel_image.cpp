@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <optional>
@@ -66,9 +65,11 @@ InputType TypeOfInput(const std::string& path) {
     InputType input;
     input.byExtension = TypeFromExtension(path);
     BYTE head[8] = {};
-    std::ifstream file(path, std::ios::binary);
-    file.read(reinterpret_cast<char*>(head), sizeof head);
-    const int32_t bySignature = ImageTypeFromSignature(head, size_t(file.gcount()));
+    size_t got = 0;
+    if (const CFileStream file(OpenFileForRead(path)); file) {
+        got = std::fread(head, 1, sizeof head, file.Get());
+    }
+    const int32_t bySignature = ImageTypeFromSignature(head, got);
     input.type = bySignature != -1 ? bySignature : input.byExtension;
     return input;
 }

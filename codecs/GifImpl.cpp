@@ -29,11 +29,6 @@ constexpr uint8_t kImageSeparator = 0x2C;
 constexpr uint8_t kGraphicControlLabel = 0xF9;
 constexpr uint8_t kTrailer = 0x3B;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
 uint16_t Word(const uint8_t* bytes) {
     return uint16_t(bytes[0] | (bytes[1] << 8));
 }
@@ -231,11 +226,11 @@ BOOL CGifImpl::Read(const CString& path) {
     if (!path.empty()) {
         fileName = path;
     }
-    FilePtr file(OpenFileForRead(fileName));
+    CFileStream file(OpenFileForRead(fileName));
     if (!file) {
         return FALSE;
     }
-    auto in = std::make_unique<CGifByteReader>(file.get());
+    auto in = std::make_unique<CGifByteReader>(file.Get());
 
     uint8_t header[kHeaderBytes] = {};
     const size_t got = in->Read(header, kHeaderBytes);
@@ -326,12 +321,12 @@ BOOL CGifImpl::Write(const CString& path) {
         return FALSE;
     }
 
-    FilePtr file(CreateFileForWrite(fileName));
+    CFileStream file(CreateFileForWrite(fileName));
     if (!file) {
         AfxMessageBox("Can't open GIF for writing");
         return FALSE;
     }
-    FILE* out = file.get();
+    FILE* out = file.Get();
 
     curAccum = 0;  // the encoder keeps the live accumulator
     curBits = 0;

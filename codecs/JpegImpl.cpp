@@ -2,8 +2,10 @@
 //
 // libjpeg reports fatal errors by calling error_exit, which here jumps back to the recovery
 // point in the function that called setjmp. Those functions hold only trivially destructible
-// locals (library structs, raw pointers, integers): nothing dynamic can rely on destruction
-// across a longjmp. Every path releases the library object and closes the file.
+// locals (library structs, raw pointers, integers) besides the file, whose owner is made
+// before setjmp in the same frame: the jump lands in its scope and skips no destructor, so
+// the file is closed once, when that function returns, on every path. Every path releases
+// the library object.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -45,7 +47,9 @@ void AskToGoOn(j_common_ptr cinfo) {
     if ((*progress->cancel)()) JumpToRecovery(cinfo);
 }
 
-BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
+BOOL Decode(CJpegImpl& image, const CString& path, const CJpegReadOptions& options) {
+    CFileStream file(OpenFileForRead(path));
+    if (!file) return FALSE;
     jpeg_decompress_struct cinfo;
     ErrorRecord err;
     ProgressRecord progress{};
@@ -53,7 +57,6 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
     err.pub.error_exit = JumpToRecovery;
     if (setjmp(err.recovery)) {
         jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
         return FALSE;
     }
     jpeg_create_decompress(&cinfo);
@@ -66,7 +69,7 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
     // take several bytes a pixel: bound them as the image block is bounded, so that a short
     // file claiming a huge frame fails at once instead of taking gigabytes and seconds.
     cinfo.mem->max_memory_to_use = long(kMaxImageBytes);
-    jpeg_stdio_src(&cinfo, file);
+    jpeg_stdio_src(&cinfo, file.Get());
     jpeg_read_header(&cinfo, TRUE);
 
     // Frames are drawn through a realised palette: colour files are reduced to 128 colours.
@@ -95,7 +98,6 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
     if (pixels > kMaxImageBytes - kBlockHeaderBytes || pixels > options.maxPixels ||
         (options.cancel && options.cancel())) {
         jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
         return FALSE;
     }
 
@@ -105,7 +107,6 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
         image.Create(int32_t(cinfo.output_width), int32_t(cinfo.output_height),
                      8 * cinfo.output_components, -1) == 0) {
         jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
         return FALSE;
     }
     if (eighths < 8) {
@@ -130,22 +131,22 @@ BOOL Decode(CJpegImpl& image, FILE* file, const CJpegReadOptions& options) {
 
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
     return TRUE;
 }
 
-BOOL Encode(CJpegImpl& image, FILE* file) {
+BOOL Encode(CJpegImpl& image, const CString& path) {
+    CFileStream file(CreateFileForWrite(path));
+    if (!file) return FALSE;
     jpeg_compress_struct cinfo;
     ErrorRecord err;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = JumpToRecovery;
     if (setjmp(err.recovery)) {
         jpeg_destroy_compress(&cinfo);
-        std::fclose(file);
         return FALSE;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
+    jpeg_stdio_dest(&cinfo, file.Get());
     cinfo.image_width = JDIMENSION(image.imageWidth);
     cinfo.image_height = JDIMENSION(image.imageHeight);
     cinfo.input_components = 3;
@@ -180,9 +181,10 @@ BOOL Encode(CJpegImpl& image, FILE* file) {
     }
 
     jpeg_finish_compress(&cinfo);
-    std::fclose(file);
     jpeg_destroy_compress(&cinfo);
-    return TRUE;
+    // The library flushed its buffer; a failure the system holds back until the close is
+    // still a failed write.
+    return file.Close() ? TRUE : FALSE;
 }
 
 }  // namespace
@@ -198,25 +200,23 @@ int32_t JpegScaleEighths(int32_t width, int32_t height, int32_t fitWidth, int32_
 }
 
 BOOL ReadJpegHeader(const CString& path, CJpegHeader* header) {
-    FILE* file = OpenFileForRead(path);
-    if (file == nullptr) return FALSE;
+    CFileStream file(OpenFileForRead(path));
+    if (!file) return FALSE;
     jpeg_decompress_struct cinfo;
     ErrorRecord err;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = JumpToRecovery;
     if (setjmp(err.recovery)) {
         jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
         return FALSE;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
+    jpeg_stdio_src(&cinfo, file.Get());
     jpeg_read_header(&cinfo, TRUE);
     header->width = int32_t(cinfo.image_width);
     header->height = int32_t(cinfo.image_height);
     header->gray = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
     return TRUE;
 }
 
@@ -233,9 +233,7 @@ BOOL CJpegImpl::Read(const CString& path) {
 
 BOOL CJpegImpl::Read(const CString& path, const CJpegReadOptions& options) {
     if (!path.empty()) fileName = path;
-    FILE* file = OpenFileForRead(fileName);
-    if (file == nullptr) return FALSE;
-    return Decode(*this, file, options);
+    return Decode(*this, fileName, options);
 }
 
 BOOL CJpegImpl::Write(const CString& path) {
@@ -247,9 +245,7 @@ BOOL CJpegImpl::Write(const CString& path) {
     if (imageBits == nullptr || imageWidth <= 0 || imageHeight <= 0 || !(paletted8 || rgb24)) {
         return FALSE;
     }
-    FILE* file = CreateFileForWrite(fileName);
-    if (file == nullptr) return FALSE;
-    return Encode(*this, file);
+    return Encode(*this, fileName);
 }
 
 #ifdef _WIN32

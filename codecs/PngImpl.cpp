@@ -24,24 +24,6 @@ constexpr png_uint_32 kMaxPngDimension = png_uint_32(kMaxDibDimension);
 
 static_assert(sizeof(png_color) == 3, "palette entries are handed over as RGB triples");
 
-class ScopedFile {
-public:
-    explicit ScopedFile(FILE* file) : handle(file) {}
-    ~ScopedFile() { Close(); }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    FILE* Get() const { return handle; }
-    // False when buffered output could not be flushed.
-    bool Close() {
-        FILE* file = handle;
-        handle = nullptr;
-        return file == nullptr || std::fclose(file) == 0;
-    }
-
-private:
-    FILE* handle;
-};
-
 // Default message handlers: errors and warnings go to standard error, as the library prints
 // them.
 class ReadStructs {
@@ -177,7 +159,7 @@ bool WriteRows(png_structp png, png_infop info, FILE* file, CPngImpl& image,
 
 BOOL CPngImpl::Read(const CString& path) {
     if (!path.empty()) fileName = path;
-    ScopedFile file(OpenFileForRead(fileName));
+    CFileStream file(OpenFileForRead(fileName));
     if (!file.Get()) return FALSE;
     ReadStructs structs;
     if (!structs.Ok()) return FALSE;
@@ -228,7 +210,7 @@ BOOL CPngImpl::Write(const CString& path) {
     }
     if (!imageBits || imageWidth <= 0 || imageHeight <= 0) return FALSE;
 
-    ScopedFile file(CreateFileForWrite(fileName));
+    CFileStream file(CreateFileForWrite(fileName));
     if (!file.Get()) return FALSE;
     WriteStructs structs;
     if (!structs.Ok()) return FALSE;

@@ -59,6 +59,12 @@ FILE* CreateFileForWrite(const CString& path) {
     return std::fopen(path.c_str(), "wb");
 }
 
+bool CFileStream::Close() noexcept {
+    FILE* file = m_file;
+    m_file = nullptr;
+    return file == nullptr || std::fclose(file) == 0;
+}
+
 CString PartialPathFor(const CString& target) {
     // Two saves of one file at once, on two threads, each get a name of their own.
     static std::atomic<unsigned> serial{0};

@@ -1,5 +1,5 @@
-// File access by path. Codecs that use libjpeg, libpng or stdio get a FILE*; the BMP
-// routines use the handle calls, whose counts are 64-bit.
+// File access by path. Codecs that use libjpeg, libpng or stdio get a FILE*, held by a
+// CFileStream; the BMP routines use the handle calls, whose counts are 64-bit.
 //
 // Every open for reading refuses what is not a regular file (a FIFO, a device, a folder)
 // before anything reads from it, so no reader can block on a name that merely looks like
@@ -15,6 +15,26 @@
 // Open for reading, or create/truncate for writing; null on failure.
 FILE* OpenFileForRead(const CString& path);
 FILE* CreateFileForWrite(const CString& path);
+
+// Owns one stream and closes it exactly once: on Close, or at the end of its scope. Code that
+// longjmps (the libjpeg and libpng error exits) keeps it in or above the frame that calls
+// setjmp, made before setjmp, so that no jump skips its destructor.
+class CFileStream {
+public:
+    explicit CFileStream(FILE* file = nullptr) noexcept : m_file(file) {}
+    ~CFileStream() { Close(); }
+    CFileStream(const CFileStream&) = delete;
+    CFileStream& operator=(const CFileStream&) = delete;
+
+    FILE* Get() const noexcept { return m_file; }
+    explicit operator bool() const noexcept { return m_file != nullptr; }
+    // False when output held in the buffer cannot be written out, or the system reports at
+    // the close an error it held back: a writer's last word on whether its file is whole.
+    bool Close() noexcept;
+
+private:
+    FILE* m_file;
+};
 
 // A file is written whole or not at all by writing it under PartialPathFor (a hidden name
 // beside it, unique to the process, that fits wherever the target's name fits) and then
