@@ -8,7 +8,6 @@
 
 #include "apps/MovitrelApp.h"
 #include "apps/ProgramControl.h"
-#include "codecs/Codecs.h"
 #include "framework/Registry.h"
 
 namespace {
@@ -59,7 +58,6 @@ int32_t RunPlay(const PlayOptions& options, const char* what, int argc, char** a
 }
 
 int main(int argc, char** argv) {
-    RegisterCodecs();
     CLI::App app{"movitrel: plays the JPEG frames of a directory as an animation"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "help for every subcommand");

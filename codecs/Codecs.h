@@ -1,8 +1,7 @@
 // The formats of this library beyond BMP: JPEG (libjpeg), GIF (own LZW), PNG (libpng).
 #pragma once
 
-// Adds the JPEG, GIF and PNG format classes to the image factory; later calls do nothing.
-// A linker drops self-registering objects from a static library unseen, so the registration
-// is a call: the playback worker makes it, and so does every program that reads or writes
-// these formats without one.
+// The JPEG, GIF and PNG format classes are in the image factory before main runs, in every
+// program and module that links this library (Codecs.cpp says how). Calling this as well,
+// at any time and on any thread, is harmless: the formats are registered once.
 void RegisterCodecs();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "codecs/Codecs.h"
 #include "image/Image.h"
 #include "platform/Memory.h"
 #include "platform/ScopeExit.h"
@@ -17,9 +16,7 @@ CFramePlayer::CFramePlayer(CPlayerClient& client, CSourceSettings& source,
       m_playback(playback),
       m_pImage(std::make_shared<CImage>()),
       m_pLoading(std::make_unique<CImage>()),
-      m_cache([this] { return m_client.StopRequested(); }) {
-    RegisterCodecs();  // frames are JPEG files
-}
+      m_cache([this] { return m_client.StopRequested(); }) {}
 
 CFramePlayer::~CFramePlayer() = default;
 

@@ -1,6 +1,6 @@
 // image-tool IN OUT: converts an image between BMP, JPEG, GIF and PNG with Movitrel's image
-// library (the output's format from its extension) and prints what it read.
-#include <movitrel/codecs/Codecs.h>
+// library (the output's format from its extension) and prints what it read. Every format is
+// there from the start: linking the library is all it takes.
 #include <movitrel/image/Image.h>
 
 #include <cstdio>
@@ -10,7 +10,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: image-tool IN OUT\n");
         return 2;
     }
-    RegisterCodecs();
     CImage image;
     if (!image.Load(argv[1], -1) || !image.IsValid()) {
         std::fprintf(stderr, "image-tool: cannot read %s\n", argv[1]);
