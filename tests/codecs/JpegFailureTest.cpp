@@ -13,16 +13,6 @@
 
 namespace {
 
-// The process's open descriptors; -1 where the system offers no count (Windows, Wine).
-long OpenFileCount() {
-#ifdef _WIN32
-    return -1;
-#else
-    return long(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                              std::filesystem::directory_iterator()));
-#endif
-}
-
 // A small colour JPEG from the codec's own writer.
 std::vector<uint8_t> SampleJpeg() {
     CJpegImpl jpeg("");

@@ -124,21 +124,17 @@ TEST(PngDamage, SuggestedPaletteOfAnRgbFileIsNotAttached) {
 }
 
 TEST(PngDamage, FailedReadsLeaveNoFilesOpen) {
-    const auto openFiles = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                             std::filesystem::directory_iterator());
-    };
     const auto file = SampleFile("sample-leak.png", PNG_COLOR_TYPE_RGB, 8);
     const std::vector<uint8_t> cut(file.begin(), file.begin() + ptrdiff_t(file.size() / 2));
     auto notPng = file;
     notPng[1] = 'Q';
     CPngImpl image("");
     ASSERT_FALSE(Reads(cut, image));  // warms up whatever the streams open once
-    const auto before = openFiles();
+    const auto before = OpenFileCount();
     for (int i = 0; i < 20; ++i) {
         ASSERT_FALSE(Reads(cut, image));
         ASSERT_FALSE(Reads(notPng, image));
         ASSERT_TRUE(Reads(file, image));
     }
-    EXPECT_EQ(openFiles(), before);
+    EXPECT_EQ(OpenFileCount(), before);
 }

@@ -45,6 +45,16 @@ inline std::string ReadText(const std::string& path) {
     return ReadAll<std::string>(path);
 }
 
+// The process's open descriptors; -1 where the system offers no count (Windows, Wine).
+inline long OpenFileCount() {
+#ifdef _WIN32
+    return -1;
+#else
+    return long(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                              std::filesystem::directory_iterator()));
+#endif
+}
+
 // Creates or replaces the file; whether it was written whole.
 inline bool WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
