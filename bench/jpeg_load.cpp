@@ -128,7 +128,7 @@ void BM_WorkerFramesPerSecond(benchmark::State& state) {
     client.source.SetSource(FramesRoot() + "/M", "img", 1);
     // The decode path: nothing here paints, and the frame cache has a benchmark of its own.
     client.playback.SetCacheSize(0);
-    client.playback.SetAll(kCommandNone, FALSE, kPauseRunning, 0);
+    client.playback.SetAll(kCommandNone, FALSE, PauseState::Running, 0);
     client.rescan.SetEvent();
     if (!AfxBeginThread(&CFramePlayer::ThreadProc, &client.player))
         return state.SkipWithError("no thread");
@@ -136,10 +136,10 @@ void BM_WorkerFramesPerSecond(benchmark::State& state) {
     int64_t shown = 0;
     for (auto _ : state) {
         // Command 7 shows frame 0 and waits; command 1 then plays to the end.
-        client.playback.SetAll(kCommandStop, FALSE, kPauseRunning, 0);
+        client.playback.SetAll(kCommandStop, FALSE, PauseState::Running, 0);
         client.wake.SetEvent();
         while (client.player.Current() != 0) std::this_thread::yield();
-        client.playback.SetAll(kCommandPlay, FALSE, kPauseRunning, 0);
+        client.playback.SetAll(kCommandPlay, FALSE, PauseState::Running, 0);
         const auto start = std::chrono::steady_clock::now();
         client.wake.SetEvent();
         client.end.Wait(INFINITE);

@@ -1,5 +1,7 @@
 #include "control/MovitrelCtrl.h"
 
+#include <algorithm>
+
 #include "control/AboutDialog.h"
 #include "control/Bitmaps.h"
 #include "image/Image.h"
@@ -58,7 +60,7 @@ CMovitrelCtrl::~CMovitrelCtrl() {
 const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
     using C = CMovitrelCtrl;
     // Persist's last argument is the place in the exchange, which differs from the DISPIDs.
-    static const CDispatchMap map =
+    static const CDispatchMap map = WithPauseExchange(
         CDispMapBuilder<C>()
             .Property<VT_BSTR>("BaseFile", dispidBaseFile, &C::GetBaseFile, &C::SetBaseFile)
             .Persist("BaseFile", &C::m_strBaseFile, CString(), 1)
@@ -75,7 +77,6 @@ const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
             .Property<VT_BOOL>("Maximize", dispidMaximize, &C::GetMaximize, &C::SetMaximize)
             .Persist("Maximize", &C::m_bMaximize, FALSE, 10)
             .Property<VT_BOOL>("Pause", dispidPause, &C::GetPause, &C::SetPause)
-            .Persist("Pause", &C::m_nPauseState, FALSE, 4)
             // Not saved, loaded or reset: every new instance starts black.
             .Property<VT_COLOR>("PictureBackColor", dispidPictureBackColor, &C::GetPictureBackColor,
                                 &C::SetPictureBackColor)
@@ -96,7 +97,23 @@ const CDispatchMap& CMovitrelCtrl::GetDispatchMap() const {
             .Persist("DecodeToFit", &C::m_bDecodeToFit, FALSE, 15)
             .StockBackColor()
             .StockAboutBox()
-            .Build();
+            .Build());
+    return map;
+}
+
+CDispatchMap CMovitrelCtrl::WithPauseExchange(CDispatchMap map) {
+    // The pause state is saved as the boolean Pause reads, fourth in the exchange, and a saved
+    // true loads as the user's pause; Persist exchanges only members of the property's type.
+    const auto pause = std::find_if(map.begin(), map.end(),
+                                    [](const CDispEntry& e) { return e.dispid == dispidPause; });
+    pause->persistName = "Pause";
+    pause->persistOrder = 4;
+    pause->exchange = [](COleControl& c, CPropExchange& px) {
+        auto& ctrl = static_cast<CMovitrelCtrl&>(c);
+        BOOL paused = ctrl.m_nPauseState != PauseState::Running ? TRUE : FALSE;
+        PX_Bool(&px, "Pause", paused, FALSE);
+        if (px.IsLoading()) ctrl.m_nPauseState = paused ? PauseState::User : PauseState::Running;
+    };
     return map;
 }
 

@@ -192,7 +192,7 @@ protected:
     CString m_strDir;
     BOOL m_bLoop = FALSE;
     BOOL m_bMaximize = TRUE;
-    int32_t m_nPauseState = kPauseRunning;  // a PauseState
+    PauseState m_nPauseState = PauseState::Running;
     OLE_COLOR m_clrPictureBack = 0;
     BOOL m_bShowSlider = TRUE;
     int16_t m_nSort = 0;
@@ -236,4 +236,6 @@ protected:
 private:
     // Sets the stop flag, wakes the worker and waits for it to leave its loop.
     void StopPlayerThread();
+    // The map with the exchange of the pause state put on its Pause entry.
+    static CDispatchMap WithPauseExchange(CDispatchMap map);
 };

@@ -23,8 +23,8 @@ void CMovitrelCtrl::OnDraw(CDC* dc, const CRect& bounds, const CRect& /*invalid*
     if (m_eventEnd.Wait(0) == WAIT_OBJECT_0 && m_nCommand != kCommandNone) {
         m_nCommand = kCommandNone;
         FireChangeCommand(kCommandNone);
-        if (m_nPauseState != kPauseRunning) {
-            m_nPauseState = kPauseRunning;
+        if (m_nPauseState != PauseState::Running) {
+            m_nPauseState = PauseState::Running;
             FireChangePause(FALSE);
         }
         WritePlaybackSettings();
@@ -94,7 +94,7 @@ void CMovitrelCtrl::DrawBar(CDC* dc, int32_t cx, int32_t y) {
 
     if (m_bShowButtons) {
         const auto pressed = [this](int32_t button) {
-            if (button == kButtonPause) return m_nPauseState != kPauseRunning;
+            if (button == kButtonPause) return m_nPauseState != PauseState::Running;
             if (button == kButtonLoop) return m_bLoop != 0;
             return m_nCommand == CommandOfButton(button);
         };

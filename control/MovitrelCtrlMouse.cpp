@@ -38,7 +38,7 @@ BOOL CMovitrelCtrl::HitTestSlider(int32_t x, int32_t y) {
                          bottom - kTrackTop < y && y < bottom - kTrackBottom;
     if (!onTrack) return FALSE;
     // The drag pause: the worker makes one step per wake until the release.
-    m_nPauseState = kPauseSliderDrag;
+    m_nPauseState = PauseState::SliderDrag;
     FireChangePause(TRUE);
     WritePlaybackSettings();
     return TRUE;
@@ -60,7 +60,7 @@ int32_t CMovitrelCtrl::SliderIndexFromX(int32_t x) {
 void CMovitrelCtrl::OnLButtonDown(uint32_t flags, CPoint point) {
     const int32_t button = HitTestButtons(point.x, point.y);
     if (button == kButtonPause) {
-        SetPause(m_nPauseState != kPauseRunning ? FALSE : TRUE);
+        SetPause(m_nPauseState != PauseState::Running ? FALSE : TRUE);
     } else if (button == kButtonLoop) {
         SetLoop(m_bLoop == 0 ? TRUE : FALSE);
     } else if (button != kButtonNone) {

@@ -20,8 +20,8 @@ void CMovitrelCtrl::ApplySettings() {
         FireChangeCommand(kCommandNone);
         BoundPropertyChanged(dispidCommand);
     }
-    if (m_nPauseState != kPauseRunning) {
-        m_nPauseState = kPauseRunning;
+    if (m_nPauseState != PauseState::Running) {
+        m_nPauseState = PauseState::Running;
         FireChangePause(FALSE);
     }
     WritePlaybackSettings();
@@ -101,25 +101,23 @@ void CMovitrelCtrl::SetLoop(BOOL value) {
 }
 
 BOOL CMovitrelCtrl::GetPause() {
-    return m_nPauseState != kPauseRunning ? TRUE : FALSE;
+    return m_nPauseState != PauseState::Running ? TRUE : FALSE;
 }
 
 void CMovitrelCtrl::SetPause(BOOL value) {
-    if ((m_nPauseState != kPauseRunning) == (value != 0)) return;
+    if ((m_nPauseState != PauseState::Running) == (value != 0)) return;
     // Without a command there is nothing to pause or resume.
     if (m_nCommand == kCommandNone) return;
 
-    if (m_nPauseState == kPauseSingleStep && value == 0) {
+    if (m_nPauseState == PauseState::SingleStep && value == 0) {
         // Leaving single-step mode plays on in the direction of the step.
         m_nCommand = m_nCommand == kCommandStepFor ? kCommandPlay : kCommandRplay;
         FireChangeCommand(m_nCommand);
-    } else if (value == -1) {
-        value = kPauseUser;
     }
-    m_nPauseState = value;
+    m_nPauseState = value != 0 ? PauseState::User : PauseState::Running;
     WritePlaybackSettings();
-    if (m_nPauseState == kPauseRunning && m_nCommand != kCommandNone) m_eventWake.SetEvent();
-    FireChangePause(m_nPauseState != kPauseRunning ? TRUE : FALSE);
+    if (m_nPauseState == PauseState::Running && m_nCommand != kCommandNone) m_eventWake.SetEvent();
+    FireChangePause(m_nPauseState != PauseState::Running ? TRUE : FALSE);
     SetModifiedFlag(TRUE);
     Refresh();
 }
@@ -141,16 +139,16 @@ void CMovitrelCtrl::SetCommand(int16_t value) {
     if (IsStep(value)) {
         // A worker that was running picks the step up at its next pass; one that was waiting
         // needs the wake.
-        const bool wasPaused = m_nPauseState != kPauseRunning;
-        if (m_nPauseState != kPauseSingleStep) {
-            m_nPauseState = kPauseSingleStep;
+        const bool wasPaused = m_nPauseState != PauseState::Running;
+        if (m_nPauseState != PauseState::SingleStep) {
+            m_nPauseState = PauseState::SingleStep;
             FireChangePause(TRUE);
         }
         WritePlaybackSettings();
         if (wasPaused) m_eventWake.SetEvent();
     } else {
-        if (m_nPauseState != kPauseRunning) {
-            m_nPauseState = kPauseRunning;
+        if (m_nPauseState != PauseState::Running) {
+            m_nPauseState = PauseState::Running;
             FireChangePause(FALSE);
         }
         WritePlaybackSettings();

@@ -17,12 +17,13 @@ enum PlayerCommand : int16_t {
     kCommandStop = 7,
 };
 
-// The pause state; the Pause property reads true for every state but kPauseRunning.
-enum PauseState : int32_t {
-    kPauseRunning = 0,
-    kPauseUser = 1,
-    kPauseSingleStep = 2,  // after StepFor or StepBack: one step per wake
-    kPauseSliderDrag = 3,  // the slider is held: one step per wake, to the dragged frame
+// The pause state; the Pause property reads true for every state but Running, and is saved
+// and set as that boolean: a true Pause is the user's.
+enum class PauseState : int32_t {
+    Running = 0,
+    User = 1,
+    SingleStep = 2,  // after StepFor or StepBack: one step per wake
+    SliderDrag = 3,  // the slider is held: one step per wake, to the dragged frame
 };
 
 // The strip's buttons, left to right, as the hit test numbers them; kButtonNone is a miss.

@@ -57,14 +57,14 @@ void CFramePlayer::Run() {
 
         const int32_t command = CommandInForce();
         const BOOL loop = m_playback.GetLoop();
-        const int32_t pauseState = m_playback.GetPauseState();
+        const PauseState pauseState = m_playback.GetPauseState();
         ApplyCache(command, pauseState);
-        if (pauseState == kPauseUser) {
+        if (pauseState == PauseState::User) {
             waitFirst = true;
             continue;
         }
-        if (Step(command, loop) || pauseState == kPauseSingleStep ||
-            pauseState == kPauseSliderDrag) {
+        if (Step(command, loop) || pauseState == PauseState::SingleStep ||
+            pauseState == PauseState::SliderDrag) {
             waitFirst = true;
             continue;
         }
@@ -75,14 +75,14 @@ void CFramePlayer::Run() {
     }
 }
 
-void CFramePlayer::ApplyCache(int32_t command, int32_t pauseState) {
+void CFramePlayer::ApplyCache(int32_t command, PauseState pauseState) {
     const int32_t megabytes = m_playback.GetCacheSize();
     // CacheSize is kept as set (a saved state may move to a smaller machine), but the cache
     // never takes more than half of the memory the process can count on.
     m_cache.SetBudget(megabytes > 0 ? std::min(int64_t(megabytes) << 20, MemoryLimitBytes() / 2)
                                     : 0);
     m_cache.SetFit(m_playback.GetFit());
-    const bool playing = megabytes > 0 && pauseState == kPauseRunning && !IsStep(command) &&
+    const bool playing = megabytes > 0 && pauseState == PauseState::Running && !IsStep(command) &&
                          (IsForward(command) || IsBackward(command)) && m_nCount > 1;
     if (playing) {
         m_cache.StartReadAhead(std::max(1, ProcessorCount() - 1));

@@ -135,7 +135,7 @@ private:
     CStepPlan MoveCursor(int32_t command, BOOL loop);
     void Commit(const CStepPlan& plan, bool loaded, const CFrameFit& fit);
     // Budget and read-ahead threads as the settings and the command in force want them.
-    void ApplyCache(int32_t command, int32_t pauseState);
+    void ApplyCache(int32_t command, PauseState pauseState);
     // With DecodeToFit, the frame on show is decoded again at once when the fit changed so
     // that it would be enlarged from its smaller decode, or when DecodeToFit was turned on or
     // off: the cursor, the command and the pause state stay, and no event fires. A path of its

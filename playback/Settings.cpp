@@ -40,7 +40,7 @@ int32_t CSourceSettings::GetSort() {
     return m_nSort;
 }
 
-void CPlaybackSettings::SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay) {
+void CPlaybackSettings::SetAll(int32_t command, BOOL loop, PauseState pauseState, int32_t delay) {
     CSingleLock lock(m_lock);
     m_nCommand = command;
     m_bLoop = loop;
@@ -63,7 +63,7 @@ BOOL CPlaybackSettings::GetLoop() {
     return m_bLoop;
 }
 
-int32_t CPlaybackSettings::GetPauseState() {
+PauseState CPlaybackSettings::GetPauseState() {
     CSingleLock lock(m_lock);
     return m_nPauseState;
 }

@@ -39,18 +39,18 @@ public:
     CCriticalSection m_lock;
     int32_t m_nCommand = kCommandNone;
     BOOL m_bLoop = FALSE;
-    int32_t m_nPauseState = kPauseRunning;
+    PauseState m_nPauseState = PauseState::Running;
     int32_t m_nDelay = 0;      // effective delay in ms (a tenth of Delay for commands 3 and 4)
     BOOL m_bBounce = FALSE;    // with loop: turn round at either end instead of wrapping
     int32_t m_nLastDelay = 0;  // extra ms on the last frame of the direction, with loop
     int32_t m_nCacheMb = 256;  // memory for decoded frames; 0 keeps none
     CFrameFit m_fit;           // DecodeToFit and the picture area frames are laid out in
 
-    void SetAll(int32_t command, BOOL loop, int32_t pauseState, int32_t delay);
+    void SetAll(int32_t command, BOOL loop, PauseState pauseState, int32_t delay);
     void SetDelay(int32_t delay);
     int32_t GetCommand();
     BOOL GetLoop();
-    int32_t GetPauseState();
+    PauseState GetPauseState();
     int32_t GetDelay();
     void SetBounce(BOOL bounce);
     BOOL GetBounce();

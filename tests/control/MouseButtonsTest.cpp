@@ -15,7 +15,7 @@ using namespace control_test;
 class CMouseProbe : public CMovitrelCtrl {
 public:
     using CMovitrelCtrl::HitTestButtons;
-    int32_t PauseState() const { return m_nPauseState; }
+    ::PauseState PauseState() const { return m_nPauseState; }
 };
 
 class MouseButtonsTest : public ControlTest {
@@ -108,10 +108,10 @@ TEST_F(MouseButtonsTest, PauseButtonTogglesThePauseWhileACommandIsSet) {
     SetShort("Command", kCommandPlay);
     ClearHeard();
     PressButton(4);
-    EXPECT_EQ(Probe().PauseState(), kPauseUser);
+    EXPECT_EQ(Probe().PauseState(), PauseState::User);
     EXPECT_TRUE(DrawnPressed(4));
     PressButton(4);
-    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
+    EXPECT_EQ(Probe().PauseState(), PauseState::Running);
     EXPECT_FALSE(DrawnPressed(4));
     const std::vector<std::string> expected = {"ChangePause(true)", "ChangePause(false)"};
     EXPECT_EQ(EventLog(), expected);
@@ -185,7 +185,7 @@ TEST_F(MouseButtonsTest, WithBothRowsOffEveryPressButTheLeftAndTopEdgeIsInThePic
         }
     }
     EXPECT_EQ(GetLong("Command"), kCommandPlay);
-    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
+    EXPECT_EQ(Probe().PauseState(), PauseState::Running);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ class CSliderProbe : public CMovitrelCtrl {
 public:
     using CMovitrelCtrl::HitTestSlider;
     using CMovitrelCtrl::SliderIndexFromX;
-    int32_t PauseState() const { return m_nPauseState; }
+    ::PauseState PauseState() const { return m_nPauseState; }
 };
 
 class MouseSliderTest : public ControlTest {
@@ -54,7 +54,7 @@ TEST_F(MouseSliderTest, TheTrackLiesInsideTheGrooveAboveTheButtons) {
     EXPECT_FALSE(Probe().HitTestSlider(200, kHeight - 36));
     EXPECT_FALSE(Probe().HitTestSlider(200, kHeight - 25));
     EXPECT_TRUE(EventLog().empty());
-    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
+    EXPECT_EQ(Probe().PauseState(), PauseState::Running);
 
     EXPECT_TRUE(Probe().HitTestSlider(116, kHeight - 35));
     EXPECT_TRUE(Probe().HitTestSlider(284, kHeight - 26));
@@ -63,8 +63,8 @@ TEST_F(MouseSliderTest, TheTrackLiesInsideTheGrooveAboveTheButtons) {
 TEST_F(MouseSliderTest, AHitEntersTheDragPause) {
     PaintWithCount(10);
     ASSERT_TRUE(Probe().HitTestSlider(250, kTrackY));
-    EXPECT_EQ(Probe().PauseState(), kPauseSliderDrag);
-    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetPauseState(), kPauseSliderDrag);
+    EXPECT_EQ(Probe().PauseState(), PauseState::SliderDrag);
+    EXPECT_EQ(CMovitrelCtrlProbe::PlaybackSettings(*ctrl)->GetPauseState(), PauseState::SliderDrag);
     EXPECT_EQ(EventLog(), std::vector<std::string>{"ChangePause(true)"});
 }
 
@@ -146,7 +146,7 @@ TEST_F(MouseSliderTest, ADragFollowsThePointerAndTheReleasePlaysOn) {
     site->MouseMove(XOf(4), kTrackY, MK_LBUTTON);
     ASSERT_TRUE(WaitFor([&] { return ShownFrame(10) == 4; }));
     site->LButtonUp(XOf(4), kTrackY);
-    EXPECT_EQ(Probe().PauseState(), kPauseRunning);
+    EXPECT_EQ(Probe().PauseState(), PauseState::Running);
     // Playing on from there, to the end.
     ASSERT_TRUE(WaitFor([&] { return GetLong("Command") == 0; }));
     EXPECT_EQ(ShownFrame(10), 9);

@@ -14,7 +14,7 @@ protected:
     int32_t WorkerCommand() { return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetCommand(); }
     int32_t WorkerDelay() { return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetDelay(); }
     int32_t WorkerPause() {
-        return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetPauseState();
+        return int32_t(CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetPauseState());
     }
     BOOL WorkerLoop() { return CMovitrelCtrlProbe::PlaybackSettings(Worker())->GetLoop(); }
     // Whether a wake is pending for the worker; consumes it, as the worker's wait would.

@@ -32,7 +32,7 @@ using Log = std::vector<std::string>;
 class CStressProbe : public CMovitrelCtrl {
 public:
     int16_t CommandNow() const { return m_nCommand; }
-    int32_t PauseState() const { return m_nPauseState; }
+    int32_t PauseState() const { return int32_t(m_nPauseState); }
     BOOL LoopRaw() const { return m_bLoop; }
     BOOL Dragging() const { return m_bDragging; }
     int32_t PaintedIndex() const { return m_nFrameIndex; }

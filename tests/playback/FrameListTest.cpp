@@ -46,13 +46,13 @@ TEST(FrameListTest, PositionsWalkBothWaysAndStayStable) {
 
 TEST(SettingsTest, SetDelayLeavesTheOtherPlaybackValues) {
     CPlaybackSettings s;
-    s.SetAll(3, TRUE, 2, 100);
+    s.SetAll(3, TRUE, PauseState::SingleStep, 100);
     s.SetDelay(-7);
     EXPECT_EQ(s.GetCommand(), 3);
     EXPECT_EQ(s.GetLoop(), TRUE);
-    EXPECT_EQ(s.GetPauseState(), kPauseSingleStep);
+    EXPECT_EQ(s.GetPauseState(), PauseState::SingleStep);
     EXPECT_EQ(s.GetDelay(), -7);
-    s.SetAll(int16_t(-2), 0, 0, 5);  // a negative 16-bit command stays negative
+    s.SetAll(int16_t(-2), 0, PauseState::Running, 5);  // a negative 16-bit command stays negative
     EXPECT_EQ(s.GetCommand(), -2);
     EXPECT_EQ(s.GetLoop(), FALSE);
     EXPECT_EQ(s.GetDelay(), 5);

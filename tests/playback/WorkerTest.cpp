@@ -423,7 +423,7 @@ TEST(StepTest, ADrawHoldsBackOnlyTheSwap) {
 // The thread loop.
 class RunTest : public ::testing::Test {
 protected:
-    void Start(int frames, int32_t command, int32_t pauseState, int32_t delay, BOOL loop) {
+    void Start(int frames, int32_t command, PauseState pauseState, int32_t delay, BOOL loop) {
         c.source.SetSource("/nonexistent", "f", 0);
         c.playback.SetAll(command, loop, pauseState, delay);
         // The fake search stands in for the real one through a pre-built list: scan now,
@@ -451,7 +451,7 @@ protected:
 // The dwell on the last frame ends at once on a stop request: a stop never waits for it.
 TEST_F(RunTest, TheDwellOnTheLastFrameEndsWhenStopped) {
     c.playback.SetLastDelay(600000);
-    Start(3, kCommandPlay, kPauseRunning, 0, TRUE);
+    Start(3, kCommandPlay, PauseState::Running, 0, TRUE);
     // The worker asks for the wake event when it starts to dwell.
     ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 2 && c.wakeLookups >= 1; }));
     Stop();  // fails the test if the exit takes the deadline
@@ -463,7 +463,7 @@ TEST_F(RunTest, TheDwellOnTheLastFrameEndsWhenStopped) {
 // wakes the worker.
 TEST_F(RunTest, TheDwellEndsWhenLastDelayOrLoopChanges) {
     c.playback.SetLastDelay(600000);
-    Start(3, kCommandPlay, kPauseRunning, 0, TRUE);
+    Start(3, kCommandPlay, PauseState::Running, 0, TRUE);
     ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 2 && c.wakeLookups >= 1; }));
     c.playback.SetLastDelay(0);
     ASSERT_TRUE(c.PumpUntil([&] { return c.player.Shown() == 0; }));
@@ -473,13 +473,13 @@ TEST_F(RunTest, TheDwellEndsWhenLastDelayOrLoopChanges) {
     // While playing only the dwell asks for the wake event: two more asks, it is dwelling.
     const int asked = c.wakeLookups;
     ASSERT_TRUE(c.PumpUntil([&] { return c.wakeLookups >= asked + 2; }));
-    c.playback.SetAll(kCommandPlay, FALSE, kPauseRunning, 0);
+    c.playback.SetAll(kCommandPlay, FALSE, PauseState::Running, 0);
     EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
     EXPECT_EQ(c.player.Shown(), 2);
 }
 
 TEST_F(RunTest, PlaysToTheEndAndWaits) {
-    Start(3, 1, 0, 0, FALSE);
+    Start(3, 1, PauseState::Running, 0, FALSE);
     c.wake.SetEvent();
     ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes >= 4; }));  // frames 0, 1, 2 and the end
     EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
@@ -494,7 +494,7 @@ TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
     running = true;
     ASSERT_TRUE(WaitForWaits(1));  // nothing scanned yet: the worker waits
     c.source.SetSource(FrameDir(), "f", 1);
-    c.playback.SetAll(kCommandPlay, FALSE, kPauseRunning, 0);
+    c.playback.SetAll(kCommandPlay, FALSE, PauseState::Running, 0);
     c.rescan.SetEvent();
     c.wake.SetEvent();
     EXPECT_EQ(c.end.Wait(20000), WAIT_OBJECT_0);
@@ -505,7 +505,7 @@ TEST_F(RunTest, PlayGivenWithANewSourcePlaysOnAfterTheScan) {
 // A new source with no command (what the control sends) still shows the first frame and waits.
 TEST_F(RunTest, ANewSourceWithoutACommandShowsTheFirstFrameAndWaits) {
     c.source.SetSource(FrameDir(), "f", 1);
-    c.playback.SetAll(kCommandNone, FALSE, kPauseRunning, 0);
+    c.playback.SetAll(kCommandNone, FALSE, PauseState::Running, 0);
     c.rescan.SetEvent();
     c.wake.SetEvent();
     ASSERT_NE(AfxBeginThread(&CFramePlayer::ThreadProc, &c.player), nullptr);
@@ -516,7 +516,7 @@ TEST_F(RunTest, ANewSourceWithoutACommandShowsTheFirstFrameAndWaits) {
 }
 
 TEST_F(RunTest, PauseStateOneTakesNoStepHoweverOftenWoken) {
-    Start(3, 1, 1, 0, FALSE);
+    Start(3, 1, PauseState::User, 0, FALSE);
     ASSERT_TRUE(WaitForWaits(1));
     for (int i = 1; i <= 3; ++i) {
         c.wake.SetEvent();
@@ -528,7 +528,7 @@ TEST_F(RunTest, PauseStateOneTakesNoStepHoweverOftenWoken) {
 }
 
 TEST_F(RunTest, PauseStateTwoTakesOneStepPerWake) {
-    Start(5, 5, 2, 0, FALSE);
+    Start(5, 5, PauseState::SingleStep, 0, FALSE);
     ASSERT_TRUE(WaitForWaits(1));  // the first pass steps without a wake
     ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes == 1; }));
     for (int i = 1; i <= 3; ++i) {
@@ -540,14 +540,14 @@ TEST_F(RunTest, PauseStateTwoTakesOneStepPerWake) {
 }
 
 TEST_F(RunTest, StopIsServedAfterALongDelay) {
-    Start(3, 1, 0, 500, TRUE);
+    Start(3, 1, PauseState::Running, 500, TRUE);
     c.wake.SetEvent();
     ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes >= 1; }));
     Stop();  // the worker is in its 500 ms sleep; it leaves when the sleep ends
 }
 
 TEST_F(RunTest, StopIsServedWithANegativeDelay) {
-    Start(3, 1, 0, -1, TRUE);
+    Start(3, 1, PauseState::Running, -1, TRUE);
     c.wake.SetEvent();
     ASSERT_TRUE(c.PumpUntil([&] { return c.refreshes >= 2; }));
     Stop();
@@ -557,7 +557,7 @@ TEST_F(RunTest, StopIsServedWithANegativeDelay) {
 // before it swaps in the next frame, so every step is painted, in order.
 TEST_F(RunTest, WithTheCacheEveryStepIsPaintedInOrder) {
     c.paints = true;
-    Start(10, kCommandPlay, kPauseRunning, 0, TRUE);
+    Start(10, kCommandPlay, PauseState::Running, 0, TRUE);
     ASSERT_TRUE(c.PumpUntil([&] { return c.paintedIndexes.size() >= 40; }));
     Stop();
     for (size_t i = 1; i < c.paintedIndexes.size(); ++i) {
@@ -568,7 +568,7 @@ TEST_F(RunTest, WithTheCacheEveryStepIsPaintedInOrder) {
 // A window that never paints holds each step back a little while instead of drowning in
 // refreshes; without the cache nothing waits for paints.
 TEST_F(RunTest, WithTheCacheAWindowThatDoesNotPaintIsNotFlooded) {
-    Start(10, kCommandPlay, kPauseRunning, 0, TRUE);
+    Start(10, kCommandPlay, PauseState::Running, 0, TRUE);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     c.PumpUntil([&] { return std::chrono::steady_clock::now() > until; });
     Stop();
@@ -578,7 +578,7 @@ TEST_F(RunTest, WithTheCacheAWindowThatDoesNotPaintIsNotFlooded) {
     FakeControl uncached;
     uncached.playback.SetCacheSize(0);
     uncached.source.SetSource("/nonexistent", "f", 0);
-    uncached.playback.SetAll(kCommandPlay, TRUE, kPauseRunning, 0);
+    uncached.playback.SetAll(kCommandPlay, TRUE, PauseState::Running, 0);
     uncached.ScanFrames(10);
     ASSERT_NE(AfxBeginThread(&CFramePlayer::ThreadProc, &uncached.player), nullptr);
     ASSERT_TRUE(uncached.PumpUntil([&] { return uncached.refreshes >= 200; }));
@@ -591,7 +591,7 @@ TEST_F(RunTest, WithTheCacheAWindowThatDoesNotPaintIsNotFlooded) {
 // count on: a state saved on a large machine does not exhaust a small one.
 TEST_F(RunTest, TheCacheTakesAtMostHalfTheMachinesMemoryWhateverCacheSizeSays) {
     c.playback.SetCacheSize(INT32_MAX);
-    Start(3, kCommandNone, kPauseRunning, 0, FALSE);
+    Start(3, kCommandNone, PauseState::Running, 0, FALSE);
     ASSERT_TRUE(WaitForWaits(1));
     EXPECT_EQ(CFramePlayerProbe::CacheBudget(c.player), MemoryLimitBytes() / 2);
     EXPECT_EQ(c.playback.GetCacheSize(), INT32_MAX);
@@ -602,7 +602,7 @@ TEST_F(RunTest, TheCacheTakesAtMostHalfTheMachinesMemoryWhateverCacheSizeSays) {
 }
 
 TEST_F(RunTest, StopIsServedWhileWaiting) {
-    Start(3, 1, 1, 0, FALSE);
+    Start(3, 1, PauseState::User, 0, FALSE);
     ASSERT_TRUE(WaitForWaits(1));
     Stop();
 }
