@@ -1,5 +1,5 @@
-// The codes the control, its worker and its pages share: the values of the Command property,
-// the pause states, and the buttons of the strip.
+// The codes the control, its worker and its pages share: the values of the Command and Sort
+// properties, the pause states, and the buttons of the strip.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,17 @@ enum class PauseState : int32_t {
     SingleStep = 2,  // after StepFor or StepBack: one step per wake
     SliderDrag = 3,  // the slider is held: one step per wake, to the dragged frame
 };
+
+// Values of Sort. Like Command the property stores any 16-bit value; a value other than these
+// lists no frames.
+enum FrameSort : int32_t {
+    kSortNone = 0,      // the order the directory search gives
+    kSortByNumber = 1,  // the number in the name after the prefix (FrameNumberKey)
+    kSortByTime = 2,    // the files' creation times
+};
+constexpr bool IsFrameSort(int32_t sort) {
+    return sort == kSortNone || sort == kSortByNumber || sort == kSortByTime;
+}
 
 // The strip's buttons, left to right, as the hit test numbers them; kButtonNone is a miss.
 enum StripButton : int32_t {

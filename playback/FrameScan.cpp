@@ -35,7 +35,7 @@ bool ListFrames(CFileFind& finder, const CString& dir, const CString& baseFile, 
     // A trailing separator in Dir is kept: the search accepts two in a row.
     if (!finder.FindFile(dir + "\\" + baseFile + "*.*")) return false;
 
-    // Sort modes 1 and 2 want a stable ascending sort by key of the enumeration order; a
+    // By number and by time are stable ascending sorts by key of the enumeration order; a
     // stable sort gives the same list as inserting one by one, without the quadratic walk.
     BOOL more = TRUE;
     while (more) {
@@ -43,11 +43,12 @@ bool ListFrames(CFileFind& finder, const CString& dir, const CString& baseFile, 
         CString path = finder.GetFilePath();
         if (!HasJpgExtension(path)) continue;
         CFrameEntry entry{std::move(path), 0};
-        if (sort == 1) entry.nKey = FrameNumberKey(finder.GetFileTitle(), baseFile.size());
-        if (sort == 2) entry.nKey = static_cast<int32_t>(finder.GetCreationTime());
+        if (sort == kSortByNumber)
+            entry.nKey = FrameNumberKey(finder.GetFileTitle(), baseFile.size());
+        if (sort == kSortByTime) entry.nKey = static_cast<int32_t>(finder.GetCreationTime());
         found->push_back(std::move(entry));
     }
-    if (sort != 0) {
+    if (sort != kSortNone) {
         std::stable_sort(
             found->begin(), found->end(),
             [](const CFrameEntry& a, const CFrameEntry& b) { return a.nKey < b.nKey; });
@@ -75,7 +76,7 @@ void CFramePlayer::ScanDirectory(CFileFind& finder) {
     m_posCurrent = nullptr;
     m_strListDir = dir;
     std::vector<CString> paths;
-    if (!dir.empty() && sort >= 0 && sort <= 2) {
+    if (!dir.empty() && IsFrameSort(sort)) {
         // Followed from before the listing, so no file that lands meanwhile is missed.
         if (m_source.GetWatch() && m_watch.Dir() != dir) m_watch.Start(dir);
         std::vector<CFrameEntry> found;
@@ -122,7 +123,7 @@ bool CFramePlayer::Rebuild() {
     uint32_t generation = 0;
     m_source.GetSource(&dir, &baseFile, &sort, &generation);
     // A new source is on its way; its own scan replaces the list.
-    if (generation != m_nListGeneration || dir != m_strListDir || sort < 0 || sort > 2) {
+    if (generation != m_nListGeneration || dir != m_strListDir || !IsFrameSort(sort)) {
         return false;
     }
     std::vector<CFrameEntry> found;
