@@ -1,5 +1,6 @@
 // The codes the control, its worker and its pages share: the values of the Command and Sort
-// properties, the pause states, and the buttons of the strip.
+// properties, the pause states, and the buttons of the strip; and the motion the worker makes
+// of a command.
 #pragma once
 
 #include <cstdint>
@@ -55,22 +56,60 @@ constexpr StripButton ButtonAt(int32_t k) {
     return StripButton(k + 1);
 }
 
+// What the worker makes of a command: where the cursor goes, and at what pace. Rest shows the
+// first frame and waits; an unknown code reloads the frame at the cursor at every pass, the
+// pace of a playing command, moving nowhere.
+enum class Motion : uint8_t { Rest, Forward, Backward, Reload };
+// A single step waits for a wake after it, never bounces and never dwells; fast (Ff and Rew)
+// runs with a tenth of the delay.
+enum class Pace : uint8_t { Normal, Fast, Step };
+struct CCommandMotion {
+    Motion motion = Motion::Rest;
+    Pace pace = Pace::Normal;
+    // Forward or backward at a playing pace: what reads ahead.
+    constexpr bool Plays() const {
+        return (motion == Motion::Forward || motion == Motion::Backward) && pace != Pace::Step;
+    }
+    constexpr bool operator==(const CCommandMotion&) const = default;
+};
+
+constexpr CCommandMotion MotionOf(int32_t command) {
+    switch (command) {
+        case kCommandNone:
+        case kCommandStop:
+            return {Motion::Rest, Pace::Normal};
+        case kCommandPlay:
+            return {Motion::Forward, Pace::Normal};
+        case kCommandRplay:
+            return {Motion::Backward, Pace::Normal};
+        case kCommandFf:
+            return {Motion::Forward, Pace::Fast};
+        case kCommandRew:
+            return {Motion::Backward, Pace::Fast};
+        case kCommandStepFor:
+            return {Motion::Forward, Pace::Step};
+        case kCommandStepBack:
+            return {Motion::Backward, Pace::Step};
+        default:
+            return {Motion::Reload, Pace::Normal};
+    }
+}
+
 constexpr bool IsForward(int32_t command) {
-    return command == kCommandPlay || command == kCommandFf || command == kCommandStepFor;
+    return MotionOf(command).motion == Motion::Forward;
 }
 constexpr bool IsBackward(int32_t command) {
-    return command == kCommandRplay || command == kCommandRew || command == kCommandStepBack;
+    return MotionOf(command).motion == Motion::Backward;
 }
 constexpr bool IsStep(int32_t command) {
-    return command == kCommandStepFor || command == kCommandStepBack;
+    return MotionOf(command).pace == Pace::Step;
 }
-// Ff and Rew run with a tenth of the delay.
 constexpr bool IsFast(int32_t command) {
-    return command == kCommandFf || command == kCommandRew;
+    return MotionOf(command).pace == Pace::Fast;
 }
 // The commands that show the first frame and wait.
 constexpr bool IsAtRest(int32_t command) {
-    return command == kCommandNone || command == kCommandStop;
+    return MotionOf(command).motion == Motion::Rest;
 }
 
 // The command of the same speed in the other direction, which a bounce turns a playing

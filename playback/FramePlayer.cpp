@@ -56,14 +56,15 @@ void CFramePlayer::Run() {
         RefitShown();
 
         const int32_t command = CommandInForce();
+        const CCommandMotion motion = MotionOf(command);
         const BOOL loop = m_playback.GetLoop();
         const PauseState pauseState = m_playback.GetPauseState();
-        ApplyCache(command, pauseState);
+        ApplyCache(motion, pauseState);
         if (pauseState == PauseState::User) {
             waitFirst = true;
             continue;
         }
-        if (Step(command, loop) || pauseState == PauseState::SingleStep ||
+        if (Step(command, motion, loop) || pauseState == PauseState::SingleStep ||
             pauseState == PauseState::SliderDrag) {
             waitFirst = true;
             continue;
@@ -75,15 +76,15 @@ void CFramePlayer::Run() {
     }
 }
 
-void CFramePlayer::ApplyCache(int32_t command, PauseState pauseState) {
+void CFramePlayer::ApplyCache(CCommandMotion motion, PauseState pauseState) {
     const int32_t megabytes = m_playback.GetCacheSize();
     // CacheSize is kept as set (a saved state may move to a smaller machine), but the cache
     // never takes more than half of the memory the process can count on.
     m_cache.SetBudget(megabytes > 0 ? std::min(int64_t(megabytes) << 20, MemoryLimitBytes() / 2)
                                     : 0);
     m_cache.SetFit(m_playback.GetFit());
-    const bool playing = megabytes > 0 && pauseState == PauseState::Running && !IsStep(command) &&
-                         (IsForward(command) || IsBackward(command)) && m_nCount > 1;
+    const bool playing =
+        megabytes > 0 && pauseState == PauseState::Running && motion.Plays() && m_nCount > 1;
     if (playing) {
         m_cache.StartReadAhead(std::max(1, ProcessorCount() - 1));
     } else {
@@ -219,8 +220,12 @@ void CFramePlayer::RecordTurn(int32_t command) {
 }
 
 bool CFramePlayer::Step(int32_t command, BOOL loop) {
+    return Step(command, MotionOf(command), loop);
+}
+
+bool CFramePlayer::Step(int32_t command, CCommandMotion motion, BOOL loop) {
     if (m_nCurrent <= -2) return true;
-    const CStepPlan plan = MoveCursor(command, loop);
+    const CStepPlan plan = MoveCursor(command, motion, loop);
     if (plan.ended) {
         WaitForPaint();
         PostRefresh();
@@ -232,10 +237,11 @@ bool CFramePlayer::Step(int32_t command, BOOL loop) {
     WaitForPaint();
     Commit(plan, loaded, fit);
     PostRefresh();
-    return IsAtRest(command);
+    return motion.motion == Motion::Rest;
 }
 
-CFramePlayer::CStepPlan CFramePlayer::MoveCursor(int32_t command, BOOL loop) {
+CFramePlayer::CStepPlan CFramePlayer::MoveCursor(int32_t command, CCommandMotion motion,
+                                                 BOOL loop) {
     CSingleLock lock(m_lock);
     const int32_t count = m_nCount;
     int32_t current = m_nCurrent;
@@ -272,54 +278,60 @@ CFramePlayer::CStepPlan CFramePlayer::MoveCursor(int32_t command, BOOL loop) {
         m_posCurrent = m_frames.GetTailPosition();
     };
     // With a bounce, a playing command turns round at either end of a list of two or more.
-    const bool bounce = loop && !IsStep(command) && count > 1 && m_playback.GetBounce();
+    const bool bounce = loop && motion.pace != Pace::Step && count > 1 && m_playback.GetBounce();
     bool turned = false;
-    if (IsAtRest(command)) {
-        toFirst();
-    } else if (IsForward(command)) {
-        if (current == -1) {
+    switch (motion.motion) {
+        case Motion::Rest:
             toFirst();
-        } else if (bounce && current == count - 1) {
-            --current;
-            m_posCurrent = CFrameList::Prev(m_posCurrent);
-            RecordTurn(command);
-            turned = true;
-        } else if (loop && current == count - 1) {
-            toFirst();
-        } else if (current >= 0 && current < count - 1) {
-            ++current;
-            m_posCurrent = CFrameList::Next(m_posCurrent);
-        } else if (current > count - 1 && count > 0) {
-            // A request past the end of the list in force (one that shrank under a slider
-            // drag): the last frame is as far as forward goes, and playback goes on.
-            toLast();
-        } else {
-            plan.ended = true;
-        }
-    } else if (IsBackward(command)) {
-        if (current == -1) {
-            toLast();
-        } else if (bounce && current == 0) {
-            ++current;
-            m_posCurrent = CFrameList::Next(m_posCurrent);
-            RecordTurn(command);
-            turned = true;
-        } else if (loop && current == 0) {
-            toLast();
-        } else if (current > 0 && current <= count - 1) {
-            --current;
-            m_posCurrent = CFrameList::Prev(m_posCurrent);
-        } else if (atLast) {
-            --current;
-        } else {
-            m_posCurrent = m_frames.GetHeadPosition();
-            plan.ended = true;
-        }
+            break;
+        case Motion::Forward:
+            if (current == -1) {
+                toFirst();
+            } else if (bounce && current == count - 1) {
+                --current;
+                m_posCurrent = CFrameList::Prev(m_posCurrent);
+                RecordTurn(command);
+                turned = true;
+            } else if (loop && current == count - 1) {
+                toFirst();
+            } else if (current >= 0 && current < count - 1) {
+                ++current;
+                m_posCurrent = CFrameList::Next(m_posCurrent);
+            } else if (current > count - 1 && count > 0) {
+                // A request past the end of the list in force (one that shrank under a slider
+                // drag): the last frame is as far as forward goes, and playback goes on.
+                toLast();
+            } else {
+                plan.ended = true;
+            }
+            break;
+        case Motion::Backward:
+            if (current == -1) {
+                toLast();
+            } else if (bounce && current == 0) {
+                ++current;
+                m_posCurrent = CFrameList::Next(m_posCurrent);
+                RecordTurn(command);
+                turned = true;
+            } else if (loop && current == 0) {
+                toLast();
+            } else if (current > 0 && current <= count - 1) {
+                --current;
+                m_posCurrent = CFrameList::Prev(m_posCurrent);
+            } else if (atLast) {
+                --current;
+            } else {
+                m_posCurrent = m_frames.GetHeadPosition();
+                plan.ended = true;
+            }
+            break;
+        case Motion::Reload:
+            break;  // the frame at the cursor again
     }
     m_nCurrent = current;
     // The frame about to show ends the playing direction (after a turn, the new one).
-    const bool forward = IsForward(turned ? TurnedCommand(command) : command);
-    m_bAtDirectionEnd = !plan.ended && !IsAtRest(command) && !IsStep(command) &&
+    const bool forward = (motion.motion == Motion::Forward) != turned;
+    m_bAtDirectionEnd = !plan.ended && motion.motion != Motion::Rest && motion.pace != Pace::Step &&
                         current == (forward ? count - 1 : 0);
 
     if (plan.ended) {

@@ -132,10 +132,13 @@ private:
         CString path;
         CPlayCourse course;
     };
-    CStepPlan MoveCursor(int32_t command, BOOL loop);
+    // The step of command, which the loop has mapped to its motion once (MotionOf); the
+    // command itself is what a bounce records as turned.
+    bool Step(int32_t command, CCommandMotion motion, BOOL loop);
+    CStepPlan MoveCursor(int32_t command, CCommandMotion motion, BOOL loop);
     void Commit(const CStepPlan& plan, bool loaded, const CFrameFit& fit);
-    // Budget and read-ahead threads as the settings and the command in force want them.
-    void ApplyCache(int32_t command, PauseState pauseState);
+    // Budget and read-ahead threads as the settings and the motion in force want them.
+    void ApplyCache(CCommandMotion motion, PauseState pauseState);
     // With DecodeToFit, the frame on show is decoded again at once when the fit changed so
     // that it would be enlarged from its smaller decode, or when DecodeToFit was turned on or
     // off: the cursor, the command and the pause state stay, and no event fires. A path of its

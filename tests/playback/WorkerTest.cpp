@@ -248,6 +248,28 @@ TEST(StepTest, StopShowsTheFirstFrameAndAsksToWait) {
     EXPECT_TRUE(c.player.Step(kCommandNone, FALSE));
 }
 
+// Command keeps any 16-bit value. A code that names no command moves nowhere: each step shows
+// the frame at the cursor again (following a seek), and neither ends nor asks to wait.
+TEST(StepTest, AnUnknownCommandShowsTheFrameAtTheCursorAgain) {
+    FakeControl c;
+    c.ScanFrames(3);
+    c.player.Step(kCommandPlay, FALSE);
+    c.player.Step(kCommandPlay, FALSE);
+    for (const int32_t code : {8, -1, 300}) {
+        SCOPED_TRACE(code);
+        EXPECT_FALSE(c.player.Step(code, TRUE));
+        EXPECT_EQ(c.player.Shown(), 1);
+        EXPECT_EQ(c.LoadedEntry(), 1);
+    }
+    c.player.Seek(2);
+    EXPECT_FALSE(c.player.Step(8, FALSE));
+    EXPECT_EQ(c.player.Shown(), 2);
+    EXPECT_EQ(c.LoadedEntry(), 2);
+    EXPECT_EQ(c.end.Wait(0), WAIT_TIMEOUT);
+    PumpMessages();
+    EXPECT_EQ(c.refreshes, 6);  // one per step
+}
+
 TEST(StepTest, SeekMovesFromTheGivenIndex) {
     FakeControl c;
     c.ScanFrames(10);
