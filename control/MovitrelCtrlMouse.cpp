@@ -22,8 +22,7 @@ int32_t RequestFor(int32_t index, int32_t command, int32_t behind) {
 
 int32_t CMovitrelCtrl::HitTestButtons(int32_t x, int32_t y) {
     if (!m_bShowButtons) return 0;
-    const int32_t bottom = m_cyBounds;
-    if (!(bottom - kButtonSize + kButtonInset < y && y < bottom - kButtonInset)) return 0;
+    if (!(m_cyBounds - kButtonSize + kButtonInset < y && y < m_cyBounds - kButtonInset)) return 0;
     for (int32_t k = 0; k < kButtonCount; ++k) {
         const int32_t left = m_xBar + kButtonSize * k;
         if (left + kButtonInset < x && x < left + kButtonSize - kButtonInset) return ButtonAt(k);
