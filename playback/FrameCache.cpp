@@ -222,7 +222,8 @@ std::shared_ptr<CImage> CFrameCache::Take(const CString& path, const std::functi
     }
 
     // Under m_lock. Given up on every way out, a throw from the decode included: a claim left
-    // behind would keep every later Take of this frame waiting.
+    // behind would keep every later Take of this frame waiting. The throw itself goes on to
+    // the caller, whose load it fails.
     const auto unclaim = [&] {
         m_decoding.erase(path);
         m_decoded.SetEvent();
@@ -322,16 +323,12 @@ bool CFrameCache::DecodeAhead() {
         m_peakDecodesAhead = std::max(m_peakDecodesAhead, ++m_decodesAhead);
     }
 
-    // A decode that throws (out of memory) is an unreadable frame, as for the worker.
     std::shared_ptr<CImage> image;
-    bool loaded = false;
-    try {
+    const bool loaded = LoadOrUnreadable([&] {
         image = std::make_shared<CImage>();
-        loaded = LoadFrameFile(
+        return LoadFrameFile(
             *image, path, [this] { return ReadAheadStopped(); }, fit);
-    } catch (...) {
-        loaded = false;
-    }
+    });
 
     CSingleLock lock(m_lock);
     m_decoding.erase(path);

@@ -39,6 +39,16 @@ constexpr int64_t kMaxFramePixels = int64_t(1) << 27;
 // when the frame cannot be read, is too large or was abandoned.
 bool LoadFrameFile(CImage& image, const CString& path, const std::function<bool()>& cancel,
                    const CFrameFit& fit = {});
+// Runs load, a decode and what goes with it, and reads a throw from it (out of memory) as an
+// unreadable frame: false.
+template <class Load>
+bool LoadOrUnreadable(Load&& load) noexcept {
+    try {
+        return load();
+    } catch (...) {
+        return false;
+    }
+}
 // The scale (in eighths) a picture of its file's width x height is decoded at under fit, and
 // the scale a decoded image was read at.
 int32_t FitEighths(int32_t width, int32_t height, const CFrameFit& fit);

@@ -94,12 +94,9 @@ void CFramePlayer::ApplyCache(CCommandMotion motion, PauseState pauseState) {
 
 bool CFramePlayer::LoadFrame(const CString& path, const CPlayCourse& course, const CFrameFit& fit) {
     if (path.empty()) return false;
-    // A decode that throws (out of memory) is an unreadable frame: the previous one stays.
-    try {
-        return LoadFrameThrough(path, course, fit);
-    } catch (...) {
-        return false;
-    }
+    // An unreadable frame leaves the previous one on show; so does running out of memory in
+    // the decode, in the copy of a kept picture or in the cache's own books.
+    return LoadOrUnreadable([&] { return LoadFrameThrough(path, course, fit); });
 }
 
 bool CFramePlayer::LoadFrameThrough(const CString& path, const CPlayCourse& course,
