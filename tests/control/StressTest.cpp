@@ -22,6 +22,7 @@
 
 #include "playback/Commands.h"
 #include "tests/control/ControlFixture.h"
+#include "tests/support/MovitrelCtrlProbe.h"
 
 namespace control_test {
 namespace {
@@ -29,14 +30,18 @@ namespace {
 using Log = std::vector<std::string>;
 
 // The control's inner state, which decides what an operation must fire.
-class CStressProbe : public CMovitrelCtrl {
+class CStressProbe {
 public:
-    int16_t CommandNow() const { return m_nCommand; }
-    int32_t PauseState() const { return int32_t(m_nPauseState); }
-    BOOL LoopRaw() const { return m_bLoop; }
-    BOOL Dragging() const { return m_bDragging; }
-    int32_t PaintedIndex() const { return m_nFrameIndex; }
-    int32_t PaintedCount() const { return m_nFrameCount; }
+    explicit CStressProbe(const CMovitrelCtrl& ctrl) : m_ctrl(ctrl) {}
+    int16_t CommandNow() const { return CMovitrelCtrlProbe::Command(m_ctrl); }
+    int32_t PauseState() const { return int32_t(CMovitrelCtrlProbe::Pause(m_ctrl)); }
+    BOOL LoopRaw() const { return CMovitrelCtrlProbe::Loop(m_ctrl); }
+    BOOL Dragging() const { return CMovitrelCtrlProbe::Dragging(m_ctrl); }
+    int32_t PaintedIndex() const { return CMovitrelCtrlProbe::PaintedIndex(m_ctrl); }
+    int32_t PaintedCount() const { return CMovitrelCtrlProbe::PaintedCount(m_ctrl); }
+
+private:
+    const CMovitrelCtrl& m_ctrl;
 };
 
 // A container that can hold back the paints Refresh asks for until its next pump, so that a
@@ -323,7 +328,7 @@ protected:
         ControlTest::TearDown();
     }
 
-    CStressProbe& Probe() { return static_cast<CStressProbe&>(*ctrl); }
+    CStressProbe Probe() const { return CStressProbe(*ctrl); }
 
     // A fresh control at the current size, hosted, its events recorded from the start.
     void NewControl() {
@@ -331,7 +336,7 @@ protected:
         if (site) totalPaints += site->PaintCount();
         recorder.reset();
         site.reset();
-        ctrl = std::make_unique<CStressProbe>();
+        ctrl = std::make_unique<CMovitrelCtrl>();
         ctrl->OnResetState();
         site = std::make_unique<CHeadlessSite>(*ctrl, width, height);
         recorder = std::make_unique<EventRecorder>(*ctrl);
