@@ -63,12 +63,14 @@ HRESULT CControlObject::InPlaceActivate(bool uiActivate) {
         OLEINPLACEFRAMEINFO frameInfo{};
         frameInfo.cb = sizeof frameInfo;
         site->GetWindowContext(frame.Out(), document.Out(), &pos, &clip, &frameInfo);
+        // The site is known while the window is made: the control may already ask it things.
+        m_inPlaceSite = site;
         // The site's rectangle, not its SetExtent: some containers pass a wrong HIMETRIC size.
         if (!m_control->CreateControlWindow(CRect(pos), parent)) {
+            m_inPlaceSite.Reset();
             site->OnInPlaceDeactivate();
             return E_FAIL;
         }
-        m_inPlaceSite = std::move(site);
         m_control->SetInPlaceActive(TRUE);
         m_tracker.Attach(m_control->GetSafeHwnd());
     }
