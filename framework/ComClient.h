@@ -3,7 +3,7 @@
 // InprocServer32, DllGetClassObject, CreateInstance), and run a module's registration.
 //
 //   CComInstance ctrl;
-//   if (SUCCEEDED(CreateObjectFromRegistry(registryFile, "MOVITREL.MovitrelCtrl.1", &ctrl)))
+//   if (SUCCEEDED(CreateObjectFromRegistry(registryFile, "SAMPLE.SampleCtrl.1", &ctrl)))
 //       host(ctrl.Control());
 //
 // A module that was loaded stays mapped until the process ends: a worker thread the module

@@ -4,7 +4,7 @@
 //     REGEDIT4
 //
 //     [HKEY_CLASSES_ROOT\CLSID\{...}]
-//     @="Movitrel Control"
+//     @="Sample Control"
 //     "ThreadingModel"="Apartment"
 //     "Count"=dword:0000000a
 //

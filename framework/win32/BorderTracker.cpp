@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr char kTrackerProp[] = "MovitrelBorderTracker";
+constexpr char kTrackerProp[] = "FrameworkBorderTracker";
 
 // Each handle: where it sits along each side (0 the low edge, 1 the middle, 2 the high edge),
 // which therefore are the edges it drags, and its hit-test code.
