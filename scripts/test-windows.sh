@@ -24,8 +24,15 @@ if ! installed wine64 || ! installed wine32:i386; then
   echo "test-windows: installing wine64 and wine32:i386" >&2
   export DEBIAN_FRONTEND=noninteractive
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt_update
-  apt-get install -y -q --no-install-recommends wine64 wine wine32:i386
+  # A failed index can leave the i386 packages a version behind their amd64 twins, which apt
+  # then cannot install together: a few more minutes may see the mirror synced.
+  for try in 1 2 3; do
+    apt_update
+    apt-get install -y -q --no-install-recommends wine64 wine wine32:i386 && break
+    [ "$try" = 3 ] && exit 1
+    echo "test-windows: installing wine failed (try $try of 3)" >&2
+    sleep 60
+  done
 fi
 
 ctest --test-dir build-win64 --output-on-failure
