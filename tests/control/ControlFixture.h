@@ -45,10 +45,18 @@ inline std::string EventText(const CString& name, const std::vector<CVariant>& a
 
 class ControlTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ctrl = std::make_unique<CMovitrelCtrl>();
-        ctrl->OnResetState();  // a new control: every property at its default
+    void SetUp() override { HostNew(); }
+    // A new control of class T (a test's probe) in place of the fixture's, every property at
+    // its default, hosted by a new site.
+    template <class T = CMovitrelCtrl>
+    T& HostNew() {
+        site.reset();
+        auto made = std::make_unique<T>();
+        T& control = *made;
+        ctrl = std::move(made);
+        ctrl->OnResetState();
         site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+        return control;
     }
     // A failed test leaves its last paint as <suite>.<test>.png in the scratch folder (on
     // Linux, whose device writes PNG files).

@@ -221,10 +221,7 @@ protected:
 };
 
 TEST_F(LifecycleTest, AFailedThreadStartShowsStripAndBackgroundAndDestroyWaitsForNothing) {
-    site.reset();
-    ctrl = std::make_unique<CThreadlessCtrl>();
-    ctrl->OnResetState();
-    site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+    HostNew<CThreadlessCtrl>();
     frameDir = FreshDir();
     WriteFrames(frameDir, "f", 3);
     SetString("Dir", frameDir);

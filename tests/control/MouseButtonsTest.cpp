@@ -22,10 +22,7 @@ class MouseButtonsTest : public ControlTest {
 protected:
     void SetUp() override {
         ControlTest::SetUp();
-        site.reset();
-        ctrl = std::make_unique<CMouseProbe>();
-        ctrl->OnResetState();
-        site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+        HostNew<CMouseProbe>();
         // A directory that is not there: the worker finds nothing, so no command it is given
         // runs out and changes what a test looks at.
         SetString("Dir", TestTmp() + "/no such directory");

@@ -27,10 +27,7 @@ class MouseSliderTest : public ControlTest {
 protected:
     void SetUp() override {
         ControlTest::SetUp();
-        site.reset();
-        ctrl = std::make_unique<CSliderProbe>();
-        ctrl->OnResetState();
-        site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+        HostNew<CSliderProbe>();
         SetShort("Sort", 1);  // by the number in the name: frame i is the i-th
     }
     CSliderProbe& Probe() { return static_cast<CSliderProbe&>(*ctrl); }

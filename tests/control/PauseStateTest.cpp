@@ -22,10 +22,7 @@ class PauseStateTest : public ControlTest {
 protected:
     void SetUp() override {
         ControlTest::SetUp();
-        site.reset();
-        ctrl = std::make_unique<CPauseProbe>();
-        ctrl->OnResetState();
-        site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+        HostNew<CPauseProbe>();
     }
     CPauseProbe& Probe() { return static_cast<CPauseProbe&>(*ctrl); }
     std::string SavedPause() {

@@ -281,10 +281,7 @@ TEST_F(ControlDestructionTest, RightAfterTheWindowLeavesTheWorkerNothingToTouch)
     frameDir = FreshDir();
     WriteFrames(frameDir, "f", 3);
     for (int32_t round = 0; round < 20; ++round) {
-        site.reset();
-        ctrl = std::make_unique<CMovitrelCtrl>();
-        ctrl->OnResetState();
-        site = std::make_unique<CHeadlessSite>(*ctrl, kWidth, kHeight);
+        HostNew();
         SetString("Dir", frameDir);
         SetString("BaseFile", "f");
         SetShort("Sort", 1);
